@@ -1,0 +1,11 @@
+// The screen scale factor: design pixels (1920 wide at 96 dpi) times this give screen pixels.
+#pragma once
+
+// Computed once on first call, then fixed for the life of the process.
+float GetScaleFactor();
+
+// The factor for a given horizontal dpi and primary screen width (the rule behind the above).
+float ComputeScaleFactor(int dpi, int screenWidth);
+
+// int(f * v): how a design coordinate becomes a screen coordinate.
+inline int Scaled(float factor, int v) { return static_cast<int>(factor * static_cast<float>(v)); }

@@ -1,0 +1,2 @@
+// Resource identifiers of the launcher: dialog templates, controls and PNG artwork.
+#pragma once

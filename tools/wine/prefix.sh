@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Creates (once per build tree) the private wine prefix the tests and the demo run in, and
+# keeps its wineserver alive for a while. Everything stays below BUILD/wine:
+#   prefix      the WINEPREFIX; C: is its drive_c, the only fixed drive
+#   home        HOME for wine, so that no link or menu entry reaches the user's own home
+#   env.sh      the environment every wine process of this tree gets
+# Wine's Z: (the Linux root) is marked a network drive, so the launcher never chooses it.
+#   prefix.sh BUILD
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+root="$build/wine"
+mkdir -p "$root/home"
+
+if [ -x /usr/lib/wine/wine64 ]; then wine=/usr/lib/wine/wine64; else wine="$(command -v wine64 || command -v wine)"; fi
+wineserver="$(dirname "$wine")/wineserver"
+[ -x "$wineserver" ] || wineserver="$(command -v wineserver)"
+
+cat > "$root/env.sh.tmp" <<ENV
+export WINEPREFIX="$root/prefix"
+export WINEARCH=win64
+export WINEDEBUG="\${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export HOME="$root/home"
+export XDG_CONFIG_HOME="$root/home/.config" XDG_DATA_HOME="$root/home/.local/share" XDG_CACHE_HOME="$root/home/.cache"
+export XDG_DESKTOP_DIR="$root/home/Desktop"
+export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
+export WINE="$wine" WINESERVER="$wineserver"
+if [ -z "\${DISPLAY:-}" ] && [ -f "$root/display" ]; then export DISPLAY="\$(cat "$root/display")"; fi
+ENV
+mv "$root/env.sh.tmp" "$root/env.sh"
+# shellcheck disable=SC1091
+source "$root/env.sh"
+
+# A display for programs that open windows: the caller's, or an Xvfb of this tree's own.
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  exec 8>"$root/display.lock"; flock 8
+  n=""
+  [ -f "$root/display" ] && n="$(cut -c2- "$root/display")"
+  if [ -z "$n" ] || ! DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+    for n in $(seq 90 140); do [ -e "/tmp/.X$n-lock" ] || break; done
+    setsid Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 < /dev/null &
+    for _ in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    echo ":$n" > "$root/display"
+  fi
+  export DISPLAY=":$n"
+  flock -u 8
+fi
+
+exec 9>"$root/prefix.lock"
+flock 9
+if [ ! -f "$root/prefix/.ombrix-ready" ]; then
+  echo "wine: creating the test prefix in $root/prefix (once per build tree)" >&2
+  rm -rf "$root/prefix"
+  "$wine" wineboot -i >/dev/null 2>&1 || true
+  "$wineserver" -w
+  # Z: (the Linux root) as a network drive; CJK fonts for the faces the launcher asks for.
+  printf '\xff\xfe' > "$root/setup.reg"
+  iconv -f UTF-8 -t UTF-16LE >> "$root/setup.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"z:"="network"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"宋体"="WenQuanYi Zen Hei"
+"微软雅黑"="WenQuanYi Zen Hei"
+"SimSun"="WenQuanYi Zen Hei"
+"Microsoft YaHei"="WenQuanYi Zen Hei"
+
+[HKEY_CURRENT_USER\Software\Wine\DllOverrides]
+"winemenubuilder.exe"=""
+REG
+  "$wine" regedit /S "$(echo "$root/setup.reg" | sed 's|/|\\|g; s|^|Z:|')" >/dev/null 2>&1
+  "$wineserver" -w
+  touch "$root/prefix/.ombrix-ready"
+fi
+# Keep the server up between the many short test programs of one run.
+"$wineserver" -p60 >/dev/null 2>&1 || true
+flock -u 9
