@@ -1,0 +1,49 @@
+// Records that describe download work: one task, one request covering several tasks, and the
+// outcome of one task. Plain values, copied freely. No Windows header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One download task: a byte range of a remote file (or the whole file) and the caller's tags.
+// The engine reads url, postData, rangeStart and rangeLength; name, kind and path belong to the
+// caller and travel unchanged into the sink factory and the result.
+struct DownloadTaskInfo {
+    std::wstring url;          // without the cache-busting parameter (the transfer adds it)
+    std::wstring name;         // the caller's identifier of the task
+    int32_t kind = 0;          // the caller's kind code
+    std::wstring path;         // the caller's path text
+    std::wstring postData;     // request body; empty for GET
+    int64_t rangeStart = -1;   // first byte of the range; negative = whole file, no Range header
+    uint32_t rangeLength = 0;  // number of bytes of the range
+};
+
+// The outcome of one task: the task itself followed by the status of the transfer that carried
+// it (200, an HTTP status, or a negative transfer failure; -1 also when no sink could be made for
+// any task of its segment).
+struct DownloadTaskResultInfo : DownloadTaskInfo {
+    int32_t statusCode = 0;
+
+    DownloadTaskResultInfo() = default;
+    DownloadTaskResultInfo(const DownloadTaskInfo& task, int32_t status)
+        : DownloadTaskInfo(task), statusCode(status) {}
+};
+
+// One HTTP request that serves one or more tasks with adjacent ranges of the same URL and body.
+struct SegmentDownloadTaskInfo {
+    std::wstring url;                     // the tasks' common URL
+    std::wstring postData;                // the tasks' common body
+    int64_t rangeStart = 0;               // the first task's rangeStart
+    uint32_t rangeLength = 0;             // the sum of the tasks' rangeLength
+    std::vector<DownloadTaskInfo> tasks;  // the covered tasks, in ascending rangeStart
+
+    SegmentDownloadTaskInfo() = default;
+    // A segment of one task: its URL, body and range, and the task as its only member.
+    explicit SegmentDownloadTaskInfo(const DownloadTaskInfo& task)
+        : url(task.url),
+          postData(task.postData),
+          rangeStart(task.rangeStart),
+          rangeLength(task.rangeLength),
+          tasks{task} {}
+};
