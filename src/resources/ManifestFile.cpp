@@ -1,0 +1,48 @@
+#include "resources/ManifestFile.h"
+
+#include <windows.h>
+
+#include "app/FileServices.h"
+#include "app/TextConvert.h"
+#include "framework/ScopedHandle.h"
+#include "resources/ManifestText.h"
+
+bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list) {
+    if (list == nullptr) return false;
+    std::wstring text;
+    if (!ReadTextFile(path.c_str(), &text)) return false;
+    ParseManifestText(text, list);
+    return true;
+}
+
+bool WriteManifestFile(const std::wstring& path, const std::wstring& text) {
+    std::string bytes;
+    TextToUtf8(text.c_str(), &bytes);
+    std::wstring parent;
+    if (GetParentDirectory(path, &parent) && !parent.empty() && !DirectoryExists(parent)) {
+        CreateDirectories(parent);
+    }
+    const std::wstring staging = path + L".new";
+    {
+        ombrix::ScopedFileHandle file(::CreateFileW(staging.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        const DWORD size = static_cast<DWORD>(bytes.size());
+        const bool ok =
+            (size == 0 ||
+             (::WriteFile(file.Get(), bytes.data(), size, &written, nullptr) && written == size)) &&
+            ::FlushFileBuffers(file.Get());
+        if (!ok) {
+            file.Reset();
+            ::DeleteFileW(staging.c_str());
+            return false;
+        }
+    }
+    if (!::MoveFileExW(staging.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(staging.c_str());
+        return false;
+    }
+    return true;
+}

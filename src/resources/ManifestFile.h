@@ -1,0 +1,15 @@
+// Local manifest files on disk: "version.txt" and "launcher_manifest.txt".
+#pragma once
+
+#include <string>
+
+#include "resources/ResoureConfigInfo.h"
+
+// Reads a UTF-8 manifest (a leading byte-order mark is skipped, the text ends at a zero byte)
+// and appends its records to list. False, list unchanged, when the file cannot be read.
+bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list);
+
+// Writes text as UTF-8 without byte-order mark so that path holds either its previous content
+// or the whole new text, never a part: the text goes to path + ".new" first, is flushed, and
+// then replaces path. The containing directory is created when missing.
+bool WriteManifestFile(const std::wstring& path, const std::wstring& text);

@@ -1,0 +1,22 @@
+// The manifest line grammar: parsing of the text of "version.txt", "launcher_manifest.txt" and
+// the CDN configuration, and the two-field form written back. No Windows header.
+#pragma once
+
+#include <string>
+
+#include "resources/ResoureConfigInfo.h"
+
+// Appends one record per valid line of text to list. Lines are separated by runs of CR and LF;
+// a blank line ends the list; fields are separated by runs of "=". True whenever list is given.
+bool ParseManifestText(const std::wstring& text, ResoureConfigList* list);
+
+// Appends "name=md5\r\n" for every record, in list order. False (text untouched) for an empty
+// list or no text.
+bool FormatManifestText(const ResoureConfigList& list, std::wstring* text);
+
+// True when the category field marks a launcher file ("launcher", compared ignoring case).
+bool IsLauncherCategory(const std::wstring& category);
+
+// Decimal field values: optional sign, digits up to the first non-digit, saturating.
+int64_t ParseInt64Field(const std::wstring& field);
+int32_t ParseInt32Field(const std::wstring& field);
