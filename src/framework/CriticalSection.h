@@ -6,7 +6,7 @@
 namespace ombrix {
 
 class CriticalSection {
-public:
+  public:
     CriticalSection() { ::InitializeCriticalSection(&cs_); }
     ~CriticalSection() { ::DeleteCriticalSection(&cs_); }
     CriticalSection(const CriticalSection&) = delete;
@@ -14,18 +14,18 @@ public:
     void Enter() { ::EnterCriticalSection(&cs_); }
     void Leave() { ::LeaveCriticalSection(&cs_); }
 
-private:
+  private:
     CRITICAL_SECTION cs_;
 };
 
 class ScopedLock {
-public:
+  public:
     explicit ScopedLock(CriticalSection& cs) : cs_(cs) { cs_.Enter(); }
     ~ScopedLock() { cs_.Leave(); }
     ScopedLock(const ScopedLock&) = delete;
     ScopedLock& operator=(const ScopedLock&) = delete;
 
-private:
+  private:
     CriticalSection& cs_;
 };
 

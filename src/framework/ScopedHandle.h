@@ -10,7 +10,7 @@ namespace ombrix {
 // Owner of a handle closed by Close(h); Invalid is the value meaning "no handle".
 template <typename H, typename Traits>
 class ScopedHandle {
-public:
+  public:
     ScopedHandle() = default;
     explicit ScopedHandle(H h) : handle_(h) {}
     ~ScopedHandle() { Reset(); }
@@ -36,7 +36,7 @@ public:
         return &handle_;
     }
 
-private:
+  private:
     H handle_ = Traits::Invalid();
 };
 
@@ -84,7 +84,7 @@ using ScopedModule = ScopedHandle<HMODULE, ModuleTraits>;
 
 // A device context obtained by GetDC, released to its window.
 class ScopedWindowDc {
-public:
+  public:
     explicit ScopedWindowDc(HWND hwnd) : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
     ~ScopedWindowDc() {
         if (dc_) ::ReleaseDC(hwnd_, dc_);
@@ -93,14 +93,14 @@ public:
     ScopedWindowDc& operator=(const ScopedWindowDc&) = delete;
     HDC Get() const { return dc_; }
 
-private:
+  private:
     HWND hwnd_;
     HDC dc_;
 };
 
 // Selects a GDI object into a DC and restores the previous one.
 class ScopedSelect {
-public:
+  public:
     ScopedSelect(HDC dc, HGDIOBJ obj) : dc_(dc), old_(::SelectObject(dc, obj)) {}
     ~ScopedSelect() {
         if (old_) ::SelectObject(dc_, old_);
@@ -108,7 +108,7 @@ public:
     ScopedSelect(const ScopedSelect&) = delete;
     ScopedSelect& operator=(const ScopedSelect&) = delete;
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ old_;
 };
@@ -116,7 +116,7 @@ private:
 // Owner of a COM interface pointer.
 template <typename T>
 class ComPtr {
-public:
+  public:
     ComPtr() = default;
     ~ComPtr() { Reset(); }
     ComPtr(const ComPtr&) = delete;
@@ -134,13 +134,13 @@ public:
         ptr_ = nullptr;
     }
 
-private:
+  private:
     T* ptr_ = nullptr;
 };
 
 // Initialises COM for the calling thread for the object's lifetime.
 class ScopedComInit {
-public:
+  public:
     ScopedComInit() : ok_(SUCCEEDED(::CoInitialize(nullptr))) {}
     ~ScopedComInit() {
         if (ok_) ::CoUninitialize();
@@ -149,7 +149,7 @@ public:
     ScopedComInit& operator=(const ScopedComInit&) = delete;
     bool Succeeded() const { return ok_; }
 
-private:
+  private:
     bool ok_;
 };
 
