@@ -4,7 +4,7 @@
 // How a window gets attached:
 //   - Dialog::Create / Dialog::DoModal create a dialog from a template and attach it before its
 //     very first message (WM_NCCREATE);
-//   - SubclassWindow / SubclassDlgItem attach an existing window, typically a control of a
+//   - Subclass / SubclassDlgItem attach an existing window, typically a control of a
 //     dialog template ("binding a control by id");
 //   - CreateEx creates a plain window of a private class, attached from its first message.
 //
@@ -49,11 +49,11 @@ class Window {
     // --- attaching -------------------------------------------------------------------------
     // Routes the messages of an existing window to this object (PreSubclassWindow runs first).
     // False when the window does not exist or already belongs to an object.
-    bool SubclassWindow(HWND hwnd);
-    // SubclassWindow on the control with this id inside parent (a control of a dialog template).
+    bool Subclass(HWND hwnd);
+    // Subclass on the control with this id inside parent (a control of a dialog template).
     bool SubclassDlgItem(int controlId, Window* parent);
     // Gives the window back its previous procedure and detaches; returns the window.
-    HWND UnsubclassWindow();
+    HWND Unsubclass();
     // Refers to a window without subclassing or owning it (e.g. a foreign owner window), so
     // that it can be passed where a Window* parent is expected. Detach() forgets it.
     void Attach(HWND hwnd);
@@ -147,13 +147,29 @@ class Window {
     virtual LRESULT OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Owner drawing of this control, reflected from the parent's WM_DRAWITEM.
     virtual void DrawItem(DRAWITEMSTRUCT* item);
-    // Runs just before SubclassWindow attaches an existing window (e.g. to add styles).
+    // Runs just before Subclass attaches an existing window (e.g. to add styles).
     virtual void PreSubclassWindow();
     // Runs after the window is gone and the object detached.
     virtual void PostNcDestroy();
 
   private:
     friend class Dialog;
+
+    // While it lives, the next window created on this thread is attached to `window` from its
+    // very first message (a CBT hook sees the window before WM_NCCREATE).
+    class CreationScope {
+      public:
+        explicit CreationScope(Window* window);
+        ~CreationScope();
+        CreationScope(const CreationScope&) = delete;
+        CreationScope& operator=(const CreationScope&) = delete;
+
+      private:
+        HHOOK hook_;
+        Window* outer_;
+    };
+    static LRESULT CALLBACK CreationHookProc(int code, WPARAM wParam, LPARAM lParam);
+
     static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     // Installs StaticWindowProc on hwnd and binds it to this object.
     bool AttachProc(HWND hwnd);
