@@ -9,9 +9,17 @@ float ComputeScaleFactor(int dpi, int screenWidth) {
     return factor <= 0.0f ? 1.0f : factor;
 }
 
+namespace {
+bool computed = false;  // window thread only
+float factor = 1.0f;
+}  // namespace
+
+void SetScaleFactorForTesting(float value) {
+    computed = true;
+    factor = value;
+}
+
 float GetScaleFactor() {
-    static bool computed = false;  // window thread only
-    static float factor = 1.0f;
     if (computed) return factor;
     computed = true;
     HDC screen = ::GetDC(nullptr);

@@ -4,6 +4,10 @@
 // Computed once on first call, then fixed for the life of the process.
 float GetScaleFactor();
 
+// Replaces the factor (and marks it computed): a seam for tests that lay windows out at a
+// chosen scale. The launcher itself never calls it.
+void SetScaleFactorForTesting(float factor);
+
 // The factor for a given horizontal dpi and primary screen width (the rule behind the above).
 float ComputeScaleFactor(int dpi, int screenWidth);
 
