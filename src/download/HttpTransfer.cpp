@@ -1,0 +1,234 @@
+#include "download/HttpTransfer.h"
+
+#include <wininet.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <ctime>
+#include <new>
+
+#include "download/DownloadPauses.h"
+#include "download/InternetHandle.h"
+#include "download/ResponseBodyWindow.h"
+#include "download/TransferRequestText.h"
+
+namespace {
+
+// Agent given to the root handle; every request also carries its explicit User-Agent line.
+const wchar_t kAgentName[] = L"OmbrixLauncher";
+// Bytes asked of each InternetReadFile call, and the largest piece handed to the sink at once.
+constexpr DWORD kReadBytes = 64 * 1024;
+constexpr uint32_t kSinkChunkBytes = 1024;
+
+struct UrlParts {
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring object;  // path plus query
+};
+
+// Canonicalises (browser mode) and cracks the URL. false when either step fails.
+bool SplitUrl(const std::wstring& url, UrlParts* parts) {
+    DWORD length = static_cast<DWORD>(url.size() * 3 + 64);
+    std::wstring canonical(length, L'\0');
+    if (!::InternetCanonicalizeUrlW(url.c_str(), &canonical[0], &length, ICU_BROWSER_MODE)) {
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+        canonical.assign(length + 1, L'\0');
+        if (!::InternetCanonicalizeUrlW(url.c_str(), &canonical[0], &length, ICU_BROWSER_MODE)) {
+            return false;
+        }
+    }
+    canonical.resize(length);
+
+    URL_COMPONENTSW components = {};
+    components.dwStructSize = sizeof(components);
+    components.dwHostNameLength = 1;
+    components.dwUrlPathLength = 1;
+    components.dwExtraInfoLength = 1;
+    if (!::InternetCrackUrlW(canonical.c_str(), static_cast<DWORD>(canonical.size()), 0,
+                             &components)) {
+        return false;
+    }
+    if (components.lpszHostName == nullptr || components.dwHostNameLength == 0) return false;
+    parts->host.assign(components.lpszHostName, components.dwHostNameLength);
+    parts->object.clear();
+    if (components.lpszUrlPath != nullptr) {
+        parts->object.assign(components.lpszUrlPath, components.dwUrlPathLength);
+    }
+    if (components.lpszExtraInfo != nullptr) {
+        parts->object.append(components.lpszExtraInfo, components.dwExtraInfoLength);
+    }
+    if (parts->object.empty()) parts->object = L"/";
+    parts->port = components.nPort;
+    if (parts->port == 0) {
+        parts->port = components.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_DEFAULT_HTTPS_PORT
+                                                                  : INTERNET_DEFAULT_HTTP_PORT;
+    }
+    return true;
+}
+
+// The POST body: the text in the thread's code page, up to the first zero byte.
+std::string ToPostBody(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n =
+        ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()),
+                              nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string bytes(n, '\0');
+    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
+                          n, nullptr, nullptr);
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+bool SetOption(HINTERNET handle, DWORD option, DWORD value) {
+    return ::InternetSetOptionW(handle, option, &value, sizeof(value)) != FALSE;
+}
+
+int32_t QueryStatus(HINTERNET request) {
+    wchar_t text[32] = {};
+    DWORD length = sizeof(text);
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE, text, &length, nullptr)) return -1;
+    return static_cast<int32_t>(std::wcstol(text, nullptr, 10));
+}
+
+// The Content-Length header as a number, or -1 when the answer has none.
+int64_t QueryContentLength(HINTERNET request) {
+    DWORD value = 0;
+    DWORD length = sizeof(value);
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value,
+                          &length, nullptr)) {
+        return -1;
+    }
+    return value;
+}
+
+// The first byte position of the Content-Range header, or -1.
+int64_t QueryContentRangeStart(HINTERNET request) {
+    wchar_t text[128] = {};
+    DWORD length = sizeof(text);
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_RANGE, text, &length, nullptr)) return -1;
+    return ParseContentRangeStart(text);
+}
+
+}  // namespace
+
+HttpTransfer::HttpTransfer() : wake_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+HttpTransfer::~HttpTransfer() = default;
+
+void HttpTransfer::SetFormHeaders() {
+    headers = FormHeaderLines();
+}
+
+void HttpTransfer::SetJsonHeaders() {
+    headers = JsonHeaderLines();
+}
+
+void HttpTransfer::Cancel() {
+    cancelled.exchange(1);
+    if (wake_) ::SetEvent(wake_.Get());
+}
+
+void HttpTransfer::Pause() {
+    const DWORD pause = GetTransferRetryPauseMs();
+    if (wake_) {
+        ::WaitForSingleObject(wake_.Get(), pause);
+    } else {
+        ::Sleep(pause);
+    }
+}
+
+int32_t HttpTransfer::Download(const std::wstring& url, DownloadDataProcessor* sink, int32_t verb,
+                               const std::wstring& postData, int64_t rangeStart,
+                               uint32_t rangeLength) {
+    cancelled.exchange(0);
+    if (wake_) ::ResetEvent(wake_.Get());
+    if (sink == nullptr || maxAttempts <= 0) return TransferInvalidRequest;
+
+    UrlParts parts;
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    if (!SplitUrl(PrepareRequestUrl(url, now), &parts)) return TransferInvalidRequest;
+    const std::string body = verb == HttpVerbPost ? ToPostBody(postData) : std::string();
+
+    int32_t status = TransferInvalidRequest;
+    for (int32_t attempt = 0; attempt < maxAttempts; ++attempt) {
+        status = Attempt(parts.host, parts.port, parts.object, sink, verb, body, rangeStart,
+                         rangeLength);
+        if (!sink->OnFinish()) status = TransferFailed;
+        if (cancelled.load() != 0) return TransferCancelled;
+        if (status == TransferSuccess) return TransferSuccess;
+        Pause();
+        // A cancel during the pause ends the transfer now rather than after another attempt.
+        if (cancelled.load() != 0) return TransferCancelled;
+    }
+    return status;
+}
+
+int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std::wstring& object,
+                              DownloadDataProcessor* sink, int32_t verb, const std::string& body,
+                              int64_t rangeStart, uint32_t rangeLength) {
+    // Closed in reverse order (request, connection, root) when the attempt ends.
+    ScopedInternetHandle root(
+        ::InternetOpenW(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!root) return TransferFailed;
+    std::wstring headerBlock = BuildHeaderBlock(headers);
+    SetOption(root.Get(), INTERNET_OPTION_SEND_TIMEOUT, 3000);
+    SetOption(root.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, 30000);
+    SetOption(root.Get(), INTERNET_OPTION_DATA_SEND_TIMEOUT, 3000);
+    SetOption(root.Get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, 30000);
+    SetOption(root.Get(), INTERNET_OPTION_CONNECT_RETRIES, 5);
+
+    ScopedInternetHandle connection(::InternetConnectW(root.Get(), host.c_str(), port, nullptr,
+                                                       nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return TransferFailed;
+
+    // The secure flag follows the port number only, not the scheme.
+    const DWORD flags = port == 443 ? INTERNET_FLAG_SECURE : INTERNET_FLAG_EXISTING_CONNECT;
+    const bool post = verb == HttpVerbPost;
+    ScopedInternetHandle request(::HttpOpenRequestW(connection.Get(), post ? L"POST" : L"GET",
+                                                    object.c_str(), L"HTTP/1.0", nullptr, nullptr,
+                                                    flags, 0));
+    if (!request) return TransferFailed;
+
+    if (rangeStart >= 0) headerBlock += RangeHeaderLine(rangeStart, rangeLength);
+    const BOOL sent =
+        post ? ::HttpSendRequestW(request.Get(), headerBlock.c_str(),
+                                  static_cast<DWORD>(headerBlock.size()),
+                                  const_cast<char*>(body.data()), static_cast<DWORD>(body.size()))
+             : ::HttpSendRequestW(request.Get(), headerBlock.c_str(),
+                                  static_cast<DWORD>(headerBlock.size()), nullptr, 0);
+    if (!sent) return TransferFailed;
+
+    int32_t status = QueryStatus(request.Get());
+    if (status < 0) return TransferFailed;
+    if (status == 206) status = TransferSuccess;
+    if (status != TransferSuccess) return status;
+
+    const int32_t rawStatus = QueryStatus(request.Get());
+    ResponseBodyWindow window(rawStatus, rangeStart, rangeLength, QueryContentLength(request.Get()),
+                              QueryContentRangeStart(request.Get()));
+    if (!window.Acceptable()) return TransferFailed;
+    if (!sink->OnBegin(window.SinkLength())) return TransferBeginRefused;
+
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadBytes]);
+    if (!buffer) return TransferFailed;
+    for (;;) {
+        if (cancelled.load() != 0) return status;
+        DWORD got = 0;
+        if (!::InternetReadFile(request.Get(), buffer.get(), kReadBytes, &got)) {
+            return TransferFailed;
+        }
+        // WinINet reports a connection cut short as a normal end: compare with what was due.
+        if (got == 0) return window.Complete() ? status : TransferFailed;
+        uint32_t skip = 0;
+        uint32_t take = 0;
+        window.Next(got, &skip, &take);
+        for (uint32_t offset = 0; offset < take;) {
+            if (cancelled.load() != 0) return status;
+            const uint32_t n = std::min(kSinkChunkBytes, take - offset);
+            if (!sink->OnData(buffer.get() + skip + offset, n)) return TransferWriteRefused;
+            offset += n;
+        }
+        if (window.Done()) return status;
+    }
+}

@@ -1,0 +1,20 @@
+// Coalescing of download tasks into segments: tasks asking for adjacent byte ranges of the same
+// URL and body become one request of about 10 MiB. No Windows header.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "download/DownloadTaskInfo.h"
+
+// A segment that has reached this many bytes takes no further task.
+constexpr uint32_t kSegmentLimitBytes = 0xA00000;  // 10 MiB
+
+// Stable sort by rangeStart, ascending (tasks without range, -1, come first).
+void SortTasksByRange(std::vector<DownloadTaskInfo>& tasks);
+
+// Builds the segments of tasks already sorted by SortTasksByRange. A task joins the last segment
+// of its URL and body when that segment is below the limit and ends exactly where the task
+// starts; otherwise it starts a new segment. The result lists the segments key by key (URL + "?"
+// + body, in ordinal order), each key's segments in the order they were made.
+std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(const std::vector<DownloadTaskInfo>& tasks);
