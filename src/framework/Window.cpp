@@ -263,6 +263,9 @@ LRESULT Window::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SYSCOMMAND:
             OnSysCommand(static_cast<UINT>(wParam), lParam);
             return 0;
+        case WM_PRINTCLIENT:
+            OnPrintClient(reinterpret_cast<HDC>(wParam), static_cast<UINT>(lParam));
+            return 0;
         case WM_NCHITTEST:
             return OnNcHitTest(point);
         case WM_CTLCOLORSTATIC:

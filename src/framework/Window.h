@@ -143,6 +143,8 @@ class Window {
     virtual void OnSysCommand(UINT command, LPARAM lParam);
     virtual LRESULT OnNcHitTest(POINT screenPoint);
     virtual HBRUSH OnCtlColor(HDC dc, HWND control, UINT message);
+    // WM_PRINTCLIENT: draw the client area into dc (see ParentBackground.h).
+    virtual void OnPrintClient(HDC dc, UINT flags);
     // WM_USER .. 0xBFFF: posted and sent user messages.
     virtual LRESULT OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Owner drawing of this control, reflected from the parent's WM_DRAWITEM.

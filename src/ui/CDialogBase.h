@@ -45,7 +45,7 @@ class CDialogBase : public ombrix::Dialog {
     // Tip texts of the close question, filled on first use.
     std::vector<std::wstring> exitTips;
 
-    // Default processing, then makes this window the foreground window.
+    // Default processing, then makes this window the foreground window when it is shown.
     void OnShowWindow(BOOL show, UINT status) override;
     // Runs once a close request has been accepted, before the default close processing.
     virtual void OnQuit();

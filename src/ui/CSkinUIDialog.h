@@ -35,6 +35,8 @@ class CSkinUIDialog : public CDialogBase {
     // Framework initialisation; layered + composited, off the taskbar (tool window).
     BOOL OnInitDialog() override;
     BOOL OnEraseBkgnd(HDC dc) override;
+    // Draws the backdrop for controls that repaint what lies under them.
+    void OnPrintClient(HDC dc, UINT flags) override;
     void OnLButtonDown(UINT flags, POINT point) override;
     void OnLButtonUp(UINT flags, POINT point) override;
     void OnMouseMove(UINT flags, POINT point) override;
