@@ -1,0 +1,32 @@
+#include "resources/CDNConfigText.h"
+
+#include "app/TextConvert.h"
+#include "app/Utf8Check.h"
+#include "resources/ManifestName.h"
+#include "resources/ManifestText.h"
+
+std::wstring DecodeCDNConfigText(const std::string& body) {
+    // Both conversions stop at a zero byte, like any zero-terminated text.
+    const std::string text(body.c_str());
+    std::wstring wide;
+    if (IsUtf8Text(reinterpret_cast<const unsigned char*>(text.data()),
+                   static_cast<int32_t>(text.size())) == 1) {
+        Utf8ToText(text.c_str(), &wide);
+    } else {
+        wide = NarrowToText(text);
+    }
+    return wide;
+}
+
+CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* list) {
+    if (list == nullptr) return CDNDownloadParseFailed;
+    ResoureConfigList parsed;
+    if (!ParseManifestText(DecodeCDNConfigText(body), &parsed) || parsed.empty()) {
+        return CDNDownloadParseFailed;
+    }
+    for (const ResoureConfigInfo& info : parsed) {
+        if (!IsSafeManifestName(info.name)) return CDNDownloadParseFailed;
+    }
+    list->insert(list->end(), parsed.begin(), parsed.end());
+    return CDNDownloadSuccess;
+}

@@ -1,0 +1,17 @@
+// Decoding and checking of the CDN configuration body.
+#pragma once
+
+#include <string>
+
+#include "resources/CDNDownloadState.h"
+#include "resources/ResoureConfigInfo.h"
+
+// The body (already without a UTF-8 byte-order mark) as wide text: UTF-8 when it is
+// well-formed UTF-8 with at least one byte of 0x80 or above, else the ANSI code page.
+std::wstring DecodeCDNConfigText(const std::string& body);
+
+// Decodes and parses body into list. CDNDownloadParseFailed when the text holds no record at all
+// (an empty or foreign answer would otherwise remove every installed file) or when a record's
+// name is not safe to join to a target directory (the list is then left empty, so nothing of it
+// is acted upon); CDNDownloadSuccess otherwise.
+CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* list);

@@ -1,0 +1,208 @@
+#include "resources/CDNResourceDownloader.h"
+
+#include <cwchar>
+
+#include "app/TextConvert.h"
+#include "resources/CDNConfigText.h"
+#include "resources/CDNResourceConfigDataProcessor.h"
+#include "resources/CDNResourceDataProcessor.h"
+#include "resources/LauncherBundle.h"
+
+using ombrix::ScopedLock;
+
+namespace {
+
+const wchar_t kPackageFileName[] = L"qz_game.qzpkg";
+const wchar_t kBundleFileName[] = L"launcher.tmp";
+const int32_t kMaxWorkers = 3;
+
+}  // namespace
+
+CCDNResourceDownloader& CCDNResourceDownloader::GetInstance() {
+    static CCDNResourceDownloader* instance = new CCDNResourceDownloader();  // never destroyed
+    return *instance;
+}
+
+std::wstring CCDNResourceDownloader::FormatRequestTime(const SYSTEMTIME& t) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04u%02u%02u%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond);
+    return text;
+}
+
+std::wstring CCDNResourceDownloader::MakeTaskUrl(const std::wstring& packageDir,
+                                                 int32_t batchMode) const {
+    const std::wstring prefix = packageDir.empty() ? std::wstring() : packageDir + L"/";
+    switch (batchMode) {
+        case DownloadModeConfig: {
+            SYSTEMTIME now;
+            ::GetLocalTime(&now);
+            return configUrl + L"?r=" + FormatRequestTime(now);
+        }
+        case DownloadModeResource:
+        case DownloadModeLauncher:
+            return baseUrl + prefix + kPackageFileName;
+        default:
+            return std::wstring();
+    }
+}
+
+std::wstring CCDNResourceDownloader::GetBundlePath() const {
+    return launcherDir + kBundleFileName;
+}
+
+int32_t CCDNResourceDownloader::RequestConfig() {
+    if (dispatcher) dispatcher->ClearPendingSegments();
+    ResourceUpdateInfo item;
+    item.updateType = UpdateTypeNone;
+    item.offset = -1;
+    item.length = 0;
+    return StartBatch(ResourceUpdateList{item}, DownloadModeConfig);
+}
+
+int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int32_t batchMode) {
+    {
+        ScopedLock lock(statusLock);
+        statusMask = 0;
+    }
+    {
+        ScopedLock lock(byteLock);
+        totalBytes = 0;
+        downloadedBytes = 0;
+    }
+    mode = batchMode;
+    if (!dispatcher) {
+        dispatcher.reset(new DownloaderTaskDispatcher());
+        dispatcher->owner = this;
+        dispatcher->maxThreads = kMaxWorkers;
+    }
+    if (batchMode == DownloadModeLauncher) ResetBundle(GetBundlePath());
+    std::vector<DownloadTaskInfo> tasks;
+    tasks.reserve(items.size());
+    for (const ResourceUpdateInfo& item : items) {
+        DownloadTaskInfo task;
+        task.url = MakeTaskUrl(item.packageDir, batchMode);
+        task.name = item.name;
+        task.kind = batchMode;
+        task.path = item.packageDir;
+        task.rangeStart = item.offset;
+        task.rangeLength = static_cast<uint32_t>(item.length);
+        tasks.push_back(task);
+        ScopedLock lock(byteLock);
+        totalBytes += static_cast<uint32_t>(item.length);
+    }
+    dispatcher->AddTasks(tasks);
+    return 1;
+}
+
+bool CCDNResourceDownloader::HasActiveWorkers() {
+    if (!dispatcher) return false;
+    ScopedLock lock(dispatcher->lock);
+    return !dispatcher->activeTasks.empty();
+}
+
+void CCDNResourceDownloader::StopAll() {
+    if (dispatcher) dispatcher->StopAll();
+}
+
+void CCDNResourceDownloader::OnBytesWritten(int64_t delta) {
+    int64_t downloaded = 0;
+    int64_t total = 0;
+    {
+        ScopedLock lock(byteLock);
+        downloadedBytes += delta;
+        downloaded = downloadedBytes;
+        total = totalBytes;
+    }
+    if (onProgress) onProgress(downloaded, total);
+}
+
+const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
+    const DownloadTaskInfo& task) {
+    ScopedLock lock(processorLock);
+    std::unique_ptr<DownloadDataProcessor> sink;
+    switch (task.kind) {
+        case DownloadModeConfig:
+            sink.reset(new CDNResourceConfigDataProcessor(task));
+            break;
+        case DownloadModeResource:
+        case DownloadModeLauncher: {
+            auto* file = new CDNResourceDataProcessor(
+                task, task.kind == DownloadModeResource ? gameDir : launcherDir);
+            file->onBytesWritten = [this](int64_t delta) { OnBytesWritten(delta); };
+            sink.reset(file);
+            break;
+        }
+        default:
+            return nullptr;
+    }
+    // One sink per name: a second task of the same name gets none.
+    if (processors.count(task.name) != 0) return nullptr;
+    DownloadDataProcessor* result = sink.get();
+    processors.emplace(task.name, std::move(sink));
+    if (task.kind != DownloadModeConfig && onTaskStarted) onTaskStarted(task);
+    return result;
+}
+
+void CCDNResourceDownloader::OnTaskResult(const DownloadTaskResultInfo& result) {
+    ScopedLock lock(processorLock);
+    auto found = processors.find(result.name);
+    if (found == processors.end()) return;
+    if (result.kind == DownloadModeConfig) {
+        HandleConfigResult(result, found->second.get());
+    } else if (result.kind == DownloadModeResource || result.kind == DownloadModeLauncher) {
+        HandleFileResult(result, found->second.get());
+    }
+    // The handlers may have started a new batch, whose sinks are registered under other names
+    // only once this lock is released; the entry found above is still this task's sink.
+    processors.erase(result.name);
+}
+
+void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& result,
+                                                DownloadDataProcessor* sink) {
+    statusMask |= result.statusCode;
+    CDNDownloadState state = CDNDownloadFailed;
+    ResoureConfigList list;
+    if (result.statusCode == 200) {
+        state = CDNDownloadNoContent;
+        std::string body;
+        if (sink->GetContent(body)) state = ParseCDNConfigText(body, &list);
+    }
+    if (onConfigResult) onConfigResult(state, list);
+}
+
+void CCDNResourceDownloader::HandleFileResult(const DownloadTaskResultInfo& result,
+                                              DownloadDataProcessor* sink) {
+    {
+        ScopedLock lock(statusLock);
+        statusMask |= result.statusCode;
+    }
+    if (result.statusCode != 200) {
+        if (dispatcher) dispatcher->StopAll();
+        return;
+    }
+    if (result.kind == DownloadModeLauncher) {
+        // The installed copy under launcherDir stays where it is; the bundle carries the file
+        // to the restarted launcher.
+        std::string content;
+        sink->GetContent(content);
+        AppendBundleRecord(GetBundlePath(), TextToNarrow(result.name), content);
+    }
+    if (onTaskFinished) onTaskFinished(result, CDNDownloadSuccess);
+}
+
+void CCDNResourceDownloader::OnAllTasksFinished() {
+    const int32_t batchMode = mode;
+    if (batchMode == DownloadModeConfig) return;
+    int32_t mask = 0;
+    {
+        ScopedLock lock(statusLock);
+        mask = statusMask;
+    }
+    if (mask == 200) {
+        if (onBatchFinished) onBatchFinished(CDNDownloadSuccess, batchMode, 200);
+        return;
+    }
+    if (batchMode == DownloadModeLauncher) DeleteBundle(GetBundlePath());
+    if (onBatchFinished) onBatchFinished(CDNDownloadFailed, batchMode, mask);
+}

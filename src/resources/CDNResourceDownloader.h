@@ -1,0 +1,78 @@
+// The one component that talks to the CDN: fetches the resource configuration and downloads
+// batches of files (byte ranges of package files) through the task dispatcher, installing each
+// file and, for launcher files, collecting them into the launcher bundle.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "download/DownloadTaskInfo.h"
+#include "download/DownloaderTaskDispatcher.h"
+#include "download/DownloaderTaskProcessor.h"
+#include "framework/CriticalSection.h"
+#include "resources/CDNDownloadState.h"
+#include "resources/ResourceUpdateInfo.h"
+#include "resources/ResoureConfigInfo.h"
+
+class CCDNResourceDownloader : public DownloaderTaskProcessor {
+  public:
+    // The single instance, created on first use and never destroyed.
+    static CCDNResourceDownloader& GetInstance();
+
+    // Fetches the configuration: drops queued segments of an earlier plan, then runs a batch of
+    // one task. Returns 1.
+    int32_t RequestConfig();
+    // Starts a batch of the given mode (DownloadMode). Returns 1.
+    int32_t StartBatch(const ResourceUpdateList& items, int32_t mode);
+    // True while a worker of the dispatcher is still running (the next file batch waits).
+    bool HasActiveWorkers();
+    // Stops every running transfer (the process is about to end).
+    void StopAll();
+
+    const DownloadDataProcessor* CreateDataProcessor(const DownloadTaskInfo& task) override;
+    void OnTaskResult(const DownloadTaskResultInfo& result) override;
+    void OnAllTasksFinished() override;
+
+    // The URL of a task of the given mode for a package directory (the configuration URL gets
+    // "?r=" and the local time).
+    std::wstring MakeTaskUrl(const std::wstring& packageDir, int32_t mode) const;
+    // "%Y%m%d%H%M%S" of a local time.
+    static std::wstring FormatRequestTime(const SYSTEMTIME& localTime);
+    // launcherDir + "launcher.tmp".
+    std::wstring GetBundlePath() const;
+
+    std::wstring baseUrl;      // CDN base URL, ends with "/"
+    std::wstring configUrl;    // configuration URL, "/" only
+    std::wstring gameDir;      // target of resource files, ends with "\"
+    std::wstring launcherDir;  // target of launcher files and of the bundle, ends with "\"
+    std::function<void(CDNDownloadState, ResoureConfigList&)> onConfigResult;
+    std::function<void(CDNDownloadState, int32_t mode, int32_t statusMask)> onBatchFinished;
+    std::function<void(const DownloadTaskInfo&)> onTaskStarted;
+    std::function<void(const DownloadTaskInfo&, CDNDownloadState)> onTaskFinished;
+    std::function<void(int64_t downloadedBytes, int64_t totalBytes)> onProgress;
+    std::unique_ptr<DownloaderTaskDispatcher> dispatcher;
+    std::map<std::wstring, std::unique_ptr<DownloadDataProcessor>> processors;
+    int32_t statusMask = 0;
+    int64_t downloadedBytes = 0;
+    int64_t totalBytes = 0;
+    ombrix::CriticalSection processorLock;
+    ombrix::CriticalSection byteLock;
+    ombrix::CriticalSection statusLock;
+    std::atomic<int32_t> mode{0};  // DownloadMode of the current batch
+
+  private:
+    CCDNResourceDownloader() = default;
+    ~CCDNResourceDownloader() = default;  // never destroyed
+    CCDNResourceDownloader(const CCDNResourceDownloader&) = delete;
+    CCDNResourceDownloader& operator=(const CCDNResourceDownloader&) = delete;
+
+    void OnBytesWritten(int64_t delta);
+    void HandleConfigResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
+    void HandleFileResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
+};

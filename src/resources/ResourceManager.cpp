@@ -1,0 +1,318 @@
+#include "resources/ResourceManager.h"
+
+#include <algorithm>
+
+#include "app/FileServices.h"
+#include "app/TextConvert.h"
+#include "resources/CDNResourceDownloader.h"
+#include "resources/LauncherBundle.h"
+#include "resources/ManifestFile.h"
+#include "resources/ManifestName.h"
+#include "resources/ManifestText.h"
+#include "resources/ResourceHash.h"
+
+using ombrix::ScopedLock;
+
+namespace {
+
+const wchar_t kVersionFileName[] = L"version.txt";
+const wchar_t kLauncherManifestName[] = L"launcher_manifest.txt";
+const wchar_t kGameFolder[] = L"game\\";
+
+std::wstring ReplaceBackslashes(std::wstring text) {
+    std::replace(text.begin(), text.end(), L'\\', L'/');
+    return text;
+}
+
+ResourceUpdateInfo MakeUpdate(const ResoureConfigInfo& info, ResourceUpdateType type,
+                              const std::wstring& localMd5, const std::wstring& remoteMd5) {
+    ResourceUpdateInfo update;
+    update.name = info.name;
+    update.localMd5 = localMd5;
+    update.remoteMd5 = remoteMd5;
+    update.updateType = type;
+    update.packageDir = info.packageDir;
+    update.offset = info.offset;
+    update.length = info.length;
+    return update;
+}
+
+int64_t SumLengths(const ResourceUpdateList& list) {
+    int64_t total = 0;
+    for (const ResourceUpdateInfo& item : list) total += static_cast<uint32_t>(item.length);
+    return total;
+}
+
+ResoureConfigList ToList(const ResoureConfigMap& map) {
+    ResoureConfigList list;
+    list.reserve(map.size());
+    for (const auto& entry : map) list.push_back(entry.second);
+    return list;
+}
+
+}  // namespace
+
+CResourceManager& CResourceManager::GetInstance() {
+    static CResourceManager* instance = new CResourceManager();  // never destroyed
+    return *instance;
+}
+
+void CResourceManager::Report(ResourceManagerProgressState state,
+                              ResourceManagerProgressInfoBase* info) {
+    if (progressCallback) progressCallback(state, info);
+}
+
+std::wstring CResourceManager::DeriveBaseUrl(const std::wstring& configAddress) {
+    std::wstring base = configAddress;
+    for (int cut = 0; cut < 2; ++cut) {
+        const size_t slash = base.rfind(L'/');
+        if (slash != std::wstring::npos) base.erase(slash);
+    }
+    return ReplaceBackslashes(base + L"/");
+}
+
+void CResourceManager::LoadLocalList(const std::wstring& path, ResoureConfigMap* map) {
+    ResoureConfigList list;
+    if (!ReadManifestFile(path, &list)) return;
+    for (const ResoureConfigInfo& info : list) {
+        if (IsSafeManifestName(info.name)) map->emplace(info.name, info);
+    }
+}
+
+void CResourceManager::Initialize(const std::wstring& launcherDirectory,
+                                  const std::wstring& rootDirectory,
+                                  const std::wstring& configAddress) {
+    {
+        ScopedLock guard(lock);
+        localResources.clear();
+        localLauncherFiles.clear();
+    }
+    cdnResources.clear();
+    cdnLauncherFiles.clear();
+    rootDir = rootDirectory;
+    gameDir = rootDirectory + kGameFolder;
+    launcherDir = launcherDirectory;
+    configUrl = ReplaceBackslashes(configAddress);
+    baseUrl = DeriveBaseUrl(configAddress);
+
+    Report(ProgressLocalResourceLoading, nullptr);
+    {
+        ScopedLock guard(lock);
+        LoadLocalList(rootDir + kVersionFileName, &localResources);
+    }
+    Report(ProgressLocalResourceLoaded, nullptr);
+    Report(ProgressLauncherInfoLoading, nullptr);
+    {
+        ScopedLock guard(lock);
+        LoadLocalList(launcherDir + kLauncherManifestName, &localLauncherFiles);
+    }
+    Report(ProgressLauncherInfoLoaded, nullptr);
+
+    CCDNResourceDownloader& downloader = CCDNResourceDownloader::GetInstance();
+    downloader.configUrl = configUrl;
+    downloader.baseUrl = baseUrl;
+    downloader.gameDir = gameDir;
+    downloader.launcherDir = launcherDir;
+    downloader.onConfigResult = [this](CDNDownloadState state, ResoureConfigList& list) {
+        OnConfigDownloaded(state, list);
+    };
+    downloader.onBatchFinished = [this](CDNDownloadState state, int32_t mode, int32_t mask) {
+        OnBatchFinished(state, mode, mask);
+    };
+    downloader.onTaskStarted = [this](const DownloadTaskInfo& task) { OnTaskStarted(task); };
+    downloader.onTaskFinished = [this](const DownloadTaskInfo& task, CDNDownloadState state) {
+        OnTaskFinished(task, state);
+    };
+    downloader.onProgress = [this](int64_t downloaded, int64_t total) {
+        OnProgress(downloaded, total);
+    };
+    Report(ProgressCDNConfigRequesting, nullptr);
+    downloader.RequestConfig();
+}
+
+int32_t CResourceManager::CompareManifests(ResoureConfigMap* local, const ResoureConfigMap* cdn,
+                                           ResourceUpdateList* downloads,
+                                           ResourceUpdateList* removals, bool checkFiles) {
+    if (local == nullptr || cdn == nullptr || downloads == nullptr || removals == nullptr) {
+        return 0;
+    }
+    if (checkFiles) {
+        for (auto& entry : *local) {
+            if (!FileExists(gameDir + entry.first)) entry.second.md5.clear();
+        }
+    }
+    if (local->empty()) {
+        for (const auto& entry : *cdn) {
+            downloads->push_back(MakeUpdate(entry.second, UpdateTypeAdded, L"", entry.second.md5));
+        }
+        return 1;
+    }
+    for (const auto& entry : *cdn) {
+        const auto found = local->find(entry.first);
+        if (found == local->end()) {
+            downloads->push_back(MakeUpdate(entry.second, UpdateTypeAdded, L"", entry.second.md5));
+        } else if (found->second.md5 != entry.second.md5) {
+            downloads->push_back(
+                MakeUpdate(entry.second, UpdateTypeChanged, found->second.md5, entry.second.md5));
+        }
+    }
+    for (const auto& entry : *local) {
+        if (cdn->count(entry.first) == 0) {
+            removals->push_back(MakeUpdate(entry.second, UpdateTypeRemoved, L"", entry.second.md5));
+        }
+    }
+    return 1;
+}
+
+void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigList& list) {
+    launcherDownloads.clear();
+    resourceDownloads.clear();
+    resourceRemovals.clear();
+    if (state == CDNDownloadNoContent) {
+        Report(ProgressCDNConfigContentFailed, nullptr);
+        return;
+    }
+    if (state == CDNDownloadParseFailed) {
+        Report(ProgressCDNConfigParseFailed, nullptr);
+        return;
+    }
+    if (state != CDNDownloadSuccess) {
+        Report(ProgressCDNConfigConnectFailed, nullptr);
+        return;
+    }
+    Report(ProgressCDNConfigReceived, nullptr);
+    cdnResources.clear();
+    cdnLauncherFiles.clear();
+    for (const ResoureConfigInfo& info : list) {
+        if (IsLauncherCategory(info.category)) {
+            cdnLauncherFiles.emplace(info.name, info);
+        } else {
+            cdnResources.emplace(info.name, info);
+        }
+    }
+    int64_t total = 0;
+    {
+        ScopedLock guard(lock);
+        // Launcher files the CDN no longer lists stay on disk and in the launcher list.
+        ResourceUpdateList launcherRemovals;
+        CompareManifests(&localLauncherFiles, &cdnLauncherFiles, &launcherDownloads,
+                         &launcherRemovals, false);
+        total += SumLengths(launcherDownloads);
+        CompareManifests(&localResources, &cdnResources, &resourceDownloads, &resourceRemovals,
+                         true);
+        total += SumLengths(resourceDownloads);
+    }
+    // Records the digests the existence check emptied: missing files leave the saved list.
+    SaveLocalManifest();
+    if (total != 0) {
+        RequestDownloadTotalSizeNoticeInfo info(total);
+        Report(ProgressDownloadSizeNotice, &info);
+        return;
+    }
+    int32_t launcherStarted = 0;
+    if (StartLauncherUpdate(&launcherStarted) != 0 && launcherStarted == 0) {
+        StartResourceUpdate();
+    }
+}
+
+int32_t CResourceManager::StartLauncherUpdate(int32_t* launcherUpdateStarted) {
+    if (launcherUpdateStarted) *launcherUpdateStarted = 0;
+    if (!launcherDownloads.empty()) {
+        if (launcherUpdateStarted) *launcherUpdateStarted = 1;
+        Report(ProgressLauncherUpdateStarted, nullptr);
+        CCDNResourceDownloader::GetInstance().StartBatch(launcherDownloads, DownloadModeLauncher);
+    }
+    return 1;
+}
+
+int32_t CResourceManager::StartResourceUpdate() {
+    for (const ResourceUpdateInfo& removal : resourceRemovals) {
+        const std::wstring path = gameDir + removal.name;
+        if (FileExists(path)) {
+            ::DeleteFileW(path.c_str());
+            ScopedLock guard(lock);
+            localResources.erase(removal.name);
+        }
+    }
+    if (!resourceDownloads.empty()) {
+        Report(ProgressResourceUpdateStarted, nullptr);
+        CCDNResourceDownloader::GetInstance().StartBatch(resourceDownloads, DownloadModeResource);
+    } else {
+        Report(ProgressResourceUpdateFinished, nullptr);
+    }
+    return 1;
+}
+
+void CResourceManager::OnTaskStarted(const DownloadTaskInfo& /*task*/) {}
+
+void CResourceManager::OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadState state) {
+    if (state != CDNDownloadSuccess) return;
+    ScopedLock guard(lock);
+    const ResoureConfigMap* cdn = nullptr;
+    ResoureConfigMap* local = nullptr;
+    if (task.kind == DownloadModeResource) {
+        cdn = &cdnResources;
+        local = &localResources;
+    } else if (task.kind == DownloadModeLauncher) {
+        cdn = &cdnLauncherFiles;
+        local = &localLauncherFiles;
+    } else {
+        return;
+    }
+    const auto found = cdn->find(task.name);
+    if (found == cdn->end()) return;
+    auto existing = local->find(task.name);
+    if (existing == local->end()) {
+        local->emplace(task.name, found->second);
+    } else {
+        existing->second.md5 = found->second.md5;
+    }
+}
+
+void CResourceManager::CompleteBundle() {
+    std::wstring text;
+    {
+        ScopedLock guard(lock);
+        if (!FormatManifestText(ToList(localLauncherFiles), &text)) return;
+    }
+    const std::wstring bundle = CCDNResourceDownloader::GetInstance().GetBundlePath();
+    AppendBundleRecord(bundle, TextToNarrow(kLauncherManifestName), TextToUtf8Exact(text));
+    SetBundleFlag(bundle, 1);
+}
+
+void CResourceManager::OnBatchFinished(CDNDownloadState state, int32_t mode, int32_t statusMask) {
+    if (mode == DownloadModeLauncher) {
+        if (state == CDNDownloadSuccess) {
+            CompleteBundle();
+            Report(ProgressLauncherUpdateFinished, nullptr);
+        } else {
+            Report(ProgressLauncherUpdateFailed, nullptr);
+        }
+    } else if (mode == DownloadModeResource) {
+        if (state == CDNDownloadSuccess) {
+            SaveLocalManifest();
+            Report(ProgressResourceUpdateFinished, nullptr);
+        } else {
+            ResourceManagerUpdateErrorInfo info(statusMask);
+            Report(ProgressResourceUpdateFailed, &info);
+        }
+    }
+}
+
+void CResourceManager::OnProgress(int64_t downloadedBytes, int64_t totalBytes) {
+    ResourceManagerUpdateProgressInfo info(downloadedBytes, totalBytes);
+    Report(ProgressUpdateProgress, &info);
+}
+
+void CResourceManager::SaveLocalManifest() {
+    std::wstring text;
+    {
+        ScopedLock guard(lock);
+        if (!FormatManifestText(ToList(localResources), &text)) return;
+    }
+    WriteManifestFile(rootDir + kVersionFileName, text);
+}
+
+std::wstring CResourceManager::GetResourceHash() {
+    return ComputeResourceHash(rootDir + kVersionFileName);
+}

@@ -1,0 +1,80 @@
+// Decides what an update downloads: loads the local lists, has the CDN downloader fetch the
+// configuration, compares, and runs the launcher update first and the resource update after it,
+// keeping the local lists current as files arrive. Every step is reported through
+// progressCallback, from the caller's thread or from a download worker.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "download/DownloadTaskInfo.h"
+#include "framework/CriticalSection.h"
+#include "resources/CDNDownloadState.h"
+#include "resources/ResourceManagerProgress.h"
+#include "resources/ResourceUpdateInfo.h"
+#include "resources/ResoureConfigInfo.h"
+
+class CResourceManager {
+  public:
+    using ProgressCallback =
+        std::function<void(ResourceManagerProgressState, ResourceManagerProgressInfoBase*)>;
+
+    // The single instance, created on first use and never destroyed.
+    static CResourceManager& GetInstance();
+
+    // Loads the local lists and requests the CDN configuration; the outcome arrives as the
+    // states 6 to 10. Both directories end with "\".
+    void Initialize(const std::wstring& launcherDirectory, const std::wstring& rootDirectory,
+                    const std::wstring& configAddress);
+    // Starts the launcher batch when launcher files are to be fetched; *launcherUpdateStarted
+    // tells whether it did. Returns 1.
+    int32_t StartLauncherUpdate(int32_t* launcherUpdateStarted);
+    // Deletes obsolete resources and starts the resource batch (or reports 19). Returns 1.
+    int32_t StartResourceUpdate();
+    // Writes "version.txt" from the local resource list (left alone when the list is empty).
+    void SaveLocalManifest();
+    // The resource hash of "version.txt" under rootDir.
+    std::wstring GetResourceHash();
+
+    // Compares a local list with a CDN list by digest text. With checkFiles, local records
+    // whose file is missing under gameDir get an empty digest first. Returns 1 (0 without maps
+    // or lists).
+    int32_t CompareManifests(ResoureConfigMap* local, const ResoureConfigMap* cdn,
+                             ResourceUpdateList* downloads, ResourceUpdateList* removals,
+                             bool checkFiles);
+    // The CDN base URL of a configuration URL: two levels up, ending with "/".
+    static std::wstring DeriveBaseUrl(const std::wstring& configAddress);
+
+    // Bound into the CDN downloader by Initialize.
+    void OnConfigDownloaded(CDNDownloadState state, ResoureConfigList& list);
+    void OnBatchFinished(CDNDownloadState state, int32_t mode, int32_t statusMask);
+    void OnTaskStarted(const DownloadTaskInfo& task);
+    void OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadState state);
+    void OnProgress(int64_t downloadedBytes, int64_t totalBytes);
+
+    std::wstring gameDir;      // rootDir + "game\"
+    std::wstring rootDir;      // installation root, holds "version.txt"
+    std::wstring launcherDir;  // holds "launcher_manifest.txt", launcher files and the bundle
+    std::wstring configUrl;    // with "/" only
+    std::wstring baseUrl;
+    ombrix::CriticalSection lock;  // guards the two local maps
+    ProgressCallback progressCallback;
+    ResoureConfigMap localResources;
+    ResoureConfigMap localLauncherFiles;
+    ResoureConfigMap cdnResources;
+    ResoureConfigMap cdnLauncherFiles;
+    ResourceUpdateList launcherDownloads;
+    ResourceUpdateList resourceDownloads;
+    ResourceUpdateList resourceRemovals;
+
+  private:
+    CResourceManager() = default;
+    CResourceManager(const CResourceManager&) = delete;
+    CResourceManager& operator=(const CResourceManager&) = delete;
+
+    void Report(ResourceManagerProgressState state, ResourceManagerProgressInfoBase* info);
+    // Reads a local list; names that could reach outside their directory are left out.
+    static void LoadLocalList(const std::wstring& path, ResoureConfigMap* map);
+    void CompleteBundle();
+};

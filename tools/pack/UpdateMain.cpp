@@ -1,0 +1,152 @@
+// OmbrixUpdate: one whole update through the resource manager, without a window.
+//   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N]
+// Prints every progress state (state 17 only as a running byte count), then the wall time and
+// the peak working set. Exit status 0 when the update ended with state 18 or 19, otherwise the
+// final state. A state 7 is answered as the window does: wait until the downloader's workers
+// are idle, start the launcher batch, and the resource batch when no launcher batch started.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <deque>
+#include <string>
+
+#include "download/DownloadPauses.h"
+#include "framework/CriticalSection.h"
+#include "framework/ScopedHandle.h"
+#include "resources/CDNResourceDownloader.h"
+#include "resources/ResourceManager.h"
+
+namespace {
+
+struct Report {
+    int32_t state;
+    int64_t value;
+};
+
+class ReportQueue {
+  public:
+    ReportQueue() : event_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    void Push(const Report& report) {
+        {
+            ombrix::ScopedLock guard(lock_);
+            reports_.push_back(report);
+        }
+        ::SetEvent(event_.Get());
+    }
+    Report Pop() {
+        for (;;) {
+            {
+                ombrix::ScopedLock guard(lock_);
+                if (!reports_.empty()) {
+                    const Report report = reports_.front();
+                    reports_.pop_front();
+                    return report;
+                }
+            }
+            ::WaitForSingleObject(event_.Get(), INFINITE);
+        }
+    }
+
+  private:
+    ombrix::CriticalSection lock_;
+    std::deque<Report> reports_;
+    ombrix::ScopedKernelHandle event_;
+};
+
+bool IsFinalState(int32_t state) {
+    return state == ProgressCDNConfigConnectFailed || state == ProgressCDNConfigContentFailed ||
+           state == ProgressCDNConfigParseFailed || state == ProgressResourceUpdateFailed ||
+           state == ProgressLauncherUpdateFailed || state == ProgressLauncherUpdateFinished ||
+           state == ProgressResourceUpdateFinished;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::wstring root;
+    std::wstring launcher;
+    std::wstring config;
+    long retryPause = -1;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::wstring option = argv[i];
+        if (option == L"--root") {
+            root = argv[i + 1];
+        } else if (option == L"--launcher") {
+            launcher = argv[i + 1];
+        } else if (option == L"--config") {
+            config = argv[i + 1];
+        } else if (option == L"--retry-pause-ms") {
+            retryPause = std::wcstol(argv[i + 1], nullptr, 10);
+        }
+    }
+    if (root.empty() || config.empty()) {
+        std::fprintf(stderr,
+                     "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
+                     "[--retry-pause-ms N]\n");
+        return 2;
+    }
+    if (root.back() != L'\\') root.push_back(L'\\');
+    if (launcher.empty()) launcher = root;
+    if (launcher.back() != L'\\') launcher.push_back(L'\\');
+    ScopedDownloadPauses pauses(
+        retryPause >= 0 ? static_cast<uint32_t>(retryPause) : kTransferRetryPauseMs,
+        kSegmentPauseMs);
+
+    ReportQueue queue;
+    CResourceManager& manager = CResourceManager::GetInstance();
+    manager.progressCallback = [&queue](ResourceManagerProgressState state,
+                                        ResourceManagerProgressInfoBase* info) {
+        int64_t value = 0;
+        if (auto* size = dynamic_cast<RequestDownloadTotalSizeNoticeInfo*>(info)) {
+            value = size->totalBytes;
+        } else if (auto* error = dynamic_cast<ResourceManagerUpdateErrorInfo*>(info)) {
+            value = error->errorCode;
+        } else if (auto* progress = dynamic_cast<ResourceManagerUpdateProgressInfo*>(info)) {
+            value = progress->downloadedBytes;
+        }
+        queue.Push(Report{state, value});
+    };
+
+    const ULONGLONG started = ::GetTickCount64();
+    manager.Initialize(launcher, root, config);
+    int32_t finalState = 0;
+    int64_t lastPrinted = 0;
+    while (finalState == 0) {
+        const Report report = queue.Pop();
+        if (report.state == ProgressUpdateProgress) {
+            // A line per mebibyte keeps the output short but lets a watcher see the progress.
+            if (report.value - lastPrinted >= 1048576) {
+                lastPrinted = report.value;
+                std::printf("progress %lld\n", static_cast<long long>(report.value));
+                std::fflush(stdout);
+            }
+            continue;
+        }
+        std::printf("state %d %lld\n", report.state, static_cast<long long>(report.value));
+        std::fflush(stdout);
+        if (report.state == ProgressDownloadSizeNotice) {
+            CCDNResourceDownloader& downloader = CCDNResourceDownloader::GetInstance();
+            while (downloader.HasActiveWorkers()) ::Sleep(10);
+            int32_t launcherStarted = 0;
+            manager.StartLauncherUpdate(&launcherStarted);
+            if (launcherStarted == 0) manager.StartResourceUpdate();
+        } else if (IsFinalState(report.state)) {
+            finalState = report.state;
+        }
+    }
+    const ULONGLONG elapsed = ::GetTickCount64() - started;
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof(memory);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+    std::printf("elapsed_ms %llu\npeak_working_set %llu\n",
+                static_cast<unsigned long long>(elapsed),
+                static_cast<unsigned long long>(memory.PeakWorkingSetSize));
+    std::fflush(stdout);
+    // The downloader's workers may still be leaving their loops; end without tearing down.
+    const int exitCode =
+        finalState == ProgressResourceUpdateFinished || finalState == ProgressLauncherUpdateFinished
+            ? 0
+            : finalState;
+    ::ExitProcess(static_cast<UINT>(exitCode));
+}
