@@ -199,8 +199,9 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
                                   static_cast<DWORD>(headerBlock.size()), nullptr, 0);
     if (!sent) return TransferFailed;
 
+    // A connection closed without an answer shows as no status (or a nonsense one).
     int32_t status = QueryStatus(request.Get());
-    if (status < 0) return TransferFailed;
+    if (status < 100 || status > 999) return TransferFailed;
     if (status == 206) status = TransferSuccess;
     if (status != TransferSuccess) return status;
 
