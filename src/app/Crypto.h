@@ -8,7 +8,7 @@ std::string Md5Digest(const std::string& bytes);
 
 // Incremental MD5 for data that arrives in pieces (files read in blocks).
 class Md5Hasher {
-public:
+  public:
     Md5Hasher();
     ~Md5Hasher();
     Md5Hasher(const Md5Hasher&) = delete;
@@ -16,7 +16,7 @@ public:
     bool Update(const void* data, size_t length);
     std::string Finish();  // 16 bytes, empty on failure
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };

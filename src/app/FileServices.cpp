@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include "app/DriveChoice.h"
 #include "app/TextConvert.h"
 #include "framework/CriticalSection.h"
 #include "framework/ScopedHandle.h"
@@ -56,7 +57,9 @@ bool WriteAll(const wchar_t* path, const char* data, size_t length) {
 
 }  // namespace
 
-bool FileExists(const std::wstring& path) { return OpenForReading(path).IsValid(); }
+bool FileExists(const std::wstring& path) {
+    return OpenForReading(path).IsValid();
+}
 
 bool DeleteFileIfExists(const std::wstring& path) {
     if (!FileExists(path)) return false;
@@ -148,10 +151,16 @@ bool GetFileVersion(const std::wstring& path, uint32_t* major, uint32_t* minor, 
 }
 
 bool ListFixedDrives(std::vector<std::wstring>* out) {
-    wchar_t buffer[100] = {};
-    const DWORD n = ::GetLogicalDriveStringsW(100, buffer);
-    if (n == 0 || n > 100 || out == nullptr) return false;
-    for (const wchar_t* p = buffer; *p; p += wcslen(p) + 1) {
+    if (out == nullptr) return false;
+    // 100 characters hold 24 roots; a longer list is read again with the size it needs.
+    std::vector<wchar_t> buffer(100, L'\0');
+    DWORD n = ::GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (n > buffer.size()) {
+        buffer.assign(n + 1, L'\0');
+        n = ::GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
+    }
+    if (n == 0 || n >= buffer.size()) return false;
+    for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) {
         if (::GetDriveTypeW(p) == DRIVE_FIXED) out->push_back(p);
     }
     return true;
@@ -181,16 +190,19 @@ bool FindLargestFreeDrive(std::wstring* out) {
     out->clear();
     std::vector<std::wstring> drives;
     if (!ListFixedDrives(&drives) || drives.empty()) return false;
-    ULONGLONG best = 0;
+    std::vector<DriveCandidate> candidates;
     for (const std::wstring& root : drives) {
+        DriveCandidate drive;
+        drive.root = root;
+        drive.writable = IsWritableDirectory(root);
         ULARGE_INTEGER available, total, free;
-        if (IsWritableDirectory(root) &&
-            ::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free) &&
-            free.QuadPart > best) {
-            best = free.QuadPart;
-            *out = root;
+        if (drive.writable && ::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free)) {
+            drive.spaceKnown = true;
+            drive.freeBytes = free.QuadPart;
         }
+        candidates.push_back(drive);
     }
+    *out = ChooseLargestFreeDrive(candidates);
     return !out->empty();
 }
 

@@ -1,4 +1,14 @@
 // Entry point of the launcher process.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "app/MainWindowHook.h"
+#include "app/NewOmbrixLauncherApp.h"
+#include "app/PngResource.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // GDI+ and the application object exist before start-up runs and go at a normal exit.
+    GdiplusSession gdiplus;
+    CNewOmbrixLauncherApp app(&RunMainWindow);
+    app.InitInstance();
+    return 0;
+}

@@ -15,13 +15,13 @@ Gdiplus::Bitmap* LoadPngBitmap(WORD resourceId, int x, int y, int width, int hei
 
 // Starts GDI+ for the life of the object (the launcher holds one for the whole process).
 class GdiplusSession {
-public:
+  public:
     GdiplusSession();
     ~GdiplusSession();
     GdiplusSession(const GdiplusSession&) = delete;
     GdiplusSession& operator=(const GdiplusSession&) = delete;
     bool Started() const { return token_ != 0; }
 
-private:
+  private:
     ULONG_PTR token_ = 0;
 };

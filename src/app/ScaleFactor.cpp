@@ -3,6 +3,8 @@
 #include <windows.h>
 
 float ComputeScaleFactor(int dpi, int screenWidth) {
+    // A resolution the screen cannot report (0 or less) would shrink every window to nothing.
+    if (dpi <= 0) return 1.0f;
     if (dpi != 96) return static_cast<float>(dpi) / 96.0f;
     if (screenWidth >= 1503 && screenWidth <= 1920) return 1.0f;
     const float factor = static_cast<float>(screenWidth) / 1920.0f;

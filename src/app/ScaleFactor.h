@@ -12,4 +12,6 @@ void SetScaleFactorForTesting(float factor);
 float ComputeScaleFactor(int dpi, int screenWidth);
 
 // int(f * v): how a design coordinate becomes a screen coordinate.
-inline int Scaled(float factor, int v) { return static_cast<int>(factor * static_cast<float>(v)); }
+inline int Scaled(float factor, int v) {
+    return static_cast<int>(factor * static_cast<float>(v));
+}
