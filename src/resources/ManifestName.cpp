@@ -30,9 +30,9 @@ bool IsDeviceName(const std::wstring& part) {
         if (base == device) return true;
     }
     if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0)) {
-        // COM1..COM9 and LPT1..LPT9, plus the superscript digits Windows also accepts.
+        // COM0..COM9 and LPT0..LPT9, plus the superscript digits Windows also accepts.
         const wchar_t d = base[3];
-        return (d >= L'1' && d <= L'9') || d == L'\u00B9' || d == L'\u00B2' || d == L'\u00B3';
+        return (d >= L'0' && d <= L'9') || d == L'\u00B9' || d == L'\u00B2' || d == L'\u00B3';
     }
     return false;
 }

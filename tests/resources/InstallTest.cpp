@@ -1,0 +1,182 @@
+// The on-disk procedures: unpacking, temporary download files, the launcher bundle, the local
+// manifest files and the resource hash.
+#include <gtest/gtest.h>
+
+#include "TestTree.h"
+#include "app/Crypto.h"
+#include "app/TextConvert.h"
+#include "app/TextFormat.h"
+#include "resources/DownloadFile.h"
+#include "resources/GunzipFile.h"
+#include "resources/LauncherBundle.h"
+#include "resources/ManifestFile.h"
+#include "resources/ResourceHash.h"
+
+using testing_tree::Gzip;
+using testing_tree::RandomBytes;
+using testing_tree::Read;
+using testing_tree::TempFolder;
+using testing_tree::Write;
+
+TEST(GunzipFile, UnpacksGzipAndPassesPlainDataThrough) {
+    TempFolder dir;
+    const std::string content = RandomBytes(300000, 1);
+    ASSERT_TRUE(Write(dir.path() + L"in.gz", Gzip(content)));
+    ASSERT_TRUE(GunzipFile(dir.path() + L"in.gz", dir.path() + L"\u89D2\u8272.dat"));
+    EXPECT_EQ(content, Read(dir.path() + L"\u89D2\u8272.dat"));
+
+    ASSERT_TRUE(Write(dir.path() + L"plain", "plain bytes, no gzip header"));
+    ASSERT_TRUE(GunzipFile(dir.path() + L"plain", dir.path() + L"out"));
+    EXPECT_EQ("plain bytes, no gzip header", Read(dir.path() + L"out"));
+
+    EXPECT_FALSE(GunzipFile(dir.path() + L"missing", dir.path() + L"out2"));
+}
+
+TEST(GunzipFile, RefusesDamagedOrTruncatedStreams) {
+    TempFolder dir;
+    const std::string packed = Gzip(RandomBytes(5000, 2));
+    std::string damaged = packed;
+    damaged[damaged.size() - 6] ^= 0x01;  // inside the CRC-32 of the trailer
+    ASSERT_TRUE(Write(dir.path() + L"crc.gz", damaged));
+    EXPECT_FALSE(GunzipFile(dir.path() + L"crc.gz", dir.path() + L"out"));
+
+    damaged = packed;
+    damaged[packed.size() / 2] ^= 0x55;  // inside the deflate data
+    ASSERT_TRUE(Write(dir.path() + L"body.gz", damaged));
+    EXPECT_FALSE(GunzipFile(dir.path() + L"body.gz", dir.path() + L"out"));
+
+    // A stream cut short reads as a plain end of data; only its close reports the loss.
+    ASSERT_TRUE(Write(dir.path() + L"short.gz", packed.substr(0, packed.size() - 100)));
+    EXPECT_FALSE(GunzipFile(dir.path() + L"short.gz", dir.path() + L"out"));
+}
+
+TEST(DownloadFile, PreparesTemporaryFileAndInstalls) {
+    TempFolder dir;
+    ASSERT_TRUE(Write(dir.path() + L"sub\\deep\\a.dat", "old content"));
+    ASSERT_TRUE(Write(dir.path() + L"sub\\deep\\a.dat.t", "stale temporary"));
+    {
+        ombrix::ScopedFileHandle file = PrepareDownloadFile(dir.path(), L"sub\\deep\\a.dat");
+        ASSERT_TRUE(file.IsValid());
+        // The old installed file is gone from the moment an attempt begins.
+        EXPECT_FALSE(FileExists(dir.path() + L"sub\\deep\\a.dat"));
+        const std::string packed = Gzip("new content");
+        DWORD written = 0;
+        ::WriteFile(file.Get(), packed.data(), static_cast<DWORD>(packed.size()), &written,
+                    nullptr);
+    }
+    ASSERT_TRUE(InstallDownloadedFile(dir.path(), L"sub\\deep\\a.dat",
+                                      static_cast<int64_t>(Gzip("new content").size())));
+    EXPECT_EQ("new content", Read(dir.path() + L"sub\\deep\\a.dat"));
+    EXPECT_FALSE(FileExists(dir.path() + L"sub\\deep\\a.dat.t"));
+
+    // New folders are created for "\" only; names that leave the folder are refused.
+    EXPECT_TRUE(PrepareDownloadFile(dir.path(), L"x\\y\\z.dat").IsValid());
+    EXPECT_FALSE(PrepareDownloadFile(dir.path(), L"new/z.dat").IsValid());
+    EXPECT_FALSE(PrepareDownloadFile(dir.path(), L"..\\escape.dat").IsValid());
+    EXPECT_FALSE(FileExists(dir.path() + L"..\\escape.dat.t"));
+}
+
+TEST(DownloadFile, EmptyOrDamagedRangeFailsAndKeepsTemporaryFile) {
+    TempFolder dir;
+    { ASSERT_TRUE(PrepareDownloadFile(dir.path(), L"e.dat").IsValid()); }
+    EXPECT_FALSE(InstallDownloadedFile(dir.path(), L"e.dat", 0));
+    EXPECT_TRUE(FileExists(dir.path() + L"e.dat.t"));
+    EXPECT_FALSE(FileExists(dir.path() + L"e.dat"));
+
+    std::string damaged = Gzip(RandomBytes(4000, 3));
+    damaged[damaged.size() - 3] ^= 0x10;  // the length in the trailer
+    ASSERT_TRUE(Write(dir.path() + L"d.dat.t", damaged));
+    EXPECT_FALSE(InstallDownloadedFile(dir.path(), L"d.dat", static_cast<int64_t>(damaged.size())));
+    EXPECT_TRUE(FileExists(dir.path() + L"d.dat.t"));
+}
+
+TEST(LauncherBundle, LayoutOfAFilledAndCompletedBundle) {
+    TempFolder dir;
+    const std::wstring bundle = dir.path() + L"launcher.tmp";
+    ASSERT_TRUE(Write(bundle, "previous bundle"));
+    ResetBundle(bundle);
+    EXPECT_EQ(std::string(1, '\0'), Read(bundle));
+    AppendBundleRecord(bundle, "x.dll", "MZ");
+    EXPECT_EQ('\0', Read(bundle)[0]);  // still being filled
+    AppendBundleRecord(bundle, "launcher_manifest.txt", "x.dll=1\r\n");
+    SetBundleFlag(bundle, 1);
+    const std::string expected = std::string("\x01", 1) + std::string("\x05\0\0\0", 4) + "x.dll" +
+                                 std::string("\x02\0\0\0", 4) + "MZ" +
+                                 std::string("\x15\0\0\0", 4) + "launcher_manifest.txt" +
+                                 std::string("\x09\0\0\0", 4) + "x.dll=1\r\n";
+    EXPECT_EQ(expected, Read(bundle));
+    DeleteBundle(bundle);
+    EXPECT_FALSE(FileExists(bundle));
+    EXPECT_EQ(std::string("\x04\x03\x02\x01", 4), EncodeUInt32LE(0x01020304u));
+}
+
+TEST(ManifestFile, ReadsBomZeroAndShortFiles) {
+    TempFolder dir;
+    ResoureConfigList list;
+    EXPECT_FALSE(ReadManifestFile(dir.path() + L"missing.txt", &list));
+    EXPECT_TRUE(list.empty());
+
+    ASSERT_TRUE(Write(dir.path() + L"bom.txt",
+                      "\xEF\xBB\xBF"
+                      "a=1\r\n"));
+    ASSERT_TRUE(ReadManifestFile(dir.path() + L"bom.txt", &list));
+    ASSERT_EQ(1u, list.size());
+    EXPECT_EQ(L"a", list[0].name);
+
+    // EF 41 42 is no byte-order mark: the bytes stay part of the first name.
+    list.clear();
+    ASSERT_TRUE(Write(dir.path() + L"nobom.txt",
+                      "\xEF"
+                      "AB=1"));
+    ASSERT_TRUE(ReadManifestFile(dir.path() + L"nobom.txt", &list));
+    ASSERT_EQ(1u, list.size());
+    EXPECT_NE(L"AB", list[0].name);
+
+    list.clear();
+    ASSERT_TRUE(Write(dir.path() + L"zero.txt", std::string("a=1\r\nb=2\0\r\nc=3", 14)));
+    ASSERT_TRUE(ReadManifestFile(dir.path() + L"zero.txt", &list));
+    EXPECT_EQ(2u, list.size());
+
+    list.clear();
+    ASSERT_TRUE(Write(dir.path() + L"short.txt", "a="));
+    EXPECT_TRUE(ReadManifestFile(dir.path() + L"short.txt", &list));
+    EXPECT_TRUE(list.empty());
+}
+
+TEST(ManifestFile, WriteReplacesWholeFileAndLeavesNoStagingFile) {
+    TempFolder dir;
+    const std::wstring path = dir.path() + L"new\\version.txt";
+    ASSERT_TRUE(WriteManifestFile(path, L"a=1\r\nb=2\r\n"));
+    EXPECT_EQ("a=1\r\nb=2\r\n", Read(path));
+    ASSERT_TRUE(WriteManifestFile(path, L"\u89D2=3\r\n"));
+    EXPECT_EQ("\xE8\xA7\x92=3\r\n", Read(path));
+    EXPECT_FALSE(FileExists(path + L".new"));
+
+    // When the new text cannot be staged, the previous content stays whole.
+    ASSERT_TRUE(CreateDirectories(path + L".new\\"));
+    EXPECT_FALSE(WriteManifestFile(path, L"c=4\r\n"));
+    EXPECT_EQ("\xE8\xA7\x92=3\r\n", Read(path));
+}
+
+TEST(ResourceHash, SortsByNameAndHashesTheDigests) {
+    TempFolder dir;
+    EXPECT_EQ(L"", ComputeResourceHash(dir.path() + L"version.txt"));
+
+    ASSERT_TRUE(Write(dir.path() + L"v1.txt", "b=22\r\na=11\r\n"));
+    ASSERT_TRUE(Write(dir.path() + L"v2.txt", "a=11\r\nb=22\r\n"));
+    const std::string expected = BytesToHex(Md5Digest("1122"));
+    EXPECT_EQ(std::wstring(expected.begin(), expected.end()),
+              ComputeResourceHash(dir.path() + L"v1.txt"));
+    EXPECT_EQ(ComputeResourceHash(dir.path() + L"v1.txt"),
+              ComputeResourceHash(dir.path() + L"v2.txt"));
+
+    // Lines sharing a name keep their order (a stable sort).
+    ASSERT_TRUE(Write(dir.path() + L"dup.txt", "a=2\r\na=1\r\n"));
+    const std::string dup = BytesToHex(Md5Digest("21"));
+    EXPECT_EQ(std::wstring(dup.begin(), dup.end()), ComputeResourceHash(dir.path() + L"dup.txt"));
+
+    ASSERT_TRUE(Write(dir.path() + L"none.txt", "no valid line"));
+    const std::string empty = BytesToHex(Md5Digest(""));
+    EXPECT_EQ(std::wstring(empty.begin(), empty.end()),
+              ComputeResourceHash(dir.path() + L"none.txt"));
+}

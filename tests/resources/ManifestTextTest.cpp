@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "resources/ManifestText.h"
+
+namespace {
+
+ResoureConfigList Parse(const std::wstring& text) {
+    ResoureConfigList list;
+    EXPECT_TRUE(ParseManifestText(text, &list));
+    return list;
+}
+
+}  // namespace
+
+TEST(ManifestText, TwoFieldAndFullLines) {
+    ResoureConfigList list = Parse(L"a.dat=0123\r\nb.dat=4567\r\n");
+    ASSERT_EQ(2u, list.size());
+    EXPECT_EQ(L"a.dat", list[0].name);
+    EXPECT_EQ(L"0123", list[0].md5);
+    EXPECT_EQ(L"", list[0].packageDir);
+    EXPECT_EQ(0, list[0].offset);
+    EXPECT_EQ(0, list[0].length);
+    EXPECT_EQ(L"", list[0].category);
+
+    list = Parse(L"a.dat=0123=res/p1=4096=5321=launcher");
+    ASSERT_EQ(1u, list.size());
+    EXPECT_EQ(L"res/p1", list[0].packageDir);
+    EXPECT_EQ(4096, list[0].offset);
+    EXPECT_EQ(5321, list[0].length);
+    EXPECT_TRUE(IsLauncherCategory(list[0].category));
+    EXPECT_TRUE(IsLauncherCategory(L"LAUNCHER"));
+    EXPECT_TRUE(IsLauncherCategory(L"Launcher"));
+    EXPECT_FALSE(IsLauncherCategory(L"launchers"));
+    EXPECT_FALSE(IsLauncherCategory(L""));
+}
+
+TEST(ManifestText, LineAndFieldSeparators) {
+    EXPECT_EQ(1u, Parse(L"\n\r\n\r\r\na.dat=1\n\n").size());
+    ResoureConfigList list = Parse(L"a.dat=1\r\n   \r\nb.dat=2");
+    ASSERT_EQ(1u, list.size());  // a blank line ends the list
+    EXPECT_EQ(L"a.dat", list[0].name);
+
+    for (const wchar_t* text : {L"a.dat==1", L"=a.dat=1", L"  a.dat  =  1  "}) {
+        list = Parse(text);
+        ASSERT_EQ(1u, list.size()) << text;
+        EXPECT_EQ(L"a.dat", list[0].name);
+        EXPECT_EQ(L"1", list[0].md5);
+    }
+    EXPECT_TRUE(Parse(L"a.dat= =x").empty());
+    EXPECT_TRUE(Parse(L"a.dat").empty());
+    EXPECT_TRUE(Parse(L"a.dat=").empty());
+    // Fields after the sixth are ignored; a blank field ends the line's fields.
+    list = Parse(L"a=1=p=2=3=launcher=extra");
+    ASSERT_EQ(1u, list.size());
+    EXPECT_EQ(L"launcher", list[0].category);
+    list = Parse(L"a=1=p= =3");
+    ASSERT_EQ(1u, list.size());
+    EXPECT_EQ(0, list[0].offset);
+    EXPECT_EQ(0, list[0].length);
+    EXPECT_FALSE(ParseManifestText(L"a=1", nullptr));
+}
+
+TEST(ManifestText, NumberFields) {
+    EXPECT_EQ(12, ParseInt64Field(L"12abc"));
+    EXPECT_EQ(-3, ParseInt32Field(L"-3"));
+    EXPECT_EQ(0, ParseInt64Field(L"x"));
+    EXPECT_EQ(0, ParseInt64Field(L"-"));
+    EXPECT_EQ(7, ParseInt32Field(L"+7"));
+    EXPECT_EQ(INT64_MAX, ParseInt64Field(L"9223372036854775807"));
+    EXPECT_EQ(INT64_MAX, ParseInt64Field(L"99999999999999999999999"));
+    EXPECT_EQ(INT64_MIN, ParseInt64Field(L"-9223372036854775808"));
+    EXPECT_EQ(INT64_MIN, ParseInt64Field(L"-9223372036854775809"));
+    EXPECT_EQ(INT32_MAX, ParseInt32Field(L"2147483648"));
+    EXPECT_EQ(INT32_MIN, ParseInt32Field(L"-2147483649"));
+    EXPECT_EQ(INT32_MIN, ParseInt32Field(L"-2147483648"));
+}
+
+TEST(ManifestText, FormatsTwoFieldFormAndReadsItBack) {
+    ResoureConfigList list(2);
+    list[0].name = L"a";
+    list[0].md5 = L"1";
+    list[0].packageDir = L"ignored";
+    list[1].name = L"b";
+    list[1].md5 = L"2";
+    std::wstring text = L"keep:";
+    ASSERT_TRUE(FormatManifestText(list, &text));
+    EXPECT_EQ(L"keep:a=1\r\nb=2\r\n", text);
+
+    std::wstring untouched = L"x";
+    EXPECT_FALSE(FormatManifestText(ResoureConfigList(), &untouched));
+    EXPECT_EQ(L"x", untouched);
+
+    // A record without digest is written as "name=" and dropped by the next parse.
+    list[0].md5.clear();
+    text.clear();
+    FormatManifestText(list, &text);
+    EXPECT_EQ(L"a=\r\nb=2\r\n", text);
+    ResoureConfigList back = Parse(text);
+    ASSERT_EQ(1u, back.size());
+    EXPECT_EQ(L"b", back[0].name);
+}
