@@ -18,6 +18,6 @@ class DownloaderTaskProcessor {
     virtual void OnAllTasksFinished() = 0;
 
   protected:
-    // Not deleted through this interface.
-    ~DownloaderTaskProcessor() = default;
+    // Not deleted through this interface (virtual only so that owners need no extra care).
+    virtual ~DownloaderTaskProcessor() = default;
 };

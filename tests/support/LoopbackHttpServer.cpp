@@ -305,6 +305,11 @@ void LoopbackHttpServer::Serve(SOCKET client) {
         ombrix::ScopedLock guard(lock_);
         requests_.push_back(request);
     }
+    if (reply.hold) {
+        ::SetEvent(stalledEvent_.Get());
+        HANDLE events[] = {releaseEvent_.Get(), stopEvent_.Get()};
+        ::WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    }
     if (reply.kind == Reply::Kind::CloseWithoutAnswer) return;
 
     std::vector<std::string> headers = reply.headers;

@@ -28,6 +28,7 @@ class LoopbackHttpServer {
         int64_t sendLimit = -1;            // body bytes sent before the connection ends (-1: all)
         bool stall = false;                // after sendLimit bytes, wait until released, then close
         bool honourRange = true;           // ServeFile: answer a Range with 206
+        bool hold = false;                 // wait until released before answering at all
 
         static Reply Status(int code, std::string text = std::string());
         static Reply Close();
@@ -60,9 +61,9 @@ class LoopbackHttpServer {
     std::vector<Request> Requests() const;
     size_t RequestCount() const;
 
-    // Waits until a connection stalls (true) or the time has passed (false).
+    // Waits until a connection stalls or holds (true) or the time has passed (false).
     bool WaitForStall(DWORD milliseconds);
-    // Lets every stalled connection close.
+    // Lets every stalled connection close and every held one answer.
     void ReleaseStalls();
 
   private:
