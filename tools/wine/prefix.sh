@@ -76,9 +76,9 @@ REG
 fi
 # Windows are not handed to a window manager: under a bare Xvfb wine would otherwise wait up to
 # two seconds for every window it hides or destroys. (Also applied to older prefixes.)
-if ! grep -qs '"Managed"="N"' "$root/prefix/user.reg"; then
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-  "$wineserver" -w
+if [ ! -f "$root/prefix/.ombrix-unmanaged" ]; then
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
+    touch "$root/prefix/.ombrix-unmanaged"
 fi
 # Keep the server up between the many short test programs of one run.
 "$wineserver" -p60 >/dev/null 2>&1 || true
