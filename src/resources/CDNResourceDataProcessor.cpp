@@ -56,7 +56,9 @@ bool CDNResourceDataProcessor::OnData(const void* data, uint32_t size) {
 }
 
 bool CDNResourceDataProcessor::OnFinish() {
-    if (!file) return false;
+    // No attempt was opened (the request failed before its body): there is nothing to refuse,
+    // and the transfer keeps the HTTP status (a 404 stays a 404 instead of becoming -3).
+    if (!file) return true;
     const bool flushed = FlushBuffer();
     const int64_t length = fileLength_;
     file.Reset();

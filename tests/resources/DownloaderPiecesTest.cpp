@@ -72,12 +72,13 @@ TEST(CDNResourceDataProcessor, RetriedAttemptCountsBytesOnceAndInstalls) {
     EXPECT_EQ(content, out);
 }
 
-TEST(CDNResourceDataProcessor, EmptyBodyFailsAndFinishWithoutBeginFails) {
+TEST(CDNResourceDataProcessor, EmptyBodyFailsAndFinishWithoutBodyKeepsStatus) {
     TempFolder dir;
     DownloadTaskInfo task;
     task.name = L"e.dat";
     CDNResourceDataProcessor sink(task, dir.path());
-    EXPECT_FALSE(sink.OnFinish());
+    EXPECT_TRUE(sink.OnFinish());  // an attempt that failed before its body
+    EXPECT_FALSE(FileExists(dir.path() + L"e.dat"));
     ASSERT_TRUE(sink.OnBegin(0));
     EXPECT_FALSE(sink.OnFinish());
     EXPECT_TRUE(FileExists(dir.path() + L"e.dat.t"));

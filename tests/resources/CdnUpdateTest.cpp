@@ -1,0 +1,264 @@
+// Whole updates through the resource manager against a real CDN (nginx on 127.0.0.1) serving
+// what the package tool published.
+#include <gtest/gtest.h>
+
+#include "UpdateHarness.h"
+#include "download/DownloadPauses.h"
+#include "resources/ManifestText.h"
+#include "resources/ResourceHash.h"
+
+using namespace update_harness;
+using testing_tree::RandomBytes;
+using testing_tree::Read;
+using testing_tree::TempFolder;
+using testing_tree::Write;
+
+namespace {
+
+class CdnUpdate : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (Env(L"OMBRIX_TEST_CDN_URL").empty()) GTEST_SKIP() << "run through run-with-cdn.sh";
+    }
+    // Retries of failed ranges follow each other without the product's 5 s pause.
+    ScopedDownloadPauses pauses_{5, 0};
+};
+
+Files GameFiles() {
+    Files files;
+    for (int i = 0; i < 24; ++i) {
+        files[L"data\\part" + std::to_wstring(i) + L".bin"] =
+            RandomBytes(1000 + 37000 * (i % 5), static_cast<unsigned>(i));
+    }
+    files[L"big.pak"] = RandomBytes(1500000, 99);  // larger than one package
+    files[L"empty.txt"] = "";
+    files[L"text\\readme.txt"] = std::string(20000, 'r');
+    files[L"\u89D2\u8272\\\u5730\u56FE.dat"] = RandomBytes(5000, 77);
+    return files;
+}
+
+void ExpectInstalled(const std::wstring& dir, const Files& files) {
+    for (const auto& file : files) {
+        EXPECT_TRUE(Read(dir + file.first) == file.second) << "content of " << file.first.size();
+        EXPECT_FALSE(FileExists(dir + file.first + L".t"));
+    }
+}
+
+std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const std::vector<int> kConfigStates = {1, 2, 3, 4, 5, 6};
+
+}  // namespace
+
+TEST_F(CdnUpdate, FreshInstallationGetsEveryFileAndVersionList) {
+    const Files game = GameFiles();
+    const std::wstring url = Publish(L"fresh", game);
+    ASSERT_FALSE(url.empty());
+    TempFolder root;
+    const UpdateRun run = RunUpdate(root.path(), url);
+    EXPECT_EQ(Concat(kConfigStates, {7, 11, 19}), run.states);
+    int64_t total = 0;
+    for (const ResoureConfigInfo& info : ReadConfig(L"fresh")) total += info.length;
+    EXPECT_EQ(total, run.totalNotice);
+    EXPECT_EQ(total, run.lastDownloaded);
+    EXPECT_GT(run.progressReports, 0);
+    ExpectInstalled(root.path() + L"game\\", game);
+    EXPECT_EQ(ExpectedVersionText(ReadConfig(L"fresh")), Read(root.path() + L"version.txt"));
+    EXPECT_FALSE(FileExists(root.path() + L"version.txt.new"));
+    CResourceManager& manager = CResourceManager::GetInstance();
+    EXPECT_EQ(ComputeResourceHash(root.path() + L"version.txt"), manager.GetResourceHash());
+    EXPECT_EQ(32u, manager.GetResourceHash().size());
+
+    // Nothing left to do: straight from the configuration to state 19, without state 7.
+    const UpdateRun again = RunUpdate(root.path(), url);
+    EXPECT_EQ(Concat(kConfigStates, {19}), again.states);
+}
+
+TEST_F(CdnUpdate, IncrementalUpdateFetchesAndDeletesExactlyWhatChanged) {
+    Files v1 = GameFiles();
+    const std::wstring url1 = Publish(L"inc1", v1);
+    ASSERT_FALSE(url1.empty());
+    TempFolder root;
+    ASSERT_EQ(19, RunUpdate(root.path(), url1).finalState);
+
+    Files v2 = v1;
+    v2[L"data\\part3.bin"] = RandomBytes(4321, 1234);  // changed
+    v2.erase(L"data\\part4.bin");                      // removed from the CDN list
+    const std::wstring url2 = Publish(L"inc2", v2);
+    ASSERT_TRUE(::DeleteFileW((root.path() + L"game\\text\\readme.txt").c_str()));  // missing
+
+    const UpdateRun run = RunUpdate(root.path(), url2);
+    EXPECT_EQ(Concat(kConfigStates, {7, 11, 19}), run.states);
+    CResourceManager& manager = CResourceManager::GetInstance();
+    std::vector<std::wstring> fetched;
+    for (const ResourceUpdateInfo& item : manager.resourceDownloads) fetched.push_back(item.name);
+    EXPECT_EQ((std::vector<std::wstring>{L"data\\part3.bin", L"text\\readme.txt"}), fetched);
+    ASSERT_EQ(1u, manager.resourceRemovals.size());
+    EXPECT_EQ(L"data\\part4.bin", manager.resourceRemovals[0].name);
+    int64_t total = 0;
+    for (const ResourceUpdateInfo& item : manager.resourceDownloads) total += item.length;
+    EXPECT_EQ(total, run.totalNotice);
+
+    ExpectInstalled(root.path() + L"game\\", v2);
+    EXPECT_FALSE(FileExists(root.path() + L"game\\data\\part4.bin"));
+    EXPECT_EQ(ExpectedVersionText(ReadConfig(L"inc2")), Read(root.path() + L"version.txt"));
+}
+
+TEST_F(CdnUpdate, LauncherBatchBuildsTheBundleAndLeavesResourcesAlone) {
+    Files launcher;
+    launcher[L"x.dll"] = "MZ";
+    launcher[L"bin\\tool.exe"] = RandomBytes(70000, 5);
+    const Files game = GameFiles();
+    const std::wstring url = Publish(L"launcher", game, launcher);
+    ASSERT_FALSE(url.empty());
+    TempFolder root;
+    const UpdateRun run = RunUpdate(root.path(), url);
+    EXPECT_EQ(Concat(kConfigStates, {7, 13, 18}), run.states);
+
+    // Flag 1, one record per launcher file, then the new launcher list.
+    const std::string bundle = Read(root.path() + L"launcher.tmp");
+    ASSERT_FALSE(bundle.empty());
+    EXPECT_EQ('\x01', bundle[0]);
+    std::map<std::string, std::string> records;
+    std::vector<std::string> order;
+    size_t pos = 1;
+    auto u32 = [&bundle](size_t at) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bundle[at + i]);
+        return v;
+    };
+    while (pos + 4 <= bundle.size()) {
+        const uint32_t nameLength = u32(pos);
+        const std::string name = bundle.substr(pos + 4, nameLength);
+        const uint32_t contentLength = u32(pos + 4 + nameLength);
+        records[name] = bundle.substr(pos + 8 + nameLength, contentLength);
+        order.push_back(name);
+        pos += 8 + nameLength + contentLength;
+    }
+    EXPECT_EQ(bundle.size(), pos);
+    ASSERT_EQ(3u, order.size());
+    EXPECT_EQ("launcher_manifest.txt", order.back());
+    EXPECT_EQ("MZ", records["x.dll"]);
+    EXPECT_EQ(launcher[L"bin\\tool.exe"], records["bin\\tool.exe"]);
+    std::wstring manifest;
+    for (const ResoureConfigInfo& info : ReadConfig(L"launcher")) {
+        if (IsLauncherCategory(info.category)) manifest += info.name + L"=" + info.md5 + L"\r\n";
+    }
+    EXPECT_EQ(TextToUtf8Exact(manifest), records["launcher_manifest.txt"]);
+    // No resource batch ran.
+    EXPECT_FALSE(DirectoryExists(root.path() + L"game"));
+    EXPECT_FALSE(FileExists(root.path() + L"version.txt"));
+}
+
+TEST_F(CdnUpdate, RangeAnswering404FailsTheBatchWith476) {
+    Files game;
+    game[L"a.dat"] = RandomBytes(3000, 1);
+    game[L"b.dat"] = RandomBytes(3000, 2);
+    ASSERT_FALSE(Publish(L"notfound", game).empty());
+    // b.dat now points at a package that does not exist.
+    std::string config = Read(ConfigPath(L"notfound"));
+    const size_t b = config.find("b.dat=");
+    const size_t dir = config.find("pkg/0001", b);
+    config.replace(dir, 8, "pkg/nope");
+    ASSERT_TRUE(Write(ConfigPath(L"notfound"), config));
+
+    TempFolder root;
+    const UpdateRun run =
+        RunUpdate(root.path(), Env(L"OMBRIX_TEST_CDN_URL") + L"notfound/config/resources.txt");
+    EXPECT_EQ(Concat(kConfigStates, {7, 11, 12}), run.states);
+    EXPECT_EQ(476, run.errorCode);
+    EXPECT_FALSE(FileExists(root.path() + L"version.txt"));
+}
+
+TEST_F(CdnUpdate, DamagedGzipRangeIsFetchedAgainThenFails) {
+    Files game;
+    game[L"good.dat"] = RandomBytes(3000, 1);
+    game[L"bad.dat"] = RandomBytes(50000, 2);
+    ASSERT_FALSE(Publish(L"damaged", game).empty());
+    for (const ResoureConfigInfo& info : ReadConfig(L"damaged")) {
+        if (info.name != L"bad.dat") continue;
+        std::string package = Read(PackagePath(L"damaged", info.packageDir));
+        package[static_cast<size_t>(info.offset + info.length / 2)] ^= 0x5A;
+        ASSERT_TRUE(Write(PackagePath(L"damaged", info.packageDir), package));
+    }
+    TempFolder root;
+    const UpdateRun run =
+        RunUpdate(root.path(), Env(L"OMBRIX_TEST_CDN_URL") + L"damaged/config/resources.txt");
+    EXPECT_EQ(Concat(kConfigStates, {7, 11, 12}), run.states);
+    EXPECT_NE(200, run.errorCode);
+    // Every attempt asked for the range again.
+    const std::string log = Read(Env(L"OMBRIX_TEST_CDN_LOG"));
+    size_t requests = 0;
+    for (size_t at = log.find("/damaged/pkg/"); at != std::string::npos;
+         at = log.find("/damaged/pkg/", at + 1)) {
+        ++requests;
+    }
+    EXPECT_GE(requests, 2u);
+    EXPECT_FALSE(FileExists(root.path() + L"version.txt"));
+}
+
+TEST_F(CdnUpdate, UnreachableCdnReportsConnectFailure) {
+    TempFolder root;
+    const UpdateRun run =
+        RunUpdate(root.path(), Env(L"OMBRIX_TEST_DEAD_URL") + L"x/config/resources.txt");
+    EXPECT_EQ(Concat({1, 2, 3, 4, 5}, {8}), run.states);
+}
+
+TEST_F(CdnUpdate, ConfigurationInUtf8WithAndWithoutMarkAndInAnsiCodePage) {
+    Files game;
+    game[L"\u6570\u636E\\\u89D2\u8272.dat"] = RandomBytes(9000, 1);
+    game[L"\u5730\u56FE.bin"] = RandomBytes(100, 2);
+    game[L"plain.txt"] = "plain";
+    ASSERT_FALSE(Publish(L"enc", game).empty());
+    const std::string utf8 = Read(ConfigPath(L"enc"));
+    const std::wstring text = Utf8ToTextExact(utf8);
+    const std::vector<std::pair<const char*, std::string>> variants = {
+        {"utf8", utf8}, {"utf8bom", "\xEF\xBB\xBF" + utf8}, {"ansi", TextToNarrow(text)}};
+    for (const auto& variant : variants) {
+        ASSERT_TRUE(Write(ConfigPath(L"enc"), variant.second));
+        TempFolder root;
+        const UpdateRun run =
+            RunUpdate(root.path(), Env(L"OMBRIX_TEST_CDN_URL") + L"enc/config/resources.txt");
+        EXPECT_EQ(19, run.finalState) << variant.first;
+        ExpectInstalled(root.path() + L"game\\", game);
+        EXPECT_EQ(ExpectedVersionText(ReadConfig(L"enc")), Read(root.path() + L"version.txt"))
+            << variant.first;
+    }
+}
+
+TEST_F(CdnUpdate, NamesReachingOutsideAreNeverWrittenNorDeleted) {
+    Files game;
+    game[L"a.dat"] = RandomBytes(1000, 1);
+    ASSERT_FALSE(Publish(L"escape", game).empty());
+    const std::string good = Read(ConfigPath(L"escape"));
+    const size_t eq = good.find('=');
+    TempFolder root;
+    const std::wstring url = Env(L"OMBRIX_TEST_CDN_URL") + L"escape/config/resources.txt";
+    for (const char* evil : {"..\\evil.dat", "..\\..\\evil.dat", "C:\\evil.dat", "a.dat:evil"}) {
+        ASSERT_TRUE(Write(ConfigPath(L"escape"), good + evil + good.substr(eq)));
+        const UpdateRun run = RunUpdate(root.path(), url);
+        EXPECT_EQ(Concat({1, 2, 3, 4, 5}, {10}), run.states) << evil;
+    }
+    EXPECT_FALSE(FileExists(root.path() + L"evil.dat"));
+    EXPECT_FALSE(FileExists(root.path() + L"game\\a.dat"));
+
+    // An empty answer is no list of files: nothing is removed.
+    ASSERT_TRUE(Write(ConfigPath(L"escape"), ""));
+    ASSERT_TRUE(Write(root.path() + L"game\\kept.dat", "kept"));
+    ASSERT_TRUE(Write(root.path() + L"version.txt", "kept.dat=1\r\n"));
+    EXPECT_EQ(10, RunUpdate(root.path(), url).finalState);
+    EXPECT_EQ("kept", Read(root.path() + L"game\\kept.dat"));
+
+    // A local list naming a file outside the game folder: ignored, the file stays.
+    ASSERT_TRUE(Write(ConfigPath(L"escape"), good));
+    ASSERT_TRUE(Write(root.path() + L"outside.dat", "mine"));
+    ASSERT_TRUE(Write(root.path() + L"version.txt", "..\\outside.dat=1\r\nkept.dat=1\r\n"));
+    const UpdateRun run = RunUpdate(root.path(), url);
+    EXPECT_EQ(19, run.finalState);
+    EXPECT_EQ("mine", Read(root.path() + L"outside.dat"));
+    EXPECT_FALSE(FileExists(root.path() + L"game\\kept.dat"));  // a real, listed removal
+    EXPECT_EQ(ExpectedVersionText(ReadConfig(L"escape")), Read(root.path() + L"version.txt"));
+}
