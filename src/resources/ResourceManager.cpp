@@ -228,11 +228,11 @@ int32_t CResourceManager::StartLauncherUpdate(int32_t* launcherUpdateStarted) {
 int32_t CResourceManager::StartResourceUpdate() {
     for (const ResourceUpdateInfo& removal : resourceRemovals) {
         const std::wstring path = gameDir + removal.name;
-        if (FileExists(path)) {
-            ::DeleteFileW(path.c_str());
-            ScopedLock guard(lock);
-            localResources.erase(removal.name);
-        }
+        if (FileExists(path)) ::DeleteFileW(path.c_str());
+        // The entry goes also when the file was already gone (a removal interrupted earlier):
+        // the saved list then names installed files only.
+        ScopedLock guard(lock);
+        localResources.erase(removal.name);
     }
     if (!resourceDownloads.empty()) {
         Report(ProgressResourceUpdateStarted, nullptr);
