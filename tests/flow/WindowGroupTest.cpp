@@ -1,0 +1,196 @@
+// The main window group as start-up builds it: host, background and foreground, their
+// placement at two scale factors, moving, hiding and a question answered by a click.
+#include <gtest/gtest.h>
+
+#include "FlowTestSupport.h"
+#include "app/ScaleFactor.h"
+#include "flow/CFlashDialog.h"
+#include "flow/CNewOmbrixMainBackgroundDialog.h"
+#include "flow/CNewOmbrixMainForegroundDialog.h"
+#include "framework/MessageLoop.h"
+#include "res/resource.h"
+#include "ui/CSkinDialog.h"
+#include "ui/RunMessageBox.h"
+
+namespace {
+
+::testing::Environment* const kGdiplus =
+    ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+RECT ClientRectIn(HWND control, HWND parent) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+class WindowGroupTest : public ::testing::Test {
+  protected:
+    void SetUp() override { services.gameRunning = true; }  // the flow stays put
+
+    // Creates the host and shows it the way the modal run does; its first paint brings the
+    // foreground.
+    void OpenGroup(float scale) {
+        SetScaleFactorForTesting(scale);
+        ASSERT_TRUE(host.Create(IDD_FLASH, nullptr));
+        ASSERT_NE(nullptr, host.background);
+        background = host.background;
+        // Before the host is painted, nothing of the launcher can be seen.
+        EXPECT_EQ(nullptr, background->foreground);
+        EXPECT_EQ(0, background->alpha);
+
+        host.ShowWindow(SW_SHOWNORMAL);
+        for (int i = 0; i < 200 && background->foreground == nullptr; ++i) {
+            ombrix::PumpPendingMessages();
+            ::Sleep(10);
+        }
+        ASSERT_NE(nullptr, background->foreground);
+        foreground = dynamic_cast<CNewOmbrixMainForegroundDialog*>(background->foreground);
+        ASSERT_NE(nullptr, foreground);
+        ombrix::PumpPendingMessages();
+    }
+
+    void ExpectGroupAt(const RECT& bg, int fgX, int fgY, int fgW, int fgH) {
+        const RECT f = foreground->GetWindowRect();
+        EXPECT_EQ(bg.left + fgX, f.left);
+        EXPECT_EQ(bg.top + fgY, f.top);
+        EXPECT_EQ(fgW, f.right - f.left);
+        EXPECT_EQ(fgH, f.bottom - f.top);
+        const RECT h = host.GetWindowRect();
+        EXPECT_EQ(bg.left, h.left);
+        EXPECT_EQ(bg.top, h.top);
+    }
+
+    FakeFlowServices services;
+    ScopedFlowServices installed{&services};
+    CFlashDialog host{IDD_FLASH, nullptr};
+    CNewOmbrixMainBackgroundDialog* background = nullptr;
+    CNewOmbrixMainForegroundDialog* foreground = nullptr;
+};
+
+TEST_F(WindowGroupTest, OpensLaidOutOverTheArtwork) {
+    OpenGroup(1.0f);
+    EXPECT_TRUE(background->IsWindowVisible());
+    EXPECT_TRUE(foreground->IsWindowVisible());
+    EXPECT_EQ(255, background->alpha);
+    EXPECT_EQ(1, host.backgroundCreated);
+    EXPECT_EQ(background->GetSafeHwnd(), foreground->GetOwner());
+    EXPECT_EQ(host.GetSafeHwnd(), background->GetOwner());
+
+    const RECT bg = background->GetWindowRect();
+    EXPECT_EQ(780, bg.right - bg.left);
+    EXPECT_EQ(340, bg.bottom - bg.top);
+    ExpectGroupAt(bg, 88, 50, 670, 255);
+
+    // The backdrop is the artwork under the foreground.
+    ASSERT_TRUE(foreground->backdrop);
+    EXPECT_EQ(670u, foreground->backdrop->GetWidth());
+    EXPECT_EQ(255u, foreground->backdrop->GetHeight());
+    EXPECT_EQ(670, foreground->backdropWidth);
+
+    // Controls at their design places; the status line overlaps the lower part of the bar.
+    const HWND fg = foreground->GetSafeHwnd();
+    const RECT status = ClientRectIn(foreground->statusLabel.GetSafeHwnd(), fg);
+    EXPECT_EQ(20, status.left);
+    EXPECT_EQ(210, status.top);
+    EXPECT_EQ(542, status.right);
+    EXPECT_EQ(228, status.bottom);
+    const RECT bar = ClientRectIn(foreground->progressBar.GetSafeHwnd(), fg);
+    EXPECT_EQ(22, bar.left);
+    EXPECT_EQ(202, bar.top);
+    EXPECT_EQ(538, bar.right);
+    const RECT group = ClientRectIn(foreground->groupButton.GetSafeHwnd(), fg);
+    EXPECT_EQ(542, group.left);
+    EXPECT_EQ(182, group.top);
+    EXPECT_EQ(682, group.right);
+    EXPECT_EQ(222, group.bottom);
+
+    // The window shape: inside the tab, outside beyond its point.
+    HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(ERROR, ::GetWindowRgn(fg, shape));
+    EXPECT_TRUE(::PtInRegion(shape, 650, 200));
+    EXPECT_FALSE(::PtInRegion(shape, 650, 230));
+    EXPECT_FALSE(::PtInRegion(shape, 660, 100));
+    ::DeleteObject(shape);
+
+    EXPECT_EQ(L"游戏初始化中...", foreground->statusLabel.GetWindowText());
+    EXPECT_FALSE(foreground->tipsLabel.GetWindowText().empty());
+}
+
+TEST_F(WindowGroupTest, DoubleScaleDoublesTheGroupButNotTheArtworkPiece) {
+    OpenGroup(2.0f);
+    const RECT bg = background->GetWindowRect();
+    EXPECT_EQ(1560, bg.right - bg.left);
+    EXPECT_EQ(680, bg.bottom - bg.top);
+    ExpectGroupAt(bg, 176, 100, 1340, 510);
+    ASSERT_TRUE(foreground->backdrop);
+    EXPECT_EQ(670u, foreground->backdrop->GetWidth());
+    EXPECT_EQ(255u, foreground->backdrop->GetHeight());
+    EXPECT_EQ(1340, foreground->backdropWidth);
+    EXPECT_EQ(510, foreground->backdropHeight);
+    SetScaleFactorForTesting(1.0f);
+}
+
+TEST_F(WindowGroupTest, MovesHidesAndShowsAsOne) {
+    OpenGroup(1.0f);
+    const RECT before = background->GetWindowRect();
+    background->MoveBy(37, -12);
+    ombrix::PumpPendingMessages();
+    const RECT after = background->GetWindowRect();
+    EXPECT_EQ(before.left + 37, after.left);
+    EXPECT_EQ(before.top - 12, after.top);
+    ExpectGroupAt(after, 88, 50, 670, 255);
+
+    // Moving the background by other means: the others follow.
+    background->MoveTo(after.left + 5, after.top + 6);
+    ombrix::PumpPendingMessages();
+    ExpectGroupAt(background->GetWindowRect(), 88, 50, 670, 255);
+
+    background->ShowAll(SW_HIDE);
+    EXPECT_FALSE(background->IsWindowVisible());
+    EXPECT_FALSE(foreground->IsWindowVisible());
+    background->ShowAll(SW_SHOW);
+    EXPECT_TRUE(background->IsWindowVisible());
+    EXPECT_TRUE(foreground->IsWindowVisible());
+}
+
+// Answers the open box with its first button, noting whether the main windows were disabled.
+struct ClickState {
+    HWND background;
+    HWND foreground;
+    bool sawDisabled = false;
+    bool clicked = false;
+};
+ClickState* g_click = nullptr;
+
+void CALLBACK ClickFirstButton(HWND, UINT, UINT_PTR id, DWORD) {
+    if (g_click == nullptr || g_click->clicked || openMessageBoxes.empty()) return;
+    CSkinDialog* box = openMessageBoxes.back();
+    if (!box->content || !box->content->Exists()) return;
+    g_click->sawDisabled =
+        !::IsWindowEnabled(g_click->background) && !::IsWindowEnabled(g_click->foreground);
+    g_click->clicked = true;
+    ::KillTimer(nullptr, id);
+    const HWND button = box->content->GetDlgItem(IDC_FIRST_BUTTON);
+    box->content->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_FIRST_BUTTON, BN_CLICKED),
+                              reinterpret_cast<LPARAM>(button));
+}
+
+TEST_F(WindowGroupTest, QuestionsOfTheForegroundAreAskedByTheBackground) {
+    OpenGroup(1.0f);
+    ClickState click{background->GetSafeHwnd(), foreground->GetSafeHwnd()};
+    g_click = &click;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ClickFirstButton);
+    const int answer =
+        foreground->ShowMessageBox(nullptr, L"比对服务器资源失败!", 1, L"重试", L"退出", FALSE);
+    ::KillTimer(nullptr, timer);
+    g_click = nullptr;
+    EXPECT_TRUE(click.clicked);
+    EXPECT_TRUE(click.sawDisabled);
+    EXPECT_EQ(1, answer);
+    EXPECT_TRUE(background->IsWindowEnabled());
+    EXPECT_TRUE(foreground->IsWindowEnabled());
+    EXPECT_TRUE(openMessageBoxes.empty());
+}
+
+}  // namespace
