@@ -1,0 +1,191 @@
+// The package tool: what it publishes unpacks to exactly its input, and what the launcher could
+// not install is refused before anything is published.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "../resources/UpdateHarness.h"
+#include "ConfigLine.h"
+#include "PackOptions.h"
+#include "PublishableName.h"
+#include "app/Crypto.h"
+#include "app/TextFormat.h"
+#include "resources/GunzipFile.h"
+#include "resources/ManifestText.h"
+
+using namespace update_harness;
+using testing_tree::RandomBytes;
+using testing_tree::Read;
+using testing_tree::TempFolder;
+using testing_tree::Write;
+
+namespace {
+
+int Pack(const std::wstring& arguments) {
+    return RunProgram(L"OmbrixPack.exe", arguments);
+}
+
+std::wstring Quote(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
+
+bool IsEmptyFolder(const std::wstring& dir) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((dir + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do {
+        const std::wstring entry = data.cFileName;
+        if (entry != L"." && entry != L"..") empty = false;
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return empty;
+}
+
+}  // namespace
+
+TEST(PackTool, PublishedTreeUnpacksToExactlyTheInput) {
+    TempFolder work;
+    Files game;
+    for (int i = 0; i < 9; ++i) {
+        game[L"d\\f" + std::to_wstring(i) + L".bin"] =
+            RandomBytes(300000, static_cast<unsigned>(i));
+    }
+    game[L"big.bin"] = RandomBytes(1300000, 50);
+    game[L"empty.txt"] = "";
+    game[L"\u89D2\u8272\\a b.txt"] = std::string(10000, 'z');
+    Files launcher;
+    launcher[L"launcher.exe"] = "MZ launcher";
+    WriteTree(work.path() + L"game\\", game);
+    WriteTree(work.path() + L"launcher\\", launcher);
+    ASSERT_EQ(0, Pack(L"--game " + Quote(work.path() + L"game") + L" --launcher " +
+                      Quote(work.path() + L"launcher") + L" --out " + Quote(work.path() + L"out") +
+                      L" --package-mib 1"));
+
+    std::string body = Read(work.path() + L"out\\config\\resources.txt");
+    ResoureConfigList list;
+    ASSERT_TRUE(ParseManifestText(Utf8ToTextExact(body), &list));
+    ASSERT_EQ(game.size() + launcher.size(), list.size());
+    std::map<std::wstring, int64_t> packageEnds;  // offsets run back to back per package
+    for (const ResoureConfigInfo& info : list) {
+        const bool isLauncher = IsLauncherCategory(info.category);
+        const Files& source = isLauncher ? launcher : game;
+        ASSERT_EQ(1u, source.count(info.name)) << info.name.size();
+        const std::string& content = source.at(info.name);
+        EXPECT_EQ(BytesToHex(Md5Digest(content)), std::string(info.md5.begin(), info.md5.end()));
+        EXPECT_EQ(32u, info.md5.size());
+        EXPECT_EQ(0u, info.packageDir.find(L"pkg/"));
+
+        const std::string package = Read(work.path() + L"out\\" + info.packageDir.substr(0, 3) +
+                                         L"\\" + info.packageDir.substr(4) + L"\\qz_game.qzpkg");
+        EXPECT_EQ(packageEnds[info.packageDir], info.offset);
+        packageEnds[info.packageDir] = info.offset + info.length;
+        ASSERT_LE(static_cast<size_t>(info.offset + info.length), package.size());
+        Write(work.path() + L"range.gz",
+              package.substr(static_cast<size_t>(info.offset), static_cast<size_t>(info.length)));
+        ASSERT_TRUE(GunzipFile(work.path() + L"range.gz", work.path() + L"range.out"));
+        EXPECT_TRUE(Read(work.path() + L"range.out") == content);
+    }
+    // Packages close before they pass 1 MiB, unless one file alone is larger.
+    EXPECT_GE(packageEnds.size(), 3u);
+    for (const auto& end : packageEnds) {
+        const bool single =
+            end.second > 1048576 &&
+            std::count_if(list.begin(), list.end(), [&end](const ResoureConfigInfo& info) {
+                return info.packageDir == end.first;
+            }) == 1;
+        EXPECT_TRUE(end.second <= 1048576 || single);
+    }
+}
+
+TEST(PackTool, RefusesWhatTheLauncherCouldNotInstall) {
+    TempFolder work;
+    const std::wstring game = work.path() + L"game\\";
+    Write(game + L"a.dat", "a");
+
+    // An output folder that is not empty.
+    Write(work.path() + L"full\\other.txt", "x");
+    EXPECT_NE(0, Pack(L"--game " + Quote(game) + L" --out " + Quote(work.path() + L"full")));
+    EXPECT_FALSE(FileExists(work.path() + L"full\\config\\resources.txt"));
+
+    // Output inside the input, a missing input, bad options.
+    EXPECT_NE(0, Pack(L"--game " + Quote(game) + L" --out " + Quote(game + L"out")));
+    EXPECT_NE(0, Pack(L"--game " + Quote(work.path() + L"nope") + L" --out " +
+                      Quote(work.path() + L"o1")));
+    EXPECT_NE(0, Pack(L"--game " + Quote(game)));
+    EXPECT_NE(0, Pack(L"--game " + Quote(game) + L" --out " + Quote(work.path() + L"o2") +
+                      L" --package-mib 0"));
+
+    // Names the launcher would refuse or a configuration line could not carry.
+    const std::vector<std::wstring> badNames = {L"x=y.dat", L"\u0E01.dat", L"x.dat.t"};
+    for (const std::wstring& bad : badNames) {
+        TempFolder tree;
+        Write(tree.path() + L"x.dat", "x");
+        Write(tree.path() + bad, "bad");
+        const std::wstring out = work.path() + L"bad-out\\";
+        EXPECT_NE(0, Pack(L"--game " + Quote(tree.path()) + L" --out " + Quote(out)));
+        EXPECT_TRUE(IsEmptyFolder(out));
+    }
+    TempFolder launcher;
+    Write(launcher.path() + L"version.txt", "v");
+    EXPECT_NE(0, Pack(L"--game " + Quote(game) + L" --launcher " + Quote(launcher.path()) +
+                      L" --out " + Quote(work.path() + L"o3")));
+
+    // An input file that cannot be read: nothing is published.
+    {
+        ombrix::ScopedFileHandle locked(::CreateFileW((game + L"a.dat").c_str(), GENERIC_READ, 0,
+                                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(locked.IsValid());
+        EXPECT_NE(0, Pack(L"--game " + Quote(game) + L" --out " + Quote(work.path() + L"o4")));
+    }
+    EXPECT_TRUE(IsEmptyFolder(work.path() + L"o4\\"));
+}
+
+TEST(PackOptions, ParsesAndRefuses) {
+    PackOptions options;
+    std::wstring error;
+    ASSERT_TRUE(ParsePackOptions(
+        {L"--game", L"g", L"--out", L"o", L"--launcher", L"l", L"--package-mib", L"12"}, &options,
+        &error));
+    EXPECT_EQ(L"g", options.gameDir);
+    EXPECT_EQ(L"l", options.launcherDir);
+    EXPECT_EQ(L"o", options.outDir);
+    EXPECT_EQ(12, options.packageMiB);
+    for (const std::vector<std::wstring>& bad : std::vector<std::vector<std::wstring>>{
+             {L"--game", L"g"},
+             {L"--game", L"g", L"--out"},
+             {L"--game", L"g", L"--out", L"o", L"--x", L"1"},
+             {L"--game", L"g", L"--game", L"h", L"--out", L"o"},
+             {L"--game", L"g", L"--out", L"o", L"--package-mib", L"2048"}}) {
+        PackOptions other;
+        EXPECT_FALSE(ParsePackOptions(bad, &other, &error));
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(PublishableName, ChecksSingleNamesAndSets) {
+    std::wstring reason;
+    EXPECT_TRUE(IsPublishableName(L"d\\\u89D2\u8272.dat", false, &reason));
+    EXPECT_TRUE(IsPublishableName(L"game.dat", true, &reason));
+    for (const wchar_t* bad : {L"a=b", L" a", L"a ", L"..\\a", L"a/b", L"\u0E01"}) {
+        EXPECT_FALSE(IsPublishableName(bad, false, &reason)) << bad;
+    }
+    for (const wchar_t* bad : {L"VERSION.txt", L"launcher.tmp", L"game\\x.dat"}) {
+        EXPECT_FALSE(IsPublishableName(bad, true, &reason)) << bad;
+        EXPECT_TRUE(IsPublishableName(bad, false, &reason)) << bad;
+    }
+    std::wstring error;
+    EXPECT_FALSE(CheckPublishableSet({{L"A.dat", L"p1"}, {L"a.DAT", L"p2"}}, false, &error));
+    EXPECT_FALSE(CheckPublishableSet({{L"a.dat", L"p1"}, {L"a.dat.t", L"p2"}}, false, &error));
+    EXPECT_TRUE(CheckPublishableSet({{L"a.dat", L"p1"}, {L"b.dat.t", L"p2"}}, false, &error));
+
+    PackedEntry entry;
+    entry.packageDir = L"pkg/0002";
+    entry.offset = 4096;
+    entry.length = 5321;
+    entry.md5 = std::string(16, '\x01');
+    EXPECT_EQ(L"a\\b=01010101010101010101010101010101=pkg/0002=4096=5321=launcher\r\n",
+              FormatConfigLine(L"a\\b", entry, true));
+    EXPECT_EQ(L"a=01010101010101010101010101010101=pkg/0002=4096=5321\r\n",
+              FormatConfigLine(L"a", entry, false));
+}
