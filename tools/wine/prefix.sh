@@ -82,4 +82,7 @@ if [ ! -f "$root/prefix/.ombrix-unmanaged" ]; then
 fi
 # Keep the server up between the many short test programs of one run.
 "$wineserver" -p60 >/dev/null 2>&1 || true
+# Boot the session (services.exe and friends) here, without our output: booted by a test, they
+# would inherit CTest's output pipe and hold it open until the server ends, a minute later.
+"$wine" wineboot >/dev/null 2>&1 </dev/null || true
 flock -u 9
