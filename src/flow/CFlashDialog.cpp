@@ -3,6 +3,7 @@
 #include "app/NewOmbrixLauncherApp.h"
 #include "flow/CNewOmbrixMainBackgroundDialog.h"
 #include "framework/PaintScope.h"
+#include "framework/ScopedHandle.h"
 #include "res/resource.h"
 
 namespace {
@@ -57,6 +58,10 @@ BOOL CFlashDialog::OnEraseBkgnd(HDC) {
         backgroundCreated = 1;
         if (background != nullptr) background->CreateProductForeground();
         if (linkedDialog != nullptr) linkedDialog->MoveBy(0, 0);
+        // Where the system cannot show the host transparent, an empty outline hides it:
+        // it keeps its taskbar entry and its modal run but covers nothing of the artwork.
+        ombrix::ScopedRegion nothing(::CreateRectRgn(0, 0, 0, 0));
+        if (nothing && ::SetWindowRgn(GetSafeHwnd(), nothing.Get(), TRUE) != 0) nothing.Release();
     }
     return TRUE;
 }

@@ -108,8 +108,8 @@ void CMainForegroundDialog::InitFlowState() {
     progressFraction = 0.0f;
     progressBar.LoadFillImage();
     progressBar.progress = 0.0f;
-    progressBar.Invalidate();
-    statusLabel.SetText(L"游戏初始化中...");
+    RedrawUnder(progressBar);
+    ShowText(statusLabel, L"游戏初始化中...");
     status.downloading = 0;
 }
 
@@ -174,6 +174,21 @@ void CMainForegroundDialog::ApplyWindowShape() {
     if (!region) return;
     // On success the system owns the region.
     if (::SetWindowRgn(GetSafeHwnd(), region.Get(), TRUE) != 0) region.Release();
+}
+
+void CMainForegroundDialog::RedrawUnder(ombrix::Window& control) {
+    const HWND window = GetSafeHwnd();
+    if (window == nullptr || control.GetSafeHwnd() == nullptr) return;
+    // The controls draw no background of their own: the backdrop under them is painted
+    // first, then the control on top, both at once.
+    RECT area = control.GetWindowRect();
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&area), 2);
+    ::RedrawWindow(window, &area, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void CMainForegroundDialog::ShowText(CCustomLabel& label, const std::wstring& text) {
+    label.SetText(text);
+    RedrawUnder(label);
 }
 
 void CMainForegroundDialog::StartGameWatch() {
@@ -307,30 +322,31 @@ std::wstring CMainForegroundDialog::PickRandomTip() {
 void CMainForegroundDialog::ShowRandomTip() {
     currentTip = PickRandomTip();
     status.waitSeconds = 0;
-    tipsLabel.SetText(currentTip);
+    ShowText(tipsLabel, currentTip);
 }
 
 void CMainForegroundDialog::OnProgressBarTick() {
     float fraction = progressFraction;
     if (fraction < 0.0f) fraction = 0.0f;
     if (fraction > 1.0f) fraction = 1.0f;
+    if (progressBar.progress == fraction) return;
     progressBar.progress = fraction;
-    progressBar.Invalidate();
+    RedrawUnder(progressBar);
 }
 
 void CMainForegroundDialog::OnStatusLineTick() {
     const StatusLineTick tick = status.Tick(progressFraction);
     if (!tick.showLine) return;
     if (tick.showNewTip) ShowRandomTip();
-    if (tick.showSlowHint) tipsLabel.SetText(kSlowDownloadHint);
-    statusLabel.SetText(tick.line);
+    if (tick.showSlowHint) ShowText(tipsLabel, kSlowDownloadHint);
+    ShowText(statusLabel, tick.line);
 }
 
 // ---- the flow ------------------------------------------------------------------------------
 
 void CMainForegroundDialog::OnGameWatchTick() {
     if (Services().IsGameRunning(GetRootDir() + kGameExecutable)) {
-        statusLabel.SetText(L"等待游戏结束...");
+        ShowText(statusLabel, L"等待游戏结束...");
         return;
     }
     KillTimer(TIMER_GAME_WATCH);
@@ -354,7 +370,7 @@ void CMainForegroundDialog::StartNoticeRequest() {
     param->cpu = L"";
     param->channelID = L"100001";
     progressFraction = 0.0f;
-    statusLabel.SetText(L"获取游戏更新地址...");
+    ShowText(statusLabel, L"获取游戏更新地址...");
     Services().StartNoticeRequest(request, param);
 }
 
@@ -363,7 +379,7 @@ void CMainForegroundDialog::OnNoticeResult(std::wstring packageURL, int32_t resu
     progressFraction = 1.0f;
     if (result != NoticeResultSuccess) {
         const std::wstring text = NoticeFailureText(result);
-        statusLabel.SetText(text);
+        ShowText(statusLabel, text);
         AskRetry(text, false);
         return;
     }
@@ -383,7 +399,7 @@ void CMainForegroundDialog::OnResourceProgress(int state, ResourceManagerProgres
     status.downloading = IsDownloadingState(state) ? 1 : 0;
 
     const ProgressReaction reaction = ReactionToState(state);
-    if (reaction.statusText != nullptr) statusLabel.SetText(reaction.statusText);
+    if (reaction.statusText != nullptr) ShowText(statusLabel, reaction.statusText);
     if (reaction.fraction >= 0.0f) progressFraction = reaction.fraction;
 
     switch (reaction.action) {
@@ -401,7 +417,7 @@ void CMainForegroundDialog::OnResourceProgress(int state, ResourceManagerProgres
             auto* error = dynamic_cast<ResourceManagerUpdateErrorInfo*>(record.get());
             const int code = error != nullptr ? error->errorCode : 0;
             const std::wstring text = ResourceFailureText(error != nullptr ? &code : nullptr);
-            statusLabel.SetText(text);
+            ShowText(statusLabel, text);
             AskRetry(text, true);
             break;
         }

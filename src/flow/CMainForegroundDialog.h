@@ -110,6 +110,10 @@ class CMainForegroundDialog : public CDialogBase, public LaunchHost {
     void StyleControls();
     // Clips the window to its outline with the pointed tab on the right.
     void ApplyWindowShape();
+    // A new text for a label, with the backdrop under it repainted.
+    void ShowText(CCustomLabel& label, const std::wstring& text);
+    // Repaints the backdrop under a control, then the control.
+    void RedrawUnder(ombrix::Window& control);
     // Moves a control to a design rectangle, scaled.
     void PlaceControl(ombrix::Window& control, int left, int top, int right, int bottom);
 

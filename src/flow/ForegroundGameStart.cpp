@@ -23,7 +23,7 @@ std::wstring CMainForegroundDialog::GetResourceHash() {
 }
 
 void CMainForegroundDialog::SetStatusText(const std::wstring& text) {
-    statusLabel.SetText(text);
+    ShowText(statusLabel, text);
 }
 
 void CMainForegroundDialog::ShowFailureMessage(const std::wstring& text) {
