@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Benchmark of a fresh update: 2,000 files of incompressible data (about 200 MiB compressed),
+# published by the package tool and served by nginx on 127.0.0.1.
+#   1. the launcher: OmbrixUpdate.exe (the resource manager without a window) under wine;
+#   2. a native baseline: curl fetching the same merged ranges (adjacent ranges of a package
+#      joined up to 10 MiB, as the launcher's dispatcher does) over three parallel connections,
+#      then gunzip of every range (zlib's inflate).
+# Prints both wall times, their ratio and the launcher's peak working set.
+#   bench-update.sh [BUILD_DIR]      (default: build; the build must hold OmbrixPack/OmbrixUpdate)
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(cd "${1:-$here/build}" && pwd)"
+wine_run="$build/wine-run"
+[ -x "$build/bin/OmbrixUpdate.exe" ] || { echo "bench: build OmbrixPack and OmbrixUpdate in $build first" >&2; exit 1; }
+"$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null   # the prefix and its session processes
+
+name="bench-$$"
+work_name="ombrix-bench-$$"
+work="$build/wine/prefix/drive_c/$work_name"   # C:\ombrix-bench-PID in the build's wine prefix
+export OMBRIX_NGINX_DIR="$build/nginx"
+serve="$here/tools/nginx/serve.sh"
+cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
+trap cleanup EXIT
+mkdir -p "$work/src" "$work/baseline/segments" "$work/baseline/files"
+
+echo "bench: generating 2000 files of random data"
+python3 - "$work/src" <<'PY'
+import os, random, sys
+root = sys.argv[1]
+rng = random.Random(7)
+for i in range(2000):
+    folder = os.path.join(root, "d%02d" % (i % 40))
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "f%04d.bin" % i), "wb") as f:
+        f.write(os.urandom(rng.randint(52000, 157000)))
+PY
+echo "bench: publishing with OmbrixPack"
+"$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src" --out "C:\\$work_name\\cdn" </dev/null
+port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
+config="$work/cdn/config/resources.txt"
+
+echo "bench: launcher (OmbrixUpdate under wine)"
+start=$(date +%s.%N)
+"$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" \
+  --config "http://127.0.0.1:$port/config/resources.txt" </dev/null > "$work/launcher.log"
+launcher_s=$(echo "$(date +%s.%N) - $start" | bc)
+grep -q '^state 19' "$work/launcher.log" || { cat "$work/launcher.log" >&2; exit 1; }
+inner_ms=$(tr -d '\r' < "$work/launcher.log" | awk '/^elapsed_ms/ {print $2}')
+peak=$(tr -d '\r' < "$work/launcher.log" | awk '/^peak_working_set/ {print $2}')
+# Spot check: the installed files are the published ones.
+for f in d00/f0000.bin d17/f1017.bin d39/f1999.bin; do cmp -s "$work/src/$f" "$work/inst/game/$f"; done
+
+echo "bench: baseline (curl, 3 connections, then gunzip of every range)"
+python3 - "$config" "$port" "$work/baseline" <<'PY'
+import sys
+config, port, out = sys.argv[1:4]
+ranges = {}
+for line in open(config, encoding="utf-8", newline="").read().split("\r\n"):
+    if not line:
+        continue
+    name, md5, pkg, off, length = line.split("=")[:5]
+    ranges.setdefault(pkg, []).append((int(off), int(length), name))
+segments = []
+for pkg in sorted(ranges):
+    for off, length, name in sorted(ranges[pkg]):
+        s = segments[-1] if segments else None
+        if s and s["pkg"] == pkg and s["len"] < 10485760 and s["off"] + s["len"] == off:
+            s["len"] += length
+            s["files"].append((off, length, name))
+        else:
+            segments.append({"pkg": pkg, "off": off, "len": length, "files": [(off, length, name)]})
+with open(out + "/curl.txt", "w") as f:
+    for i, s in enumerate(segments):
+        f.write("http://127.0.0.1:%s/%s/qz_game.qzpkg %d-%d %s/segments/%05d\n"
+                % (port, s["pkg"], s["off"], s["off"] + s["len"] - 1, out, i))
+with open(out + "/split.txt", "w") as f:
+    for i, s in enumerate(segments):
+        for off, length, name in s["files"]:
+            f.write("%05d %d %d %s\n" % (i, off - s["off"], length, name.replace("\\", "/")))
+PY
+start=$(date +%s.%N)
+xargs -P3 -L1 sh -c 'curl -s -f -r "$1" -o "$2" "$0"' < "$work/baseline/curl.txt"
+fetched=$(date +%s.%N)
+python3 - "$work/baseline" <<'PY'
+import os, sys, zlib
+out = sys.argv[1]
+for line in open(out + "/split.txt"):
+    seg, off, length, name = line.split(" ", 3)
+    name = name.rstrip("\n")
+    with open("%s/segments/%s" % (out, seg), "rb") as f:
+        f.seek(int(off))
+        data = f.read(int(length))
+    path = os.path.join(out, "files", name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(zlib.decompressobj(31).decompress(data))
+PY
+done_at=$(date +%s.%N)
+baseline_s=$(echo "$done_at - $start" | bc)
+fetch_s=$(echo "$fetched - $start" | bc)
+cmp -s "$work/src/d17/f1017.bin" "$work/baseline/files/d17/f1017.bin"
+
+segments=$(wc -l < "$work/baseline/curl.txt")
+compressed=$(du -sb "$work/cdn/pkg" | cut -f1)
+printf 'files: 2000, compressed: %.1f MiB in %d merged ranges\n' "$(echo "$compressed / 1048576" | bc -l)" "$segments"
+printf 'launcher: %.2f s wall (%.2f s inside the process, the rest is wine start-up)\n' "$launcher_s" "$(echo "$inner_ms / 1000" | bc -l)"
+printf 'baseline: %.2f s wall (curl %.2f s, gunzip %.2f s)\n' "$baseline_s" "$fetch_s" "$(echo "$baseline_s - $fetch_s" | bc)"
+printf 'ratio launcher/baseline: %.2f\n' "$(echo "$launcher_s / $baseline_s" | bc -l)"
+printf 'launcher peak working set: %.1f MiB\n' "$(echo "$peak / 1048576" | bc -l)"
