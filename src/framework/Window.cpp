@@ -353,6 +353,7 @@ LRESULT Window::OnNcHitTest(POINT) {
 HBRUSH Window::OnCtlColor(HDC, HWND, UINT) {
     return reinterpret_cast<HBRUSH>(Default());
 }
+void Window::OnPrintClient(HDC, UINT) { Default(); }
 LRESULT Window::OnUserMessage(UINT, WPARAM, LPARAM) {
     return Default();
 }

@@ -22,11 +22,19 @@ void CCustomLabel::PreSubclassWindow() {
 
 void CCustomLabel::OnPaint() {
     ombrix::PaintScope paint(GetSafeHwnd());
-    if (paint.Dc() == nullptr) return;
+    Draw(paint.Dc());
+}
+
+void CCustomLabel::OnPrintClient(HDC dc, UINT) {
+    Draw(dc);
+}
+
+void CCustomLabel::Draw(HDC dc) {
+    if (dc == nullptr) return;
     // What lies under the text comes from the parent, so old text never shows through.
-    ombrix::PaintParentBackground(GetSafeHwnd(), paint.Dc());
+    ombrix::PaintParentBackground(GetSafeHwnd(), dc);
     const RECT client = GetClientRect();
-    Gdiplus::Graphics graphics(paint.Dc());
+    Gdiplus::Graphics graphics(dc);
     graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
     const std::wstring text = GetWindowText();
     std::unique_ptr<Gdiplus::Font> font = CreateScaledFont(

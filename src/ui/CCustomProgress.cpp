@@ -26,12 +26,20 @@ void CCustomProgress::PreSubclassWindow() {
 
 void CCustomProgress::OnPaint() {
     ombrix::PaintScope paint(GetSafeHwnd());
-    if (paint.Dc() == nullptr) return;
+    Draw(paint.Dc());
+}
+
+void CCustomProgress::OnPrintClient(HDC dc, UINT) {
+    Draw(dc);
+}
+
+void CCustomProgress::Draw(HDC dc) {
+    if (dc == nullptr) return;
     // A bar that shrinks (a new batch starts at 0) must not leave its old fill behind.
-    ombrix::PaintParentBackground(GetSafeHwnd(), paint.Dc());
+    ombrix::PaintParentBackground(GetSafeHwnd(), dc);
     if (!fillImage || fillImage->GetLastStatus() != Gdiplus::Ok) return;
     const RECT client = GetClientRect();
-    Gdiplus::Graphics graphics(paint.Dc());
+    Gdiplus::Graphics graphics(dc);
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
     const float scale = GetScaleFactor();
     const Gdiplus::RectF destination(0.0f, 0.0f,

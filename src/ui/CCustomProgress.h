@@ -26,6 +26,11 @@ class CCustomProgress : public ombrix::StaticControl {
     // Adds SS_OWNERDRAW.
     void PreSubclassWindow() override;
     void OnPaint() override;
+    // Draws into the given DC (printing and snapshots).
+    void OnPrintClient(HDC dc, UINT flags) override;
     // Answers 0, erases nothing.
     BOOL OnEraseBkgnd(HDC dc) override;
+
+  private:
+    void Draw(HDC dc);
 };

@@ -20,7 +20,8 @@ void CSkinButton::PreSubclassWindow() {
 }
 
 void CSkinButton::DrawItem(DRAWITEMSTRUCT* item) {
-    if (item == nullptr || !normalImage) return;
+    // Without a usable normal picture (missing or undecodable PNG) nothing is drawn at all.
+    if (item == nullptr || !normalImage || normalImage->GetLastStatus() != Gdiplus::Ok) return;
     Gdiplus::Image* picture = buttonState == kNormal ? normalImage.get() : highlightImage.get();
     const RECT client = GetClientRect();
     const int clientWidth = client.right - client.left;

@@ -18,7 +18,8 @@ SERIF=/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf
 SANS=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 for f in "$CJK" "$SERIF" "$SANS"; do [ -f "$f" ] || { echo "missing font $f (scripts/setup.sh)" >&2; exit 1; }; done
 
-save_rgba() { convert "$1" -strip -define png:color-type=6 "PNG32:$2"; }
+# Glows fade out to fully transparent rather than leaving an alpha of 1 or 2 everywhere.
+save_rgba() { convert "$1" -strip -channel A -level 1.5%,100% +channel -define png:color-type=6 "PNG32:$2"; }
 save_rgb() { convert "$1" -strip -alpha off -define png:color-type=2 "PNG24:$2"; }
 
 # --- 130-133: close and minimise glyphs, 24 x 24 -----------------------------------------
