@@ -154,12 +154,15 @@ TEST_F(WindowGroupTest, MovesHidesAndShowsAsOne) {
     EXPECT_TRUE(foreground->IsWindowVisible());
 }
 
-// Answers the open box with its first button, noting whether the main windows were disabled.
+// Answers the open box with one of its buttons, noting whether the main windows were
+// disabled and what the box said.
 struct ClickState {
     HWND background;
     HWND foreground;
+    int buttonId = IDC_FIRST_BUTTON;
     bool sawDisabled = false;
     bool clicked = false;
+    std::wstring text;
 };
 ClickState* g_click = nullptr;
 
@@ -170,10 +173,22 @@ void CALLBACK ClickFirstButton(HWND, UINT, UINT_PTR id, DWORD) {
     g_click->sawDisabled =
         !::IsWindowEnabled(g_click->background) && !::IsWindowEnabled(g_click->foreground);
     g_click->clicked = true;
+    wchar_t text[256] = {};
+    ::GetWindowTextW(box->content->GetDlgItem(IDC_MESSAGE_LABEL), text, 256);
+    g_click->text = text;
     ::KillTimer(nullptr, id);
-    const HWND button = box->content->GetDlgItem(IDC_FIRST_BUTTON);
-    box->content->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_FIRST_BUTTON, BN_CLICKED),
+    const HWND button = box->content->GetDlgItem(g_click->buttonId);
+    box->content->PostMessage(WM_COMMAND, MAKEWPARAM(g_click->buttonId, BN_CLICKED),
                               reinterpret_cast<LPARAM>(button));
+}
+
+// Runs the posted messages until the box has been answered (or a few seconds passed).
+void PumpUntilClicked(const ClickState& click) {
+    for (int i = 0; i < 300 && !click.clicked; ++i) {
+        ombrix::PumpPendingMessages();
+        ::Sleep(10);
+    }
+    ombrix::PumpPendingMessages();
 }
 
 TEST_F(WindowGroupTest, QuestionsOfTheForegroundAreAskedByTheBackground) {
@@ -191,6 +206,31 @@ TEST_F(WindowGroupTest, QuestionsOfTheForegroundAreAskedByTheBackground) {
     EXPECT_TRUE(background->IsWindowEnabled());
     EXPECT_TRUE(foreground->IsWindowEnabled());
     EXPECT_TRUE(openMessageBoxes.empty());
+}
+
+TEST_F(WindowGroupTest, CloseButtonAsksAndQuitsOnlyWhenConfirmed) {
+    OpenGroup(1.0f);
+    ClickState click{background->GetSafeHwnd(), foreground->GetSafeHwnd(), IDC_SECOND_BUTTON};
+    g_click = &click;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ClickFirstButton);
+    foreground->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CLOSE_BUTTON, BN_CLICKED), 0);
+    PumpUntilClicked(click);
+    ::KillTimer(nullptr, timer);
+    EXPECT_TRUE(click.clicked);
+    EXPECT_FALSE(click.text.empty());  // one of the exit tips
+    EXPECT_EQ(0, services.saves);
+    EXPECT_EQ(0, services.ends);
+    EXPECT_TRUE(background->IsWindowVisible());
+
+    click = ClickState{background->GetSafeHwnd(), foreground->GetSafeHwnd(), IDC_FIRST_BUTTON};
+    timer = ::SetTimer(nullptr, 0, 50, &ClickFirstButton);
+    foreground->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CLOSE_BUTTON, BN_CLICKED), 0);
+    PumpUntilClicked(click);
+    ::KillTimer(nullptr, timer);
+    g_click = nullptr;
+    EXPECT_TRUE(click.clicked);
+    EXPECT_EQ(1, services.saves);  // "version.txt" kept, downloads stopped
+    EXPECT_EQ(1, services.ends);
 }
 
 }  // namespace
