@@ -233,4 +233,28 @@ TEST_F(WindowGroupTest, CloseButtonAsksAndQuitsOnlyWhenConfirmed) {
     EXPECT_EQ(1, services.ends);
 }
 
+// The answering tool of the end-to-end tests, run as its own process next to this one.
+TEST_F(WindowGroupTest, AnsweringToolClicksTheAskedButton) {
+    OpenGroup(1.0f);
+    wchar_t module[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring tool = module;
+    tool = tool.substr(0, tool.rfind(L'\\') + 1) + L"OmbrixAnswer.exe";
+    std::wstring commandLine = L"\"" + tool + L"\" --timeout 20000 2 比对服务器";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(::CreateProcessW(tool.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &process));
+    const int answer =
+        foreground->ShowMessageBox(nullptr, L"比对服务器资源失败!", 1, L"重试", L"退出", FALSE);
+    ::WaitForSingleObject(process.hProcess, 20000);
+    DWORD exitCode = 99;
+    ::GetExitCodeProcess(process.hProcess, &exitCode);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    EXPECT_EQ(7, answer);
+    EXPECT_EQ(0u, exitCode);
+}
+
 }  // namespace
