@@ -19,7 +19,7 @@ work_name="ombrix-bench-$$"
 work="$build/wine/prefix/drive_c/$work_name"   # C:\ombrix-bench-PID in the build's wine prefix
 export OMBRIX_NGINX_DIR="$build/nginx"
 serve="$here/tools/nginx/serve.sh"
-cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
+cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; [ -n "${KEEP:-}" ] || rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
 trap cleanup EXIT
 mkdir -p "$work/src" "$work/baseline/segments" "$work/baseline/files"
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -34,18 +35,20 @@ class ReportQueue {
         }
         ::SetEvent(event_.Get());
     }
-    Report Pop() {
-        for (;;) {
+    // The next report, waiting at most timeoutMs; false when none came.
+    bool Pop(DWORD timeoutMs, Report* report) {
+        for (int round = 0; round < 2; ++round) {
             {
                 ombrix::ScopedLock guard(lock_);
                 if (!reports_.empty()) {
-                    const Report report = reports_.front();
+                    *report = reports_.front();
                     reports_.pop_front();
-                    return report;
+                    return true;
                 }
             }
-            ::WaitForSingleObject(event_.Get(), INFINITE);
+            if (round == 0) ::WaitForSingleObject(event_.Get(), timeoutMs);
         }
+        return false;
     }
 
   private:
@@ -95,15 +98,20 @@ int wmain(int argc, wchar_t** argv) {
 
     ReportQueue queue;
     CResourceManager& manager = CResourceManager::GetInstance();
-    manager.progressCallback = [&queue](ResourceManagerProgressState state,
-                                        ResourceManagerProgressInfoBase* info) {
+    std::atomic<int64_t> downloaded{0};
+    manager.progressCallback = [&queue, &downloaded](ResourceManagerProgressState state,
+                                                     ResourceManagerProgressInfoBase* info) {
         int64_t value = 0;
+        if (state == ProgressUpdateProgress) {
+            // Frequent: kept as a number only, so that reporting costs the workers nothing.
+            downloaded.store(
+                static_cast<ResourceManagerUpdateProgressInfo*>(info)->downloadedBytes);
+            return;
+        }
         if (auto* size = dynamic_cast<RequestDownloadTotalSizeNoticeInfo*>(info)) {
             value = size->totalBytes;
         } else if (auto* error = dynamic_cast<ResourceManagerUpdateErrorInfo*>(info)) {
             value = error->errorCode;
-        } else if (auto* progress = dynamic_cast<ResourceManagerUpdateProgressInfo*>(info)) {
-            value = progress->downloadedBytes;
         }
         queue.Push(Report{state, value});
     };
@@ -113,15 +121,15 @@ int wmain(int argc, wchar_t** argv) {
     int32_t finalState = 0;
     int64_t lastPrinted = 0;
     while (finalState == 0) {
-        const Report report = queue.Pop();
-        if (report.state == ProgressUpdateProgress) {
-            // A line per mebibyte keeps the output short but lets a watcher see the progress.
-            if (report.value - lastPrinted >= 1048576) {
-                lastPrinted = report.value;
-                std::printf("progress %lld\n", static_cast<long long>(report.value));
+        Report report{0, 0};
+        // A progress line per mebibyte, checked every 20 ms, lets a watcher follow the update.
+        while (!queue.Pop(20, &report)) {
+            const int64_t now = downloaded.load();
+            if (now - lastPrinted >= 1048576) {
+                lastPrinted = now;
+                std::printf("progress %lld\n", static_cast<long long>(now));
                 std::fflush(stdout);
             }
-            continue;
         }
         std::printf("state %d %lld\n", report.state, static_cast<long long>(report.value));
         std::fflush(stdout);
