@@ -2,6 +2,7 @@
 
 AsyncHttpRequest::~AsyncHttpRequest() {
     // The worker goes first: its thread may still use the sink and the parameter record.
+    Shutdown();
     task.reset();
     textProcessor.reset();
     param.reset();
@@ -10,6 +11,7 @@ AsyncHttpRequest::~AsyncHttpRequest() {
 int32_t AsyncHttpRequest::Start(AsyncRequestParam* newParam) {
     param.reset(newParam);
     handedOut.exchange(0);
+    shutDown_.exchange(0);
     if (!task) {
         task = std::make_unique<DownloaderTask>();
         task->useJsonContentType = UseJsonContentType();
@@ -23,6 +25,13 @@ int32_t AsyncHttpRequest::Start(AsyncRequestParam* newParam) {
         task->taskResult = [this](const DownloadTaskResultInfo& result) { DeliverResult(result); };
     }
     return task->Start();
+}
+
+void AsyncHttpRequest::Shutdown() {
+    if (!task) return;
+    shutDown_.exchange(1);
+    task->Stop();
+    task->Join();
 }
 
 int32_t AsyncHttpRequest::NextSegment(SegmentDownloadTaskInfo* out) {
@@ -44,6 +53,10 @@ const DownloadDataProcessor* AsyncHttpRequest::CreateProcessor(const DownloadTas
 }
 
 void AsyncHttpRequest::DeliverResult(const DownloadTaskResultInfo& result) {
+    if (shutDown_.load() != 0) {
+        textProcessor.reset();
+        return;
+    }
     std::string body;
     if (result.statusCode == 200 && textProcessor) textProcessor->GetContent(body);
     OnResponse(std::move(body), result.statusCode);

@@ -16,8 +16,8 @@
 class AsyncHttpRequest {
   public:
     AsyncHttpRequest() = default;
-    // Cancels a request in flight and waits for the worker thread before freeing the rest; not
-    // to be destroyed from inside its own OnResponse.
+    // Stops the worker (Shutdown) before freeing the rest; not to be destroyed from inside its
+    // own OnResponse.
     virtual ~AsyncHttpRequest();
     AsyncHttpRequest(const AsyncHttpRequest&) = delete;
     AsyncHttpRequest& operator=(const AsyncHttpRequest&) = delete;
@@ -26,6 +26,11 @@ class AsyncHttpRequest {
     // still running), 0 when it could not be started (then OnResponse does not follow).
     // Start again only after OnResponse of the previous start.
     int32_t Start(AsyncRequestParam* param);
+
+    // Cancels a request in flight and waits until the worker thread has ended; OnResponse is
+    // not called afterwards. A subclass calls it first in its own destructor, so that the
+    // thread never calls into a half-destroyed object.
+    void Shutdown();
 
   protected:
     // Fill URL and body of the current request (both given empty); on the worker thread.
@@ -46,6 +51,8 @@ class AsyncHttpRequest {
     std::unique_ptr<AsyncRequestParam> param;
 
   private:
+    std::atomic<int32_t> shutDown_{0};  // Shutdown was called: deliver nothing more
+
     int32_t NextSegment(SegmentDownloadTaskInfo* out);
     const DownloadDataProcessor* CreateProcessor(const DownloadTaskInfo& task);
     void DeliverResult(const DownloadTaskResultInfo& result);
