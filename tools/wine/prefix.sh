@@ -15,7 +15,7 @@ if [ -x /usr/lib/wine/wine64 ]; then wine=/usr/lib/wine/wine64; else wine="$(com
 wineserver="$(dirname "$wine")/wineserver"
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver)"
 
-cat > "$root/env.sh.tmp" <<ENV
+cat > "$root/env.sh.$$" <<ENV
 export WINEPREFIX="$root/prefix"
 export WINEARCH=win64
 export WINEDEBUG="\${WINEDEBUG:--all}"
@@ -27,7 +27,7 @@ export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
 export WINE="$wine" WINESERVER="$wineserver"
 if [ -z "\${DISPLAY:-}" ] && [ -f "$root/display" ]; then export DISPLAY="\$(cat "$root/display")"; fi
 ENV
-mv "$root/env.sh.tmp" "$root/env.sh"
+mv "$root/env.sh.$$" "$root/env.sh"  # a name of its own: tests start this script in parallel
 # shellcheck disable=SC1091
 source "$root/env.sh"
 
