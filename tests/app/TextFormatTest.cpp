@@ -43,12 +43,6 @@ TEST(BytesToHex, UpperCaseDigitsWithoutSeparators) {
     EXPECT_EQ("", BytesToHex(""));
 }
 
-TEST(IntToString, SignedDecimal) {
-    EXPECT_EQ(L"0", IntToString(0));
-    EXPECT_EQ(L"-2147483648", IntToString(INT32_MIN));
-    EXPECT_EQ(L"2147483647", IntToString(INT32_MAX));
-}
-
 TEST(FormatByteSize, UnitsAndBoundaries) {
     EXPECT_EQ(L"1 KB", FormatByteSize(-5));
     EXPECT_EQ(L"1 KB", FormatByteSize(0));
