@@ -353,7 +353,9 @@ LRESULT Window::OnNcHitTest(POINT) {
 HBRUSH Window::OnCtlColor(HDC, HWND, UINT) {
     return reinterpret_cast<HBRUSH>(Default());
 }
-void Window::OnPrintClient(HDC, UINT) { Default(); }
+void Window::OnPrintClient(HDC, UINT) {
+    Default();
+}
 LRESULT Window::OnUserMessage(UINT, WPARAM, LPARAM) {
     return Default();
 }

@@ -38,6 +38,10 @@ BOOL CSkinDialog::OnInitDialog() {
         CenterOnDesktop();
     }
 
+    // Off the taskbar. Done before the content exists: changing the frame's styles later can
+    // make the display server stack the frame above its content.
+    ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
+
     if (!content) content = std::make_unique<CSkinUIDialog>(contentTemplateID, nullptr);
     content->movable = movable;
     content->SetLinkedDialog(this);
@@ -67,8 +71,24 @@ BOOL CSkinDialog::OnInitDialog() {
         }
     }
 
-    ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);  // off the taskbar
+    // Once the frame is on screen, lift the content above it again: showing the layered frame
+    // can stack it over the windows it owns on some display servers.
+    PostMessage(kRaiseContent);
     return TRUE;
+}
+
+LRESULT CSkinDialog::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kRaiseContent)
+        return CLayeredBackgroundDialog::OnUserMessage(message, wParam, lParam);
+    RaiseContent();
+    return 0;
+}
+
+void CSkinDialog::RaiseContent() {
+    if (!content || !content->Exists() || !content->IsWindowVisible()) return;
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    content->SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, flags);
+    content->SetWindowPos(HWND_NOTOPMOST, 0, 0, 0, 0, flags);
 }
 
 void CSkinDialog::MoveBy(int dx, int dy) {
@@ -77,11 +97,15 @@ void CSkinDialog::MoveBy(int dx, int dy) {
     const int x = frame.left + dx;
     const int y = frame.top + dy;
     ombrix::DeferredWindowPos batch(2);
-    batch.Move(GetSafeHwnd(), x, y);
     if (content && content->Exists()) {
         const float scale = GetScaleFactor();
         batch.Move(content->GetSafeHwnd(), x + Scaled(scale, content->insetLeft + content->borderX),
                    y + Scaled(scale, content->insetTop + content->borderY));
+        // The frame stays right under its content (some display servers stack a layered
+        // window above the windows it owns unless told otherwise).
+        batch.Add(GetSafeHwnd(), content->GetSafeHwnd(), x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    } else {
+        batch.Move(GetSafeHwnd(), x, y);
     }
     batch.Apply();
 }

@@ -24,7 +24,13 @@ class CSkinDialog : public CLayeredBackgroundDialog {
                        const std::wstring& firstButtonText, const std::wstring& secondButtonText,
                        BOOL highlightSecond) override;
     void BringToFront() override;
+    // Stacks the content above the frame again (after the frame was shown).
+    void RaiseContent();
 
   protected:
     BOOL OnInitDialog() override;
+    LRESULT OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    static const UINT kRaiseContent = WM_APP + 0x3F1;  // posted to itself after initialisation
 };

@@ -15,6 +15,7 @@ namespace {
 void ShowFrameAndContent(CSkinDialog* frame, int showCommand) {
     frame->ShowWindow(showCommand);
     if (frame->content) frame->content->ShowWindow(showCommand);
+    if (showCommand != SW_HIDE) frame->RaiseContent();
 }
 
 }  // namespace

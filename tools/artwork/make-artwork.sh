@@ -90,14 +90,18 @@ save_rgb "$work/fill.png" "$out/141.png"
 # --- 138: message-box frame, 384 x 198 ------------------------------------------------------
 frame_poly="polygon 16,4 368,4 380,16 380,182 368,194 16,194 4,182 4,16"
 inner_poly="polygon 22,10 362,10 374,22 374,176 362,188 22,188 10,176 10,22"
-convert -size 384x198 xc:none -fill '#ff2a0a' -draw "$frame_poly" -channel A -blur 0x3.5 \
-    -evaluate multiply 0.9 +channel "$work/frame-glow.png"
+# The glow runs along the inside of the border: outside its outline a window picture is either
+# opaque or clear, so it looks the same with or without a desktop compositor.
+convert -size 384x198 xc:none -fill none -stroke '#ff3412' -strokewidth 7 -draw "$frame_poly" \
+    -channel A -blur 0x4 +channel \
+    \( -size 384x198 xc:none -fill white -draw "$frame_poly" \) -compose dst_in -composite \
+    "$work/frame-glow.png"
 convert -size 384x198 radial-gradient:'#2a1d1f-#0b0a0d' \
     \( -size 384x198 xc:gray50 -seed 7 +noise Gaussian -colorspace gray -blur 0x0.6 \
        -evaluate multiply 0.08 \) -compose plus -composite \
     \( -size 384x198 xc:none -fill white -draw "$frame_poly" \) -compose copy_opacity -composite \
     "$work/frame-body.png"
-convert "$work/frame-glow.png" "$work/frame-body.png" -compose over -composite \
+convert "$work/frame-body.png" "$work/frame-glow.png" -compose over -composite \
     -fill none -stroke '#8c2a16' -strokewidth 2 -draw "$frame_poly" \
     -stroke 'rgba(214,150,80,0.55)' -strokewidth 1 -draw "$inner_poly" \
     -stroke 'rgba(255,120,60,0.35)' -strokewidth 1 -draw "line 60,5 324,5" \
@@ -152,17 +156,19 @@ convert -size 780x340 gradient:'#3b120b-#0a080c' \
        -draw 'rectangle 608,84 618,200 polygon 604,84 613,58 622,84' \
        -fill 'rgba(255,130,50,0.35)' -draw 'rectangle 524,110 528,118 rectangle 564,130 568,137' \
     \) -compose over -composite \
-    \( -size 780x340 xc:black -seed 11 +noise Random -colorspace gray -threshold 99.4% \
-       -morphology dilate disk:1 -blur 0x1.2 +level-colors black,'#ff9a3a' \) -compose screen -composite \
+    \( -size 780x340 xc:black -seed 11 +noise Random -colorspace gray -threshold 99.6% \
+       -morphology dilate disk:1 -blur 0x0.8 -auto-level +level-colors black,'#ffb050' \) -compose screen -composite \
     \( -size 780x120 gradient:'rgba(0,0,0,0)-rgba(4,3,6,0.9)' -geometry +0+220 \) -compose over -composite \
     "$work/scene.png"
 convert "$work/scene.png" \( -size 780x340 xc:none -fill white -draw "$panel" \) \
     -compose copy_opacity -composite "$work/panel.png"
 
-# outer glow and bronze rim of the panel
-convert -size 780x340 xc:none -fill '#ff3a10' -draw "$panel" -channel A -blur 0x6 \
-    -evaluate multiply 0.75 +channel "$work/panel-glow.png"
-convert "$work/panel-glow.png" "$work/panel.png" -compose over -composite \
+# inner glow and bronze rim of the panel (crisp outside, as the frame above)
+convert -size 780x340 xc:none -fill none -stroke '#ff4414' -strokewidth 10 -draw "$panel" \
+    -channel A -blur 0x6 +channel \
+    \( -size 780x340 xc:none -fill white -draw "$panel" \) -compose dst_in -composite \
+    "$work/panel-glow.png"
+convert "$work/panel.png" "$work/panel-glow.png" -compose over -composite \
     -fill none -stroke '#6e2a14' -strokewidth 3 -draw "$panel" \
     -stroke 'rgba(230,160,90,0.6)' -strokewidth 1 -draw "$panel" "$work/base.png"
 
@@ -213,15 +219,19 @@ tank() {  # x y scale
 tank 6 262 82
 tank 118 276 70
 
-# title logo breaking the top edge
-convert -size 360x110 xc:none -font "$SERIF" -pointsize 62 -kerning 6 \
+# title logo breaking the top edge; its glow stays inside the panel
+convert -size 420x110 xc:none -font "$SERIF" -pointsize 62 -kerning 6 \
     -fill '#ff4a10' -annotate +24+74 'OMBRIX' -channel A -blur 0x7 +channel "$work/logo-glow.png"
-convert -size 360x110 xc:none -font "$SERIF" -pointsize 62 -kerning 6 \
+convert -size 420x110 xc:none -font "$SERIF" -pointsize 62 -kerning 6 \
     -fill '#1a0a06' -annotate +27+77 'OMBRIX' "$work/logo-shadow.png"
-convert -size 360x110 gradient:'#fff3c8-#c0701c' \
-    \( -size 360x110 xc:none -font "$SERIF" -pointsize 62 -kerning 6 -fill white -annotate +24+74 'OMBRIX' \) \
+convert -size 420x110 gradient:'#fff3c8-#c0701c' \
+    \( -size 420x110 xc:none -font "$SERIF" -pointsize 62 -kerning 6 -fill white -annotate +24+74 'OMBRIX' \) \
     -compose copy_opacity -composite "$work/logo-face.png"
-convert "$work/logo-glow.png" "$work/logo-shadow.png" -compose over -composite \
+convert -size 780x340 xc:none "$work/logo-glow.png" -geometry +92+-2 -compose over -composite \
+    \( -size 780x340 xc:none -fill white -draw "$panel" \) -compose dst_in -composite \
+    -crop 420x110+92+0 +repage -gravity south -background none -extent 420x110 -gravity northwest \
+    "$work/logo-glow-in.png"
+convert "$work/logo-glow-in.png" "$work/logo-shadow.png" -compose over -composite \
     "$work/logo-face.png" -compose over -composite \
     -font "$SERIF" -pointsize 62 -kerning 6 -fill none -stroke 'rgba(90,30,8,0.9)' -strokewidth 1 \
     -annotate +24+74 'OMBRIX' \
@@ -234,8 +244,8 @@ convert -size 130x36 xc:none -fill none -stroke '#d9a050' -strokewidth 2 -draw '
     -stroke '#ff7a30' -strokewidth 1.5 -draw 'arc 7,9 25,27 200,340' \
     -stroke none -fill '#ffd38a' -draw 'polygon 16,9 20,18 16,27 12,18' \
     -font "$SANS" -pointsize 13 -fill '#d8c3a0' -annotate +34+17 'CORVANE' \
-    -font "$CJK" -pointsize 10 -fill '#9a8a78' -annotate +34+31 '游戏平台' "$work/portal.png"
-convert "$work/base.png" "$work/portal.png" -geometry +632+296 -compose over -composite "$work/base.png"
+    -font "$CJK" -pointsize 11 -fill '#c0ad92' -annotate +34+32 '游戏平台' "$work/portal.png"
+convert "$work/base.png" "$work/portal.png" -geometry +634+277 -compose over -composite "$work/base.png"
 save_rgba "$work/base.png" "$out/137.png"
 
 # --- carried but unused: 142 battle picture, 143 dark bar, 155 glowing ring ---------------------
