@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "BuildConfig.h"
+#include "app/LauncherVersion.h"
 #include "tests/app/ProcessRunner.h"
 #include "tests/app/ShortcutReader.h"
 
@@ -89,6 +91,11 @@ TEST_F(LauncherStartup, SecondInstanceRefreshesCopyAndShortcutThenEnds) {
     // Bad input on the command line changes nothing about that.
     EXPECT_EQ(0, RunProgram(launcher_, L"\"broken %zz =x ENTRANCE=% LAUNCHER_REBOOT \""));
     EXPECT_EQ(ReadBytes(launcher_), ReadBytes(copy_));
+}
+
+TEST_F(LauncherStartup, CarriesTheProjectVersion) {
+    const std::string version = OMBRIX_VERSION_TEXT;
+    EXPECT_EQ(std::wstring(version.begin(), version.end()), GetVersionTextOf(launcher_));
 }
 
 TEST_F(LauncherStartup, StartedFromTheCopyLeavesTheCopyAlone) {
