@@ -200,12 +200,11 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
     if (!sent) return TransferFailed;
 
     // A connection closed without an answer shows as no status (or a nonsense one).
-    int32_t status = QueryStatus(request.Get());
-    if (status < 100 || status > 999) return TransferFailed;
-    if (status == 206) status = TransferSuccess;
+    const int32_t rawStatus = QueryStatus(request.Get());
+    if (rawStatus < 100 || rawStatus > 999) return TransferFailed;
+    const int32_t status = rawStatus == 206 ? TransferSuccess : rawStatus;
     if (status != TransferSuccess) return status;
 
-    const int32_t rawStatus = QueryStatus(request.Get());
     ResponseBodyWindow window(rawStatus, rangeStart, rangeLength, QueryContentLength(request.Get()),
                               QueryContentRangeStart(request.Get()));
     if (!window.Acceptable()) return TransferFailed;

@@ -94,7 +94,6 @@ TEST_F(HttpTransferTest, WholeBodyStreamsInSmallChunks) {
     EXPECT_FALSE(server.Requests()[0].HasHeader("Range"));
 
     // Without Content-Length the body simply runs to the close.
-    server.SetScript({Reply::Status(200, "no length here")});
     server.SetScript({[] {
         Reply r = Reply::Status(200, "no length here");
         r.contentLength = false;

@@ -39,65 +39,12 @@ TEST(ResponseWindow, ContentRangeParsing) {
     EXPECT_EQ(-1, ParseContentRangeStart(L"bytes 99999999999999999999-1/2"));
 }
 
-// Feeds the body in pieces and returns what the sink would get.
-std::string Feed(ResponseBodyWindow& window, const std::string& body, size_t piece) {
-    std::string out;
-    for (size_t at = 0; at < body.size() && !window.Done(); at += piece) {
-        const std::string part = body.substr(at, piece);
-        uint32_t skip = 0, take = 0;
-        window.Next(static_cast<uint32_t>(part.size()), &skip, &take);
-        out += part.substr(skip, take);
-    }
-    return out;
-}
-
-TEST(ResponseWindow, WholeBodyAgainstContentLength) {
-    ResponseBodyWindow full(200, -1, 0, 6, -1);
-    EXPECT_EQ(6u, full.SinkLength());
-    EXPECT_EQ("abcdef", Feed(full, "abcdef", 4));
-    EXPECT_TRUE(full.Complete());
-
-    ResponseBodyWindow cut(200, -1, 0, 10, -1);
-    Feed(cut, "abcdef", 4);
-    EXPECT_FALSE(cut.Complete());
-
-    ResponseBodyWindow unknown(200, -1, 0, -1, -1);  // no Content-Length: the end is the end
-    EXPECT_EQ(0u, unknown.SinkLength());
-    EXPECT_EQ("abc", Feed(unknown, "abc", 1));
-    EXPECT_TRUE(unknown.Complete());
-}
-
-TEST(ResponseWindow, PartialContentIsCappedAndChecked) {
-    ResponseBodyWindow exact(206, 100, 4, 4, 100);
-    EXPECT_EQ("wxyz", Feed(exact, "wxyz", 3));
-    EXPECT_TRUE(exact.Complete());
-
-    ResponseBodyWindow longer(206, 100, 4, -1, -1);  // more than asked: the rest is dropped
-    EXPECT_EQ("wxyz", Feed(longer, "wxyz!!!", 5));
-    EXPECT_TRUE(longer.Done());
-
-    ResponseBodyWindow shorter(206, 100, 4, -1, 100);
-    Feed(shorter, "wx", 5);
-    EXPECT_FALSE(shorter.Complete());
-
+// Short bodies and ignored ranges are covered through the transfer; what only the window
+// sees is a partial answer for another range than the one asked.
+TEST(ResponseWindow, PartialAnswerForAnotherRangeIsRefused) {
     EXPECT_FALSE(ResponseBodyWindow(206, 100, 4, 4, 101).Acceptable());
-}
-
-TEST(ResponseWindow, IgnoredRangeDeliversExactlyTheRange) {
-    const std::string file = "0123456789";
-    for (size_t piece : {1u, 3u, 4u, 64u}) {
-        ResponseBodyWindow window(200, 3, 4, 10, -1);
-        EXPECT_EQ(4u, window.SinkLength());
-        EXPECT_EQ("3456", Feed(window, file, piece)) << piece;
-        EXPECT_TRUE(window.Complete());
-    }
-    ResponseBodyWindow beyond(200, 8, 4, 10, -1);  // the file ends inside the range
-    EXPECT_EQ("89", Feed(beyond, file, 4));
-    EXPECT_FALSE(beyond.Complete());
-
-    ResponseBodyWindow empty(200, 3, 0, 10, -1);
-    EXPECT_TRUE(empty.Done());
-    EXPECT_TRUE(empty.Complete());
+    EXPECT_TRUE(ResponseBodyWindow(206, 100, 4, 4, 100).Acceptable());
+    EXPECT_TRUE(ResponseBodyWindow(206, 100, 4, 4, -1).Acceptable());
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // request facade against the loopback server.
 #include <gtest/gtest.h>
 
-
 #include <memory>
 #include <regex>
 #include <string>
@@ -218,18 +217,6 @@ TEST_F(NoticeRoundTrip, FailingServiceIsTriedFiveTimes) {
     EXPECT_EQ(NoticeResultRequestFailed, outcome.result);
     EXPECT_TRUE(outcome.url.empty());
     EXPECT_EQ(5u, server.RequestCount());
-}
-
-TEST_F(NoticeRoundTrip, SecondStartCarriesTheSecondRecord) {
-    server.SetScript({Reply::Status(200, "{\"PCPackageURL\":\"u\"}")});
-    ASSERT_EQ(1, request->Start(Param(L"FIRST")));
-    ASSERT_TRUE(WaitCalls(1));
-    ASSERT_EQ(1, request->Start(Param(L"SECOND")));
-    ASSERT_TRUE(WaitCalls(2));
-    const auto requests = server.Requests();
-    ASSERT_EQ(2u, requests.size());
-    EXPECT_NE(std::string::npos, requests[0].body.find("\"deviceID\":\"FIRST\""));
-    EXPECT_NE(std::string::npos, requests[1].body.find("\"deviceID\":\"SECOND\""));
 }
 
 }  // namespace
