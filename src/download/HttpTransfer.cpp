@@ -182,8 +182,11 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
                                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return TransferFailed;
 
-    // The secure flag follows the port number only, not the scheme.
-    const DWORD flags = port == 443 ? INTERNET_FLAG_SECURE : INTERNET_FLAG_EXISTING_CONNECT;
+    // The secure flag follows the port number only, not the scheme. Every URL carries a fresh
+    // "t" parameter, so a cached copy could never be used again: bodies (packages of many
+    // megabytes) are not written into the per-user WinINet cache. The wire is the same.
+    const DWORD flags = (port == 443 ? INTERNET_FLAG_SECURE : INTERNET_FLAG_EXISTING_CONNECT) |
+                        INTERNET_FLAG_NO_CACHE_WRITE;
     const bool post = verb == HttpVerbPost;
     ScopedInternetHandle request(::HttpOpenRequestW(connection.Get(), post ? L"POST" : L"GET",
                                                     object.c_str(), L"HTTP/1.0", nullptr, nullptr,
