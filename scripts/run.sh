@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds everything and runs the launcher's start-up under wine in the
-# private prefix of build/, then shows what it left behind: the copy of the launcher,
+# Sets up the machine, builds everything and runs the demo under wine in the private prefix of
+# build/: a demo game published with the package tool, the notice service and the CDN on nginx
+# (127.0.0.1), and the launcher installing the game and starting it, then starting again with
+# one changed file (scripts/demo/demo.sh). With --launcher-update a changed launcher file is
+# published instead and the launcher updates itself and restarts. The window is shown on the
+# screen when there is a display, else on the build tree's Xvfb; screenshots go to
+# build/screenshots/. At the end it shows what start-up left behind: the copy of the launcher,
 # "game_root.txt" and the desktop shortcut.
+#   run.sh [--launcher-update]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
+mode="${1:-}"
+case "$mode" in
+  "" | --launcher-update) ;;
+  *) echo "usage: scripts/run.sh [--launcher-update]" >&2; exit 2 ;;
+esac
 bash scripts/setup.sh
 bash scripts/build.sh
 tools/wine/prefix.sh build
 # shellcheck disable=SC1091
 source build/wine/env.sh
 
-echo "run: starting build/bin/OmbrixLauncher.exe under wine"
 set +e
-build/wine-run build/bin/OmbrixLauncher.exe
+bash scripts/demo/demo.sh build ${mode:+"$mode"}
 code=$?
 set -e
-echo "run: the launcher ended with exit code $code"
 
 # The prefix's folders as Windows and Linux see them.
 win_path() { build/wine-run cmd /c echo "$1" 2>/dev/null | tr -d '\r'; }
@@ -46,4 +55,5 @@ if [ -f "$link" ]; then
 else
   echo "run: no desktop shortcut in $desktop_unix"
 fi
+[ "$code" = 0 ] || echo "run: the demo did not end as it should (exit code $code)"
 exit "$code"

@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# The demo: publishes a demo game (about 50 MiB in 80 files, plus the stand-in game
+# executable) with the package tool, serves the notice service (127.0.0.1:8001) and the CDN
+# with nginx, and runs the installed launcher under launcher_watch, which reports its status
+# line and questions. Screenshots go to BUILD/screenshots/.
+#   demo.sh BUILD               fresh install, then a second start with one changed file
+#   demo.sh BUILD --launcher-update   a changed launcher file: update and restart
+# Needs the build tree's wine prefix (tools/wine/prefix.sh BUILD) and its env.sh sourced.
+set -euo pipefail
+build="$(cd "$1" && pwd)"; mode="${2:-}"
+src="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+export OMBRIX_SRC="$src" OMBRIX_BIN="$build/bin" OMBRIX_NGINX_DIR="$build/demo/nginx"
+# shellcheck source=lib.sh
+source "$src/scripts/demo/lib.sh"
+
+demo="$build/demo"
+shots="$build/screenshots"
+root_unix="$WINEPREFIX/drive_c/VEMO/Ombrix"
+launcher_dir_unix="$WINEPREFIX/drive_c/Ombrix"
+launcher_win='C:\Ombrix\OmbrixLauncher.exe'
+entrance_win='C:\Ombrix\OmbrixEntrance.exe'
+say() { echo "run: $*"; }
+
+stop_all() {
+  if [ -n "${WATCH_PID:-}" ] && kill -0 "$WATCH_PID" 2>/dev/null; then
+    : >"$WATCH_DIR/stop.txt"
+    for _ in $(seq 100); do kill -0 "$WATCH_PID" 2>/dev/null || break; sleep 0.1; done
+  fi
+  servers_stop
+}
+trap stop_all EXIT
+
+# ---- the demo game and its publication ----------------------------------------------------
+
+# The game's files, made once per build tree (the generator is deterministic).
+if [ ! -f "$demo/game-files.done" ]; then
+  say "generating the demo game's files"
+  rm -rf "$demo/game-files"
+  bash "$src/scripts/demo/make-game-files.sh" "$demo/game-files" 100 | sed 's/^/run:   /'
+  touch "$demo/game-files.done"
+fi
+rm -rf "$demo/game" "$demo/launcher" "$demo/cdn" "$demo/watch"* && mkdir -p "$demo/cdn" "$demo/launcher"
+cp -r "$demo/game-files" "$demo/game"
+cp "$OMBRIX_BIN/vemo_game.exe" "$demo/game/"
+# The launcher's own files as the CDN lists them.
+cp "$OMBRIX_BIN/OmbrixLauncher.exe" "$demo/launcher/"
+printf 'channel=100001\r\n' >"$demo/launcher/launcher.ini"
+
+# Publishes the current game and launcher folders as cdn-a/VERSION (cdn-b: the same tree).
+publish_version() {
+  local out="$demo/cdn/cdn-a/$1"
+  say "publishing $1 with OmbrixPack"
+  publish "$demo/game" "$demo/launcher" "$out" | sed 's/^/run:   /'
+  ln -sfn cdn-a "$demo/cdn/cdn-b"
+}
+
+# The notice service answers with the configuration of VERSION and the code list.
+announce() {
+  notice_start "http://127.0.0.1:$cdn_port/cdn-a/$1/config/resources.txt" "cdn-a|cdn-b"
+  say "notice service: http://127.0.0.1:8001/notice_upgrade names cdn-a/$1 (code list cdn-a|cdn-b)"
+}
+
+# ---- the installation before the first start ----------------------------------------------
+
+# The launcher as its installer leaves it: in C:\Ombrix\ with the program that starts it, and
+# its manifest beside the (not yet installed) game. No game files.
+install_launcher() {
+  rm -rf "$root_unix" "$launcher_dir_unix"
+  mkdir -p "$launcher_dir_unix" "$root_unix"
+  cp "$OMBRIX_BIN/OmbrixLauncher.exe" "$launcher_dir_unix/"
+  cp "$OMBRIX_BIN/vemo_game.exe" "$launcher_dir_unix/OmbrixEntrance.exe"
+  launcher_manifest_of "$demo/cdn/cdn-a/v1/config/resources.txt" >"$root_unix/launcher_manifest.txt"
+}
+
+# ---- one start of the launcher --------------------------------------------------------------
+
+# Runs the launcher once (NAME names the run's screenshots); answers every question with its
+# first button after a screenshot; reports what happened. Sets run_ms (start to game or
+# restart) and run_record (the stand-in's record).
+run_launcher() {
+  local name="$1"; shift
+  local record started_ms code n=0 line shot=0
+  run_record="$root_unix/game/vemo_game_started.txt"
+  [ "${1:-}" != "${1#ENTRANCE=}" ] && run_record="$launcher_dir_unix/vemo_game_started.txt"
+  rm -f "$root_unix/game/vemo_game_started.txt" "$launcher_dir_unix/vemo_game_started.txt"
+  watch_start "$demo/watch-$name" --game-window --limit-s 300 "$launcher_win" "$@"
+  say "started $launcher_win $*"
+  watch_wait started || { say "the launcher did not start"; return 1; }
+  started_ms="${WATCH_FIELDS[1]}"
+  # Follow the events as they come; a screenshot at the start, mid-download and at the end.
+  while watch_wait_any; do
+    case "$WATCH_KIND" in
+      status)
+        say "  status: ${WATCH_FIELDS[0]:-}"
+        if [ "$shot" = 0 ]; then shot=1; screenshot "$shots/$name-1-start.png"; fi
+        if [ "$shot" = 1 ] && [ "${WATCH_FIELDS[0]#资源更新中}" != "${WATCH_FIELDS[0]:-}" ]; then
+          shot=2; screenshot "$shots/$name-2-download.png"
+        fi ;;
+      question)
+        n="${WATCH_FIELDS[0]}"
+        say "  question: ${WATCH_FIELDS[1]} [${WATCH_FIELDS[2]}${WATCH_FIELDS[3]:+|${WATCH_FIELDS[3]}}]"
+        screenshot "$shots/$name-question-$n.png"
+        say "  answering: ${WATCH_FIELDS[2]}"
+        watch_answer "$n" 1 ;;
+      exit)
+        code="${WATCH_FIELDS[0]}"
+        say "  the launcher ended with exit code $code" ;;
+      game)
+        screenshot "$shots/$name-3-end.png"
+        watch_close_game ;;
+      limit | stopped) say "  the launcher was ended by the watcher ($WATCH_KIND)" ;;
+    esac
+  done
+  if [ -f "$run_record" ]; then
+    run_ms=$(( $(stat -c %.3Y "$run_record" | tr -d .) - started_ms ))
+  else
+    run_ms=""
+  fi
+  [ "${code:-1}" = 0 ]
+}
+
+# ---- what a run left behind -------------------------------------------------------------------
+
+downloaded_bytes() {
+  awk '$7 ~ /qz_game\.qzpkg/ { n += $10 } END { print n + 0 }' "$OMBRIX_NGINX_DIR/cdn/access.log"
+}
+seconds() { awk -v ms="$1" 'BEGIN { printf "%.2f s", ms / 1000 }'; }
+
+report_run() {
+  local before="$1" files bytes
+  files="$(grep -c . "$root_unix/version.txt" 2>/dev/null || echo 0)"
+  bytes="$(find "$root_unix/game" -type f ! -name vemo_game_started.txt -printf '%s\n' 2>/dev/null |
+    awk '{ n += $1 } END { print n + 0 }')"
+  say "  installed: $files files, $bytes bytes under C:\\VEMO\\Ombrix\\game\\ (version.txt lists $files)"
+  say "  downloaded: $(( $(downloaded_bytes) - before )) bytes of packages"
+  if [ -f "$run_record" ]; then
+    say "  started: $(sed -n 1p "$run_record" | tr -d '\r')"
+    say "  in: $(sed -n 2p "$run_record" | tr -d '\r')"
+    [ -n "$run_ms" ] && say "  wall time from the launcher's start to that start: $(seconds "$run_ms")"
+  else
+    say "  nothing was started"
+  fi
+}
+
+# ---- the demo ---------------------------------------------------------------------------------
+
+mkdir -p "$shots"
+rm -f "$shots"/demo-*.png
+servers_reset
+publish_version v1
+# Each connection at 3 MiB/s: with three workers the download takes a few seconds to watch.
+cdn_port="$(cdn_start "$demo/cdn" 3m)"
+say "CDN: http://127.0.0.1:$cdn_port/ (cdn-a and cdn-b), 3 MiB/s per connection"
+install_launcher
+
+if [ "$mode" = --launcher-update ]; then
+  printf 'channel=100001\r\nskin=winter\r\n' >"$demo/launcher/launcher.ini"
+  publish_version v2
+  announce v2
+  say "launcher update: launcher.ini changed on the CDN"
+  run_launcher demo-launcher-update "ENTRANCE=${entrance_win//\\//}" || failed=1
+  report_run 0
+  say "  the launcher bundle: $(stat -c %s "$root_unix/launcher.tmp" 2>/dev/null || echo no) bytes in C:\\VEMO\\Ombrix\\launcher.tmp"
+else
+  announce v1
+  say "first start: nothing of the game installed yet"
+  run_launcher demo-fresh || failed=1
+  report_run 0
+  first_ms="$run_ms"
+
+  echo "more missions" >>"$demo/game/data/text/missions.txt"
+  publish_version v2
+  announce v2
+  before="$(downloaded_bytes)"
+  say "second start: data/text/missions.txt changed on the CDN"
+  run_launcher demo-incremental || failed=1
+  report_run "$before"
+  say "figures: first start ${first_ms:+$(seconds "$first_ms")} to the game's start, second start ${run_ms:+$(seconds "$run_ms")}"
+fi
+say "screenshots: $(find "$shots" -maxdepth 1 -name 'demo-*.png' | sort | tr '\n' ' ')"
+exit "${failed:-0}"

@@ -1,0 +1,195 @@
+# The end-to-end scenarios, one function each; run by run-scenario.sh with harness.sh.
+# shellcheck shell=bash
+
+# A fresh installation ends with the game started and the launcher gone; a second start
+# finds everything current and fetches nothing.
+scenario_fresh_install() {
+  make_game_source
+  publish_game
+  serve 1m  # slow enough for a look at the download
+  watch_start "$work/watch" "$launcher_win"
+  expect_event status
+  screenshot "$shots/fresh_install-1-start.png"
+  expect_event status "秒("  # a status line with speed, remaining time and sizes
+  screenshot "$shots/fresh_install-2-download.png"
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_eq "$(watch_events question)" "" "questions"
+  expect_installed
+  expect_game_started "$launcher_win"
+  expect_eq "$(notice_posts)" 1 "notice requests"
+
+  local packages
+  packages="$(cdn_requests package)"
+  rm -f "$game_record"
+  watch_start "$work/watch-again" "$launcher_win"
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the second start"
+  expect_game_started "$launcher_win"
+  expect_eq "$(cdn_requests package)" "$packages" "package requests of the second start"
+  expect_eq "$(cdn_requests config)" 2 "configuration requests"
+}
+
+# The game runs: the restarted launcher waits for it to end, then asks the notice service
+# exactly once.
+scenario_game_running() {
+  make_game_source
+  publish_game
+  serve
+  mkdir -p "$root_unix/game"
+  cp "$OMBRIX_BIN/vemo_game.exe" "$root_unix/game/"
+  VEMO_GAME_EXIT=0 "$WINE" 'C:\VEMO\Ombrix\game\vemo_game.exe' >/dev/null 2>&1 </dev/null &
+  GAME_PID=$!
+  for _ in $(seq 300); do [ -f "$game_record" ] && break; sleep 0.1; done
+  [ -f "$game_record" ] || fail "the stand-in game did not start"
+  rm -f "$game_record"
+
+  # Only the launcher's own restart opens its window while the game runs.
+  watch_start "$work/watch" "$launcher_win" LAUNCHER_REBOOT=TRUE
+  expect_event status "等待游戏结束..."
+  expect_eq "$(notice_posts)" 0 "notice requests while the game runs"
+  screenshot "$shots/game_running-1-waiting.png"
+  expect_eq "$(watch_events status | grep -cvE '^(等待游戏结束\.\.\.|游戏初始化中\.\.\.|)$')" 0 \
+    "other status texts while the game runs"
+  expect_eq "$(notice_posts)" 0 "notice requests while the game runs"
+  kill "$GAME_PID"
+  wait "$GAME_PID" 2>/dev/null || true
+  GAME_PID=""
+
+  expect_event status "获取游戏更新地址..."
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_game_started "$launcher_win"
+  expect_eq "$(notice_posts)" 1 "notice requests"
+}
+
+# The notice service is down: the player is asked to retry; the retry asks again, and quitting
+# ends the launcher.
+scenario_notice_down() {
+  make_game_source
+  publish_game
+  cdn_start "$work/cdn" >/dev/null
+  watch_start "$work/watch" "$short_pauses_win"
+  expect_question "无法完成游戏资源更新，请求失败!" "重试" "退出"
+  screenshot "$shots/notice_down-1-question.png"
+  expect_eq "$(watch_events status | tail -1)" "无法完成游戏资源更新，请求失败!" "status line"
+  watch_answer "$question" 1
+  expect_event status "获取游戏更新地址..."
+  expect_question "无法完成游戏资源更新，请求失败!" "重试" "退出"
+  watch_answer "$question" 7
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_eq "$(cdn_requests config)" 0 "configuration requests"
+  [ ! -e "$root_unix/version.txt" ] || fail "version.txt written"
+}
+
+# The CDN named by the notice answer fails; the retry takes the next name of the code list.
+scenario_code_list_retry() {
+  make_game_source
+  publish_game
+  # Only cdn-b holds the tree.
+  mv "$work/cdn/cdn-a" "$work/cdn/published"
+  ln -sfn published "$work/cdn/cdn-b"
+  serve
+  watch_start "$work/watch" "$short_pauses_win"
+  expect_question "获取服务器资源失败!" "重试" "退出"
+  watch_answer "$question" 1
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_eq "$(notice_posts)" 2 "notice requests"
+  expect_eq "$(grep -o 'GET /cdn-[ab]/v1/config/resources.txt' "$OMBRIX_NGINX_DIR/cdn/access.log" |
+    sort -u | tr '\n' ' ')" "GET /cdn-a/v1/config/resources.txt GET /cdn-b/v1/config/resources.txt " \
+    "configuration addresses"
+  expect_installed
+  expect_game_started "$short_pauses_win"
+}
+
+# A changed launcher file: the launcher fetches it, says so, and starts the program that
+# started it again with LAUNCHER_REBOOT=TRUE.
+scenario_launcher_update() {
+  make_game_source
+  mkdir -p "$work/launcher"
+  cp "$OMBRIX_BIN/OmbrixLauncher.exe" "$work/launcher/"
+  echo "channel=100001" >"$work/launcher/launcher.ini"
+  publish_game "$work/launcher"
+  # The installed launcher knows an older launcher.ini.
+  mkdir -p "$root_unix"
+  launcher_manifest_of "$config_path" | sed 's/^launcher\.ini=.*/launcher.ini=0123456789ABCDEF\r/' \
+    >"$root_unix/launcher_manifest.txt"
+  serve
+  watch_start "$work/watch" "$launcher_win" "ENTRANCE=${entrance_win//\\//}"
+  expect_event status "加载Launcher资源中,请耐心等待..."
+  expect_question "Launcher更新完成,准备重启Launcher!" "确定" ""
+  expect_eq "$(watch_events status | tail -1)" "Launcher更新完成,正在重启Launcher..." "status line"
+  screenshot "$shots/launcher_update-1-question.png"
+  watch_answer "$question" 1
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  wait_for_file "$entrance_record" || fail "the program named by ENTRANCE was not started"
+  expect_eq "$(record_line "$entrance_record" 1)" "$entrance_win LAUNCHER_REBOOT=TRUE" \
+    "command line of the restart"
+  expect_eq "$(record_line "$entrance_record" 2)" 'C:\Ombrix' "working directory of the restart"
+  [ -s "$root_unix/launcher.tmp" ] || fail "no launcher bundle"
+  [ ! -e "$game_record" ] || fail "the game was started"
+  [ ! -e "$root_unix/version.txt" ] || fail "resources were installed before the restart"
+}
+
+# The drive has less free space than the update needs: the question names the shortfall;
+# measuring again asks again, quitting ends the launcher.
+scenario_disk_space() {
+  # No test machine has a small enough drive: the configuration asks for more than any has.
+  local free per_file=2147483647 files i cdn_port
+  free="$(df -B1 --output=avail "$WINEPREFIX/drive_c" | tail -1 | tr -d ' ')"
+  files=$((free / per_file + 3))
+  mkdir -p "$work/cdn/cdn-a/v1/config"
+  for ((i = 0; i < files; i++)); do
+    printf 'data/huge_%04d.bin=%032d=pkg/0000=0=%d\r\n' "$i" "$i" "$per_file"
+  done >"$work/cdn/cdn-a/v1/config/resources.txt"
+  serve
+  watch_start "$work/watch" "$launcher_win"
+  watch_wait question "磁盘空间不足" || fail "no disk question"
+  question="${WATCH_FIELDS[0]}"
+  screenshot "$shots/disk_space-1-question.png"
+  local text="${WATCH_FIELDS[1]}" shortfall_g expected_g
+  [[ "$text" =~ ^C:\\磁盘空间不足，无法完成此次更新，请确保释放出([0-9]+\.[0-9]{2})G空间后继续$ ]] ||
+    fail "disk question: $text"
+  expect_eq "${WATCH_FIELDS[2]}|${WATCH_FIELDS[3]:-}" "确定|取消" "buttons of the disk question"
+  shortfall_g="${BASH_REMATCH[1]}"
+  # Free space moves a little while the test runs: compare in whole gibibytes.
+  expected_g=$(( (files * per_file - free) / 1073741824 ))
+  expect_eq "${shortfall_g%.*}" "$expected_g" "missing gibibytes"
+  watch_answer "$question" 1
+  watch_wait question "磁盘空间不足" || fail "no second disk question after measuring again"
+  watch_answer "${WATCH_FIELDS[0]}" 7
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_eq "$(cdn_requests package)" 0 "package requests"
+}
+
+# A package cannot be downloaded: retry, then quit, then delete the local resource list.
+scenario_download_error() {
+  make_game_source
+  publish_game
+  # An older installation: its list names every file with another digest.
+  mkdir -p "$root_unix"
+  tr -d '\r' <"$config_path" | awk -F= '{ printf "%s=old%s\r\n", $1, $2 }' >"$root_unix/version.txt"
+  rm -rf "$work/cdn/cdn-a/v1/pkg"
+  serve
+  watch_start "$work/watch" "$short_pauses_win"
+  watch_wait question "加载服务器资源失败_Code:" || fail "no download question"
+  question="${WATCH_FIELDS[0]}"
+  [[ "${WATCH_FIELDS[1]}" =~ ^加载服务器资源失败_Code:-?[0-9]+$ ]] || fail "question: ${WATCH_FIELDS[1]}"
+  expect_eq "${WATCH_FIELDS[2]}|${WATCH_FIELDS[3]:-}" "重试|退出" "buttons of the download question"
+  screenshot "$shots/download_error-1-question.png"
+  watch_answer "$question" 1
+  watch_wait question "加载服务器资源失败_Code:" || fail "no question after the retry"
+  watch_answer "${WATCH_FIELDS[0]}" 7
+  expect_question "删除本地缓存资源后重试" "确定" "退出"
+  [ -f "$root_unix/version.txt" ] || fail "version.txt gone before the answer"
+  watch_answer "$question" 1
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_eq "$(notice_posts)" 2 "notice requests"
+  [ ! -e "$root_unix/version.txt" ] || fail "version.txt was not deleted"
+  [ ! -e "$game_record" ] || fail "the game was started"
+}
