@@ -79,9 +79,10 @@ install_launcher() {
 # restart) and run_record (the stand-in's record).
 run_launcher() {
   local name="$1"; shift
-  local record started_ms code n=0 line shot=0
+  local started_ms code n=0 shot=0 status
   run_record="$root_unix/game/vemo_game_started.txt"
-  [ "${1:-}" != "${1#ENTRANCE=}" ] && run_record="$launcher_dir_unix/vemo_game_started.txt"
+  # Started with ENTRANCE, the launcher may restart through that program instead.
+  case "${1:-}" in ENTRANCE=*) run_record="$launcher_dir_unix/vemo_game_started.txt" ;; esac
   rm -f "$root_unix/game/vemo_game_started.txt" "$launcher_dir_unix/vemo_game_started.txt"
   watch_start "$demo/watch-$name" --game-window --limit-s 300 "$launcher_win" "$@"
   say "started $launcher_win $*"
@@ -91,11 +92,14 @@ run_launcher() {
   while watch_wait_any; do
     case "$WATCH_KIND" in
       status)
-        say "  status: ${WATCH_FIELDS[0]:-}"
+        status="${WATCH_FIELDS[0]:-}"
+        [ -n "$status" ] || continue
+        say "  status: $status"
         if [ "$shot" = 0 ]; then shot=1; screenshot "$shots/$name-1-start.png"; fi
-        if [ "$shot" = 1 ] && [ "${WATCH_FIELDS[0]#资源更新中}" != "${WATCH_FIELDS[0]:-}" ]; then
-          shot=2; screenshot "$shots/$name-2-download.png"
-        fi ;;
+        # The first line with a speed, the remaining time and the sizes.
+        case "$shot:$status" in
+          1:资源更新中*秒\(*) shot=2; screenshot "$shots/$name-2-download.png" ;;
+        esac ;;
       question)
         n="${WATCH_FIELDS[0]}"
         say "  question: ${WATCH_FIELDS[1]} [${WATCH_FIELDS[2]}${WATCH_FIELDS[3]:+|${WATCH_FIELDS[3]}}]"

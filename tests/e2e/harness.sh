@@ -31,7 +31,7 @@ expect_event() {
 # Expects the next question to be TEXT with the buttons FIRST and SECOND; sets question to
 # its number.
 expect_question() {
-  watch_wait question "$1" || fail "no question '$1'"
+  watch_wait question || fail "no question (expected '$1')"
   question="${WATCH_FIELDS[0]}"
   expect_eq "${WATCH_FIELDS[1]}" "$1" "question $question"
   expect_eq "${WATCH_FIELDS[2]}|${WATCH_FIELDS[3]:-}" "$2|$3" "buttons of question $question"

@@ -92,7 +92,7 @@ scenario_code_list_retry() {
   ln -sfn published "$work/cdn/cdn-b"
   serve
   watch_start "$work/watch" "$short_pauses_win"
-  expect_question "获取服务器资源失败!" "重试" "退出"
+  expect_question "比对服务器资源失败!" "重试" "退出"
   watch_answer "$question" 1
   expect_event exit
   expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
@@ -138,28 +138,34 @@ scenario_launcher_update() {
 # measuring again asks again, quitting ends the launcher.
 scenario_disk_space() {
   # No test machine has a small enough drive: the configuration asks for more than any has.
-  local free per_file=2147483647 files i cdn_port
-  free="$(df -B1 --output=avail "$WINEPREFIX/drive_c" | tail -1 | tr -d ' ')"
-  files=$((free / per_file + 3))
+  local free_user free_all per_file=2147483647 files i
+  read -r free_user free_all < <(stat -f -c '%a %f %S' "$WINEPREFIX/drive_c" |
+    awk '{ printf "%.0f %.0f\n", $1 * $3, $2 * $3 }')
+  files=$((free_all / per_file + 3))
   mkdir -p "$work/cdn/cdn-a/v1/config"
   for ((i = 0; i < files; i++)); do
     printf 'data/huge_%04d.bin=%032d=pkg/0000=0=%d\r\n' "$i" "$i" "$per_file"
   done >"$work/cdn/cdn-a/v1/config/resources.txt"
   serve
   watch_start "$work/watch" "$launcher_win"
-  watch_wait question "磁盘空间不足" || fail "no disk question"
+  watch_wait question || fail "no disk question"
   question="${WATCH_FIELDS[0]}"
   screenshot "$shots/disk_space-1-question.png"
-  local text="${WATCH_FIELDS[1]}" shortfall_g expected_g
+  local text="${WATCH_FIELDS[1]}" shortfall_g
   [[ "$text" =~ ^C:\\磁盘空间不足，无法完成此次更新，请确保释放出([0-9]+\.[0-9]{2})G空间后继续$ ]] ||
     fail "disk question: $text"
   expect_eq "${WATCH_FIELDS[2]}|${WATCH_FIELDS[3]:-}" "确定|取消" "buttons of the disk question"
-  shortfall_g="${BASH_REMATCH[1]}"
-  # Free space moves a little while the test runs: compare in whole gibibytes.
-  expected_g=$(( (files * per_file - free) / 1073741824 ))
-  expect_eq "${shortfall_g%.*}" "$expected_g" "missing gibibytes"
+  shortfall_g="${BASH_REMATCH[1]%.*}"
+  # Free space moves a little while the test runs: compare whole gibibytes. The launcher asks
+  # for all free bytes of the drive; wine answers with those the user may take, which may be
+  # fewer: either is right here.
+  local short_all=$(( (files * per_file - free_all) / 1073741824 ))
+  local short_user=$(( (files * per_file - free_user) / 1073741824 ))
+  [ "$shortfall_g" = "$short_all" ] || [ "$shortfall_g" = "$short_user" ] ||
+    fail "missing gibibytes: $shortfall_g, expected $short_all (or $short_user)"
   watch_answer "$question" 1
-  watch_wait question "磁盘空间不足" || fail "no second disk question after measuring again"
+  watch_wait question || fail "no second disk question after measuring again"
+  [[ "${WATCH_FIELDS[1]}" =~ 磁盘空间不足 ]] || fail "second question: ${WATCH_FIELDS[1]}"
   watch_answer "${WATCH_FIELDS[0]}" 7
   expect_event exit
   expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
@@ -176,13 +182,14 @@ scenario_download_error() {
   rm -rf "$work/cdn/cdn-a/v1/pkg"
   serve
   watch_start "$work/watch" "$short_pauses_win"
-  watch_wait question "加载服务器资源失败_Code:" || fail "no download question"
+  watch_wait question || fail "no download question"
   question="${WATCH_FIELDS[0]}"
   [[ "${WATCH_FIELDS[1]}" =~ ^加载服务器资源失败_Code:-?[0-9]+$ ]] || fail "question: ${WATCH_FIELDS[1]}"
   expect_eq "${WATCH_FIELDS[2]}|${WATCH_FIELDS[3]:-}" "重试|退出" "buttons of the download question"
   screenshot "$shots/download_error-1-question.png"
   watch_answer "$question" 1
-  watch_wait question "加载服务器资源失败_Code:" || fail "no question after the retry"
+  watch_wait question || fail "no question after the retry"
+  [[ "${WATCH_FIELDS[1]}" =~ ^加载服务器资源失败_Code: ]] || fail "question after the retry: ${WATCH_FIELDS[1]}"
   watch_answer "${WATCH_FIELDS[0]}" 7
   expect_question "删除本地缓存资源后重试" "确定" "退出"
   [ -f "$root_unix/version.txt" ] || fail "version.txt gone before the answer"
