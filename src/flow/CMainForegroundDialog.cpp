@@ -83,11 +83,22 @@ void CMainForegroundDialog::PostProgress(ResourceManagerProgressState state,
                                          ResourceManagerProgressInfoBase* record) {
     const HWND hwnd = GetSafeHwnd();
     if (hwnd == nullptr) return;
+    auto* counts = state == ProgressUpdateProgress
+                       ? dynamic_cast<ResourceManagerUpdateProgressInfo*>(record)
+                       : nullptr;
+    ombrix::ScopedLock hold(progressLock);
+    if (counts != nullptr && queuedProgress != nullptr) {
+        queuedProgress->downloadedBytes = counts->downloadedBytes;
+        queuedProgress->totalBytes = counts->totalBytes;
+        return;
+    }
     ResourceManagerProgressInfoBase* copy = record != nullptr ? record->Clone() : nullptr;
     if (!::PostMessageW(hwnd, WM_RESOURCE_PROGRESS, static_cast<WPARAM>(state),
                         reinterpret_cast<LPARAM>(copy))) {
         delete copy;
+        return;
     }
+    if (counts != nullptr) queuedProgress = static_cast<ResourceManagerUpdateProgressInfo*>(copy);
 }
 
 // ---- initialisation ----------------------------------------------------------------------
@@ -396,6 +407,11 @@ void CMainForegroundDialog::OnNoticeResult(std::wstring packageURL, int32_t resu
 
 void CMainForegroundDialog::OnResourceProgress(int state, ResourceManagerProgressInfoBase* raw) {
     std::unique_ptr<ResourceManagerProgressInfoBase> record(raw);  // ours to destroy
+    {
+        // From here on no report updates this record any more.
+        ombrix::ScopedLock hold(progressLock);
+        if (queuedProgress != nullptr && queuedProgress == raw) queuedProgress = nullptr;
+    }
     status.downloading = IsDownloadingState(state) ? 1 : 0;
 
     const ProgressReaction reaction = ReactionToState(state);

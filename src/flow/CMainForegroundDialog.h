@@ -19,6 +19,7 @@
 
 #include "app/GameLaunch.h"
 #include "flow/StatusLine.h"
+#include "framework/CriticalSection.h"
 #include "notice/QZNoticeRequest.h"
 #include "resources/ResourceManagerProgress.h"
 #include "ui/CCustomLabel.h"
@@ -52,6 +53,9 @@ class CMainForegroundDialog : public CDialogBase, public LaunchHost {
     void OnNoticeReply(std::wstring packageURL, RequestNoticeResult result,
                        std::vector<std::wstring> codeList);
     // Handed to the resource manager; runs on any thread and only posts a clone of record.
+    // Byte counts (state 17) arrive for every KiB written: while one such message still waits
+    // in the queue, a newer count updates its record instead of queueing another, so the
+    // window keeps up however fast the download runs.
     void PostProgress(ResourceManagerProgressState state, ResourceManagerProgressInfoBase* record);
 
     void OnShowWindow(BOOL show, UINT status) override;
@@ -134,4 +138,9 @@ class CMainForegroundDialog : public CDialogBase, public LaunchHost {
     void OnProgressBarTick();
 
     FlowServices& Services() const;
+
+  private:
+    // The byte-count record posted and not yet handled, if any (PostProgress).
+    ombrix::CriticalSection progressLock;
+    ResourceManagerUpdateProgressInfo* queuedProgress = nullptr;
 };

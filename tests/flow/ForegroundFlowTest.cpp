@@ -210,6 +210,41 @@ TEST_F(ForegroundFlowTest, ProgressRecordsDriveFractionSizesAndStatusLine) {
     EXPECT_EQ(1.0f, window.progressBar.progress);
 }
 
+// Byte counts arrive for every KiB written, faster than a window under load handles
+// messages: while one waits in the queue, newer counts go into it instead of queueing more,
+// so timers and painting still get their turn. Other states keep their own messages.
+TEST_F(ForegroundFlowTest, QueuedByteCountsTakeNewerCountsInsteadOfQueueingMore) {
+    Notice(L"http://cdn.example/a/list.txt", NoticeResultSuccess);
+    const auto dispatchQueued = [this] {
+        std::vector<WPARAM> states;
+        MSG msg{};
+        while (::PeekMessageW(&msg, window.GetSafeHwnd(), WM_RESOURCE_PROGRESS,
+                              WM_RESOURCE_PROGRESS, PM_REMOVE)) {
+            states.push_back(msg.wParam);
+            ::DispatchMessageW(&msg);
+        }
+        return states;
+    };
+    ResourceManagerUpdateProgressInfo counts(0, 4096);
+    for (int64_t n = 1024; n <= 3072; n += 1024) {
+        counts.downloadedBytes = n;
+        window.PostProgress(ProgressUpdateProgress, &counts);
+        window.PostProgress(ProgressLauncherInfoLoaded, nullptr);
+    }
+    EXPECT_EQ((std::vector<WPARAM>{ProgressUpdateProgress, ProgressLauncherInfoLoaded,
+                                   ProgressLauncherInfoLoaded, ProgressLauncherInfoLoaded}),
+              dispatchQueued());
+    EXPECT_EQ(3072, window.status.downloadedBytes);
+    EXPECT_EQ(0.75f, window.progressFraction);
+
+    // Once handled, the next count gets a message of its own again.
+    counts.downloadedBytes = 4096;
+    window.PostProgress(ProgressUpdateProgress, &counts);
+    EXPECT_EQ(std::vector<WPARAM>{ProgressUpdateProgress}, dispatchQueued());
+    EXPECT_EQ(4096, window.status.downloadedBytes);
+    EXPECT_EQ(1.0f, window.progressFraction);
+}
+
 TEST_F(ForegroundFlowTest, ResourceFailureOffersToDropTheLocalManifest) {
     const std::wstring manifest = root.Path() + L"version.txt";
     ASSERT_TRUE(WriteTextFile(manifest.c_str(), L"a.pak|ABC\n"));

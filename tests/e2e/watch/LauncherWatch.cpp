@@ -132,7 +132,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     options->dir = argv[i++];
     if (options->dir.back() != L'\\') options->dir += L'\\';
     options->launcher = argv[i++];
-    for (; i < argc; ++i) options->arguments += (options->arguments.empty() ? L"" : L" ") + std::wstring(argv[i]);
+    for (; i < argc; ++i)
+        options->arguments += (options->arguments.empty() ? L"" : L" ") + std::wstring(argv[i]);
     return true;
 }
 
@@ -153,7 +154,8 @@ bool SameRect(const RECT& a, const RECT& b) {
 }
 
 void WriteRect(EventLog& log, const wchar_t* kind, const RECT& r) {
-    log.Write(kind, {Number(r.left), Number(r.top), Number(r.right - r.left), Number(r.bottom - r.top)});
+    log.Write(kind,
+              {Number(r.left), Number(r.top), Number(r.right - r.left), Number(r.bottom - r.top)});
 }
 
 // Follows the launcher until it ends or the limit passes; answers questions as told.
@@ -180,8 +182,8 @@ DWORD Follow(const Options& options, EventLog& log, HANDLE process, DWORD proces
             currentBox = view.questionBox;
             awaitingAnswer = true;
             ++questions;
-            log.Write(L"question", {Number(questions), view.questionText, view.firstButton,
-                                    view.secondButton});
+            log.Write(L"question",
+                      {Number(questions), view.questionText, view.firstButton, view.secondButton});
         } else if (view.questionBox == nullptr && !awaitingAnswer) {
             currentBox = nullptr;
         }
@@ -239,8 +241,9 @@ void FollowGameWindow(const Options& options, EventLog& log) {
 int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fputs("usage: launcher_watch [--limit-s N] [--game-window] DIR LAUNCHER [ARGUMENTS...]\n",
-                   stderr);
+        std::fputs(
+            "usage: launcher_watch [--limit-s N] [--game-window] DIR LAUNCHER [ARGUMENTS...]\n",
+            stderr);
         return 2;
     }
     EventLog log(options.dir + L"events.txt");

@@ -63,7 +63,8 @@ LauncherView ScanLauncher(DWORD processId) {
     ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&found));
     // Content dialogs may be children of their frames: look at every descendant too.
     std::vector<HWND> all = found.windows;
-    for (HWND top : found.windows) ::EnumChildWindows(top, CollectChild, reinterpret_cast<LPARAM>(&all));
+    for (HWND top : found.windows)
+        ::EnumChildWindows(top, CollectChild, reinterpret_cast<LPARAM>(&all));
 
     LauncherView view;
     long largest = 0;

@@ -8,8 +8,8 @@
 
 struct LauncherView {
     bool hasMainWindow = false;
-    std::wstring status;    // text of the status line (control 1006 of the foreground)
-    RECT groupRect{};       // the background window: the largest visible window of the group
+    std::wstring status;         // text of the status line (control 1006 of the foreground)
+    RECT groupRect{};            // the background window: the largest visible window of the group
     HWND questionBox = nullptr;  // content dialog of the visible message box, if any
     std::wstring questionText;   // its message (control 1010)
     std::wstring firstButton;    // caption of button 1008
