@@ -130,13 +130,16 @@ downloaded_bytes() {
 }
 seconds() { awk -v ms="$1" 'BEGIN { printf "%.2f s", ms / 1000 }'; }
 
+# Prints what the run installed, fetched and started; sets run_files, run_bytes and
+# run_downloaded for the figures.
 report_run() {
   local before="$1" files bytes
   files="$(grep -c . "$root_unix/version.txt" 2>/dev/null || echo 0)"
-  bytes="$(find "$root_unix/game" -type f ! -name vemo_game_started.txt -printf '%s\n' 2>/dev/null |
+  bytes="$({ find "$root_unix/game" -type f ! -name vemo_game_started.txt -printf '%s\n' 2>/dev/null || true; } |
     awk '{ n += $1 } END { print n + 0 }')"
-  say "  installed: $files files, $bytes bytes under C:\\VEMO\\Ombrix\\game\\ (version.txt lists $files)"
-  say "  downloaded: $(( $(downloaded_bytes) - before )) bytes of packages"
+  run_files="$files" run_bytes="$bytes" run_downloaded=$(( $(downloaded_bytes) - before ))
+  say "  installed: $files files, $bytes bytes under C:\\VEMO\\Ombrix\\game\\ (as version.txt lists them)"
+  say "  downloaded: $run_downloaded bytes of packages"
   if [ -f "$run_record" ]; then
     say "  started: $(sed -n 1p "$run_record" | tr -d '\r')"
     say "  in: $(sed -n 2p "$run_record" | tr -d '\r')"
@@ -163,14 +166,23 @@ if [ "$mode" = --launcher-update ]; then
   announce v2
   say "launcher update: launcher.ini changed on the CDN"
   run_launcher demo-launcher-update "ENTRANCE=${entrance_win//\\//}" || failed=1
-  report_run 0
-  say "  the launcher bundle: $(stat -c %s "$root_unix/launcher.tmp" 2>/dev/null || echo no) bytes in C:\\VEMO\\Ombrix\\launcher.tmp"
+  say "  fetched: launcher.ini, $(stat -c %s "$root_unix/launcher.ini" 2>/dev/null || echo no) bytes, into C:\\VEMO\\Ombrix\\"
+  say "  the launcher bundle for the restarted program: C:\\VEMO\\Ombrix\\launcher.tmp, $(stat -c %s "$root_unix/launcher.tmp" 2>/dev/null || echo no) bytes"
+  say "  downloaded: $(downloaded_bytes) bytes of packages; no game file was touched before the restart"
+  if [ -f "$run_record" ]; then
+    say "  restarted: $(sed -n 1p "$run_record" | tr -d '\r')"
+    say "  in: $(sed -n 2p "$run_record" | tr -d '\r')"
+    [ -n "$run_ms" ] && say "  wall time from the launcher's start to the restart: $(seconds "$run_ms")"
+  else
+    say "  nothing was restarted"
+    failed=1
+  fi
 else
   announce v1
   say "first start: nothing of the game installed yet"
   run_launcher demo-fresh || failed=1
   report_run 0
-  first_ms="$run_ms"
+  first="$run_files files, $run_bytes bytes installed, $run_downloaded bytes downloaded, ${run_ms:+$(seconds "$run_ms")}"
 
   echo "more missions" >>"$demo/game/data/text/missions.txt"
   publish_version v2
@@ -179,7 +191,9 @@ else
   say "second start: data/text/missions.txt changed on the CDN"
   run_launcher demo-incremental || failed=1
   report_run "$before"
-  say "figures: first start ${first_ms:+$(seconds "$first_ms")} to the game's start, second start ${run_ms:+$(seconds "$run_ms")}"
+  say "figures (from the launcher's start to the game's start):"
+  say "  first start: $first"
+  say "  second start: $run_downloaded bytes downloaded (one changed file), ${run_ms:+$(seconds "$run_ms")}"
 fi
 say "screenshots: $(find "$shots" -maxdepth 1 -name 'demo-*.png' | sort | tr '\n' ' ')"
 exit "${failed:-0}"
