@@ -74,8 +74,9 @@ install_launcher() {
 
 # ---- one start of the launcher --------------------------------------------------------------
 
-# Runs the launcher once (NAME names the run's screenshots); answers every question with its
-# first button after a screenshot; reports what happened. Sets run_ms (start to game or
+# Runs the launcher once (NAME names the run's screenshots); after a screenshot, answers the
+# first two questions with their first button ("确定", or "重试" after a failure) and any
+# later one with the second ("退出"); reports what happened. Sets run_ms (start to game or
 # restart) and run_record (the stand-in's record).
 run_launcher() {
   local name="$1"; shift
@@ -104,11 +105,19 @@ run_launcher() {
         n="${WATCH_FIELDS[0]}"
         say "  question: ${WATCH_FIELDS[1]} [${WATCH_FIELDS[2]}${WATCH_FIELDS[3]:+|${WATCH_FIELDS[3]}}]"
         screenshot "$shots/$name-question-$n.png"
-        say "  answering: ${WATCH_FIELDS[2]}"
-        watch_answer "$n" 1 ;;
+        if [ "$n" -le 2 ] || [ -z "${WATCH_FIELDS[3]:-}" ]; then
+          say "  answering: ${WATCH_FIELDS[2]}"
+          watch_answer "$n" 1
+        else
+          say "  answering: ${WATCH_FIELDS[3]}"
+          watch_answer "$n" 7
+        fi ;;
       exit)
         code="${WATCH_FIELDS[0]}"
-        say "  the launcher ended with exit code $code" ;;
+        say "  the launcher ended with exit code $code"
+        # Without a started game there is no window to wait for.
+        for _ in $(seq 150); do [ -f "$run_record" ] && break; sleep 0.1; done
+        [ -f "$run_record" ] || : >"$WATCH_DIR/stop.txt" ;;
       game)
         screenshot "$shots/$name-3-end.png"
         watch_close_game ;;
