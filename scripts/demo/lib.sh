@@ -58,8 +58,20 @@ notice_start() {
       return 200 '{"Code":"$codes","PCPackageURL":"$url"}';
     }
 CONF
-  "$OMBRIX_SRC/tools/nginx/serve.sh" start notice "$OMBRIX_NGINX_DIR/empty" "$ombrix_notice_port" \
-    "$conf" >/dev/null </dev/null
+  "$OMBRIX_SRC/tools/nginx/serve.sh" stop notice >/dev/null 2>&1 || true
+  # The port is fixed: give an instance that is still shutting down a moment to let go of it.
+  for _ in $(seq 100); do port_in_use "$ombrix_notice_port" || break; sleep 0.1; done
+  if port_in_use "$ombrix_notice_port" ||
+    ! "$OMBRIX_SRC/tools/nginx/serve.sh" start notice "$OMBRIX_NGINX_DIR/empty" \
+      "$ombrix_notice_port" "$conf" >/dev/null 2>&1 </dev/null; then
+    echo "the notice service cannot listen on 127.0.0.1:$ombrix_notice_port (in use?)" >&2
+    return 1
+  fi
+}
+
+# True while something accepts connections on 127.0.0.1:PORT.
+port_in_use() {
+  (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
 # How many notice requests reached the service.

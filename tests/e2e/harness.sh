@@ -115,8 +115,9 @@ publish_game() {
 # cdn-a/v1 with the code list cdn-a|cdn-b.
 serve() {
   local port
-  port="$(cdn_start "$work/cdn" "${1:-0}")"
-  notice_start "http://127.0.0.1:$port/cdn-a/v1/config/resources.txt" "cdn-a|cdn-b"
+  port="$(cdn_start "$work/cdn" "${1:-0}")" || fail "no CDN"
+  notice_start "http://127.0.0.1:$port/cdn-a/v1/config/resources.txt" "cdn-a|cdn-b" ||
+    fail "no notice service"
 }
 
 # Expects the game to have been started by the launcher LAUNCHER_WIN (Windows path) with its
