@@ -33,12 +33,7 @@ trap stop_all EXIT
 # ---- the demo game and its publication ----------------------------------------------------
 
 # The game's files, made once per build tree (the generator is deterministic).
-if [ ! -f "$demo/game-files.done" ]; then
-  say "generating the demo game's files"
-  rm -rf "$demo/game-files"
-  bash "$src/scripts/demo/make-game-files.sh" "$demo/game-files" 100 | sed 's/^/run:   /'
-  touch "$demo/game-files.done"
-fi
+game_files "$demo/game-files" 100 | sed 's/^/run:   /'
 rm -rf "$demo/game" "$demo/launcher" "$demo/cdn" "$demo/watch"* && mkdir -p "$demo/cdn" "$demo/launcher"
 cp -r "$demo/game-files" "$demo/game"
 cp "$OMBRIX_BIN/vemo_game.exe" "$demo/game/"

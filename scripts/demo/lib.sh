@@ -32,6 +32,17 @@ wine_env() {
   "$WINE" cmd /c echo "%$1%" 2>/dev/null </dev/null | tr -d '\r'
 }
 
+# Makes the game's files in DIR at PERCENT of the full size (make-game-files.sh), once: they
+# are made again only when the generator or the size changed.
+game_files() {
+  local dir="$1" percent="$2" stamp
+  stamp="$(md5sum <"$OMBRIX_SRC/scripts/demo/make-game-files.sh" | cut -d' ' -f1) $percent"
+  [ -f "$dir.done" ] && [ "$(cat "$dir.done")" = "$stamp" ] && return 0
+  rm -rf "$dir" "$dir.done"
+  bash "$OMBRIX_SRC/scripts/demo/make-game-files.sh" "$dir" "$percent"
+  echo "$stamp" >"$dir.done"
+}
+
 # Publishes GAME_DIR (and LAUNCHER_DIR when not empty) into OUT with the package tool.
 publish() {
   local game="$1" launcher="$2" out="$3" args

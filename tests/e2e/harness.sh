@@ -92,13 +92,8 @@ prepare_installation() {
 # The game's files for the tests (about 3 MiB in 80 files, made once per build tree) and the
 # stand-in game executable, in $work/game.
 make_game_source() {
-  local files="$e2e/game-files"
-  if [ ! -f "$files.done" ]; then
-    rm -rf "$files"
-    bash "$src/scripts/demo/make-game-files.sh" "$files" 6 >/dev/null
-    touch "$files.done"
-  fi
-  rm -rf "$work/game" && cp -r "$files" "$work/game"
+  game_files "$e2e/game-files" 6 >/dev/null
+  rm -rf "$work/game" && cp -r "$e2e/game-files" "$work/game"
   cp "$OMBRIX_BIN/vemo_game.exe" "$work/game/"
 }
 
