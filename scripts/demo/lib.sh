@@ -21,17 +21,6 @@ win_path() {
   printf '%s' "${path//\//\\}"
 }
 
-# The Linux form of a C:\ path of the prefix.
-unix_path() {
-  local path="${1//\\//}"
-  printf '%s/drive_c/%s' "$WINEPREFIX" "${path#[Cc]:/}"
-}
-
-# A Windows environment value (for example APPDATA) as the prefix's programs see it.
-wine_env() {
-  "$WINE" cmd /c echo "%$1%" 2>/dev/null </dev/null | tr -d '\r'
-}
-
 # Makes the game's files in DIR at PERCENT of the full size (make-game-files.sh), once: they
 # are made again only when the generator or the size changed.
 game_files() {
@@ -131,10 +120,10 @@ watch_start() {
 
 # Waits (at most LIMIT seconds, default 60) for the next event, after the ones already
 # taken, whose kind is KIND (any when empty) and whose fields contain TEXT (any when empty),
-# and takes it: the line is then in WATCH_LINE, its kind in WATCH_KIND and its fields in
-# WATCH_FIELDS (from the third on; call it
-# outside $(...), which would lose what was taken). Events before it are passed over.
-# Returns 1 on the limit, or when the watcher ended without such an event.
+# and takes it: the line is then in WATCH_LINE, its kind in WATCH_KIND and its fields from
+# the third on in WATCH_FIELDS. Events before it are passed over. Call it outside $(...),
+# which would lose what was taken. Returns 1 on the limit, or when the watcher ended without
+# such an event.
 watch_wait() {
   local kind="$1" text="${2:-}" limit="${3:-60}" deadline found ended
   deadline=$((SECONDS + limit))
@@ -184,24 +173,18 @@ watch_close_game() {
   : >"$WATCH_DIR/close-game.txt"
 }
 
-# Waits for the watcher to end; prints the launcher's exit code.
-watch_end() {
-  local code=0
-  wait "$WATCH_PID" || code=$?
-  echo "$code"
-}
-
 # Saves a screenshot of the area of the latest "window" (or "game") event as FILE.png;
 # the whole screen when there was none. Best effort: a failure only prints a note.
 screenshot() {
   local file="$1" geometry
-  geometry="$(awk -F'\t' '$2 == "window" || $2 == "game" { g = $5 "x" $6 "+" $3 "+" $4 } END { print g }' \
-    "$WATCH_DIR/events.txt")"
+  geometry="$(awk -F'\t' '$2 == "window" || $2 == "game" { g = $5 "x" $6 "+" $3 "+" $4 }
+    END { print g }' "$WATCH_DIR/events.txt")"
   mkdir -p "$(dirname "$file")"
   # A moment for the window to paint what the event reported.
   sleep 0.3
   if [ -n "$geometry" ]; then
-    import -window root -crop "$geometry" +repage "$file" 2>/dev/null || echo "(no screenshot: $file)" >&2
+    import -window root -crop "$geometry" +repage "$file" 2>/dev/null ||
+      echo "(no screenshot: $file)" >&2
   else
     import -window root "$file" 2>/dev/null || echo "(no screenshot: $file)" >&2
   fi
