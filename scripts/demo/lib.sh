@@ -82,10 +82,13 @@ notice_posts() {
 # Starts the CDN on a free port serving ROOT, each connection limited to RATE (nginx's
 # limit_rate, for example 4m; 0 for none). Prints the port.
 cdn_start() {
-  local root="$1" rate="${2:-0}" conf="$OMBRIX_NGINX_DIR/cdn.conf"
+  local root="$1" rate="${2:-0}" conf="$OMBRIX_NGINX_DIR/cdn.conf" port
   mkdir -p "$OMBRIX_NGINX_DIR"
   echo "    limit_rate $rate;" >"$conf"
-  "$OMBRIX_SRC/tools/nginx/serve.sh" start cdn "$root" 0 "$conf" </dev/null
+  # A port nobody listens on, from a range of its own (below the system's ephemeral ports).
+  port=$((20000 + RANDOM % 10000))
+  while port_in_use "$port"; do port=$((20000 + RANDOM % 10000)); done
+  "$OMBRIX_SRC/tools/nginx/serve.sh" start cdn "$root" "$port" "$conf" </dev/null
 }
 
 servers_stop() {
