@@ -18,6 +18,11 @@ case "$mode" in
 esac
 bash scripts/setup.sh
 bash scripts/build.sh
+# The caller's screen when it can be reached, else the build tree's Xvfb.
+if [ -n "${DISPLAY:-}" ] && ! xdpyinfo >/dev/null 2>&1; then
+  echo "run: the display $DISPLAY cannot be reached: using the build tree's Xvfb"
+  unset DISPLAY
+fi
 tools/wine/prefix.sh build
 # shellcheck disable=SC1091
 source build/wine/env.sh
