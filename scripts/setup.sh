@@ -13,7 +13,7 @@ packages=(
   googletest
   wine64 xvfb xdotool x11-utils imagemagick
   fonts-wqy-zenhei fonts-dejavu-core
-  nginx-light curl
+  nginx-light curl python3
   dpkg-dev locales
 )
 

@@ -7,7 +7,7 @@
 set -euo pipefail
 build="$(cd "$1" && pwd)"; src="$(cd "$2" && pwd)"; scenario="$3"
 e2e="$build/tests/e2e"
-work="$e2e/work/$scenario"
+work="$e2e/scenarios/$scenario"
 shots="$build/screenshots/e2e"
 rm -rf "$work" && mkdir -p "$work" "$shots"
 
