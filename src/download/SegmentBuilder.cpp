@@ -1,6 +1,7 @@
 #include "download/SegmentBuilder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -11,14 +12,29 @@ void SortTasksByRange(std::vector<DownloadTaskInfo>& tasks) {
                      });
 }
 
+namespace {
+
+// Whether task may join segment last (the tasks of one key arrive sorted by rangeStart).
+bool JoinsSegment(const SegmentDownloadTaskInfo& last, const DownloadTaskInfo& task) {
+    if (last.rangeLength >= kSegmentLimitBytes) return false;
+    // A request without range delivers the whole resource to every sink of its segment: a
+    // ranged task must never share it, nor an unranged task a ranged request.
+    if ((last.rangeStart < 0) != (task.rangeStart < 0)) return false;
+    // The segment's length must hold the sum, or the request would cover too few bytes.
+    if (task.rangeLength > UINT32_MAX - last.rangeLength) return false;
+    // Both starts have the same sign: their difference cannot overflow, unlike start + length.
+    return task.rangeStart - last.rangeStart == static_cast<int64_t>(last.rangeLength);
+}
+
+}  // namespace
+
 std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(const std::vector<DownloadTaskInfo>& tasks) {
     std::map<std::wstring, std::vector<SegmentDownloadTaskInfo>> byKey;
     for (const DownloadTaskInfo& task : tasks) {
         std::vector<SegmentDownloadTaskInfo>& list = byKey[task.url + L"?" + task.postData];
         if (!list.empty()) {
             SegmentDownloadTaskInfo& last = list.back();
-            if (last.rangeLength < kSegmentLimitBytes &&
-                last.rangeStart + static_cast<int64_t>(last.rangeLength) == task.rangeStart) {
+            if (JoinsSegment(last, task)) {
                 last.tasks.push_back(task);
                 last.rangeLength += task.rangeLength;
                 continue;

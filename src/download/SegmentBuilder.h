@@ -15,6 +15,7 @@ void SortTasksByRange(std::vector<DownloadTaskInfo>& tasks);
 
 // Builds the segments of tasks already sorted by SortTasksByRange. A task joins the last segment
 // of its URL and body when that segment is below the limit and ends exactly where the task
-// starts; otherwise it starts a new segment. The result lists the segments key by key (URL + "?"
+// starts, both or neither ask for a range, and the lengths add up within 32 bits; otherwise it
+// starts a new segment. The result lists the segments key by key (URL + "?"
 // + body, in ordinal order), each key's segments in the order they were made.
 std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(const std::vector<DownloadTaskInfo>& tasks);

@@ -87,6 +87,22 @@ TEST(SegmentBuilder, KeysSeparateUrlsAndBodies) {
     EXPECT_TRUE(Merge({}).empty());
 }
 
+TEST(SegmentBuilder, NeverMergesAcrossWholeFileOrPastThirtyTwoBits) {
+    // A whole-file task ending "where" a ranged one starts: the ranged task keeps its own Range
+    // request instead of receiving the whole resource.
+    auto segments = Merge({Task(-10, 10), Task(0, 100)});
+    ASSERT_EQ(2u, segments.size());
+    EXPECT_EQ(-10, segments[0].rangeStart);
+    EXPECT_EQ(0, segments[1].rangeStart);
+    EXPECT_EQ(100u, segments[1].rangeLength);
+
+    // A length that would wrap the segment's 32-bit length starts a new segment.
+    segments = Merge({Task(0, 100), Task(100, 0xFFFFFFCEu)});
+    ASSERT_EQ(2u, segments.size());
+    EXPECT_EQ(100u, segments[0].rangeLength);
+    EXPECT_EQ(0xFFFFFFCEu, segments[1].rangeLength);
+}
+
 struct RoutingFixture : ::testing::Test {
     RecordingSink first{Task(1000, 10)};
     RecordingSink second{Task(1010, 5)};
