@@ -1,9 +1,22 @@
 #include "resources/CDNConfigText.h"
 
+#include <cstdint>
+
 #include "app/TextConvert.h"
 #include "app/Utf8Check.h"
 #include "resources/ManifestName.h"
 #include "resources/ManifestText.h"
+
+namespace {
+
+// Whether offset and length name bytes inside a package. A negative offset would ask for the
+// whole package (and take ranged neighbours into that request), a negative length would become a
+// range of some 4 GiB, and an end beyond the 64-bit range cannot be asked for at all.
+bool IsPackageRange(const ResoureConfigInfo& info) {
+    return info.offset >= 0 && info.length >= 0 && info.offset <= INT64_MAX - info.length;
+}
+
+}  // namespace
 
 std::wstring DecodeCDNConfigText(const std::string& body) {
     // Both conversions stop at a zero byte, like any zero-terminated text.
@@ -25,7 +38,7 @@ CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* 
         return CDNDownloadParseFailed;
     }
     for (const ResoureConfigInfo& info : parsed) {
-        if (!IsSafeManifestName(info.name)) return CDNDownloadParseFailed;
+        if (!IsSafeManifestName(info.name) || !IsPackageRange(info)) return CDNDownloadParseFailed;
     }
     list->insert(list->end(), parsed.begin(), parsed.end());
     return CDNDownloadSuccess;

@@ -11,7 +11,8 @@
 std::wstring DecodeCDNConfigText(const std::string& body);
 
 // Decodes and parses body into list. CDNDownloadParseFailed when the text holds no record at all
-// (an empty or foreign answer would otherwise remove every installed file) or when a record's
-// name is not safe to join to a target directory (the list is then left empty, so nothing of it
-// is acted upon); CDNDownloadSuccess otherwise.
+// (an empty or foreign answer would otherwise remove every installed file), when a record's
+// name is not safe to join to a target directory, or when its offset or length is negative or
+// their sum beyond the 64-bit range (the list is then left empty, so nothing of it is acted
+// upon); CDNDownloadSuccess otherwise.
 CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* list);

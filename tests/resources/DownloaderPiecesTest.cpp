@@ -36,6 +36,21 @@ TEST(CDNConfigText, DecodesUtf8AndAnsiAndRefusesUnsafeOrEmptyLists) {
     EXPECT_TRUE(list.empty());
 }
 
+TEST(CDNConfigText, RefusesRangesOutsideAPackage) {
+    ResoureConfigList list;
+    // A negative offset would fetch the whole package into a.dat and into its neighbour b.dat.
+    EXPECT_EQ(CDNDownloadParseFailed,
+              ParseCDNConfigText("a.dat=1=p=-10=10\r\nb.dat=2=p=0=100\r\n", &list));
+    EXPECT_EQ(CDNDownloadParseFailed, ParseCDNConfigText("a.dat=1=p=0=-1\r\n", &list));
+    EXPECT_EQ(CDNDownloadParseFailed,
+              ParseCDNConfigText("a.dat=1=p=9223372036854775807=5\r\n", &list));
+    EXPECT_TRUE(list.empty());
+    // The last byte of the 64-bit range, and lines without range fields, are still accepted.
+    EXPECT_EQ(CDNDownloadSuccess,
+              ParseCDNConfigText("a.dat=1=p=9223372036854775806=1\r\nb.dat=2\r\n", &list));
+    EXPECT_EQ(2u, list.size());
+}
+
 TEST(CDNResourceDataProcessor, RetriedAttemptCountsBytesOnceAndInstalls) {
     TempFolder dir;
     DownloadTaskInfo task;
