@@ -7,8 +7,9 @@
 
 namespace {
 
-// A read-only stream over a fixed memory block that the stream does not free. The block stays
-// allocated for the life of the process: a decoded image may keep reading from it.
+// A read-only stream over a fixed memory block that the stream owns and frees with its last
+// reference. A decoded image keeps a reference to its stream (and may keep reading from it), so
+// the block lives exactly as long as the image.
 IStream* OpenPngResourceStream(WORD resourceId, HMODULE module) {
     if (module == nullptr) module = ::GetModuleHandleW(nullptr);
     HRSRC info = ::FindResourceW(module, MAKEINTRESOURCEW(resourceId), L"PNG");
@@ -21,7 +22,7 @@ IStream* OpenPngResourceStream(WORD resourceId, HMODULE module) {
     if (block == nullptr) return nullptr;
     std::memcpy(reinterpret_cast<void*>(block), bytes, size);
     IStream* stream = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(block, FALSE, &stream))) {
+    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, &stream))) {
         ::GlobalFree(block);
         return nullptr;
     }

@@ -94,3 +94,36 @@ TEST_F(PngResourceTest, MissingResourceDrawsNothing) {
     canvas.GetPixel(1, 1, &pixel);
     EXPECT_EQ(0, pixel.GetA());
 }
+
+namespace {
+
+// Blocks in use on the process heap (where GlobalAlloc takes its memory).
+int BusyProcessHeapBlocks() {
+    HANDLE heap = ::GetProcessHeap();
+    int busy = 0;
+    ::HeapLock(heap);
+    PROCESS_HEAP_ENTRY entry{};
+    while (::HeapWalk(heap, &entry)) {
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++busy;
+    }
+    ::HeapUnlock(heap);
+    return busy;
+}
+
+}  // namespace
+
+TEST_F(PngResourceTest, LoadedPicturesGiveTheirMemoryBack) {
+    // Every window and message box loads its pictures again; the copy of the PNG bytes must
+    // go with the picture, not stay behind for the life of the process.
+    auto loadAndDrop = [] {
+        std::unique_ptr<Gdiplus::Image> image(LoadPngImage(IDP_TEST_PATTERN));
+        ASSERT_EQ(Gdiplus::Ok, image->GetLastStatus());
+        std::unique_ptr<Gdiplus::Bitmap> crop(LoadPngBitmap(IDP_TEST_PATTERN, 1, 1, 2, 2));
+        ASSERT_NE(nullptr, crop);
+    };
+    for (int i = 0; i < 20; ++i) loadAndDrop();  // caches of the decoder settle
+    const int before = BusyProcessHeapBlocks();
+    constexpr int kRounds = 400;
+    for (int i = 0; i < kRounds; ++i) loadAndDrop();
+    EXPECT_LT(BusyProcessHeapBlocks() - before, kRounds / 4);
+}
