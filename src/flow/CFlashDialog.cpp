@@ -2,6 +2,7 @@
 
 #include "app/NewOmbrixLauncherApp.h"
 #include "flow/CNewOmbrixMainBackgroundDialog.h"
+#include "framework/CursorTravel.h"
 #include "framework/PaintScope.h"
 #include "framework/ScopedHandle.h"
 #include "res/resource.h"
@@ -72,21 +73,15 @@ void CFlashDialog::OnPaint() {
 }
 
 void CFlashDialog::OnLButtonDown(UINT, POINT) {
-    const POINT cursor = GetCursorPos();
-    lastCursorX = cursor.x;
-    lastCursorY = cursor.y;
+    ombrix::StoreCursorPosition(lastCursorX, lastCursorY);
     dragging = 1;
     SetCapture();
 }
 
 void CFlashDialog::OnMouseMove(UINT, POINT) {
     if (!dragging) return;
-    const POINT cursor = GetCursorPos();
-    const int dx = cursor.x - lastCursorX;
-    const int dy = cursor.y - lastCursorY;
-    lastCursorX = cursor.x;
-    lastCursorY = cursor.y;
-    if (linkedDialog != nullptr) linkedDialog->MoveBy(dx, dy);
+    const POINT travel = ombrix::TakeCursorTravel(lastCursorX, lastCursorY);
+    if (linkedDialog != nullptr) linkedDialog->MoveBy(travel.x, travel.y);
 }
 
 void CFlashDialog::OnLButtonUp(UINT, POINT) {

@@ -16,6 +16,7 @@
 #include "flow/ProgressReaction.h"
 #include "flow/ResourceProgressMessage.h"
 #include "flow/Tips.h"
+#include "framework/CursorTravel.h"
 #include "framework/PaintScope.h"
 #include "framework/ScopedHandle.h"
 #include "res/resource.h"
@@ -231,21 +232,15 @@ void CMainForegroundDialog::OnSize(UINT, int, int) {
 }
 
 void CMainForegroundDialog::OnLButtonDown(UINT, POINT) {
-    const POINT cursor = GetCursorPos();
-    lastCursorX = cursor.x;
-    lastCursorY = cursor.y;
+    ombrix::StoreCursorPosition(lastCursorX, lastCursorY);
     dragging = 1;
     SetCapture();
 }
 
 void CMainForegroundDialog::OnMouseMove(UINT, POINT) {
     if (!dragging) return;
-    const POINT cursor = GetCursorPos();
-    const int dx = cursor.x - lastCursorX;
-    const int dy = cursor.y - lastCursorY;
-    lastCursorX = cursor.x;
-    lastCursorY = cursor.y;
-    if (linkedDialog != nullptr) linkedDialog->MoveBy(dx, dy);
+    const POINT travel = ombrix::TakeCursorTravel(lastCursorX, lastCursorY);
+    if (linkedDialog != nullptr) linkedDialog->MoveBy(travel.x, travel.y);
 }
 
 void CMainForegroundDialog::OnLButtonUp(UINT, POINT) {

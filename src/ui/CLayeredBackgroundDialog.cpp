@@ -2,6 +2,7 @@
 
 #include "app/PngResource.h"
 #include "app/ScaleFactor.h"
+#include "framework/CursorTravel.h"
 #include "framework/ScopedHandle.h"
 #include "res/resource.h"
 
@@ -79,9 +80,7 @@ BOOL CLayeredBackgroundDialog::OnInitDialog() {
 }
 
 void CLayeredBackgroundDialog::OnLButtonDown(UINT, POINT) {
-    const POINT cursor = GetCursorPos();
-    lastCursorX = cursor.x;
-    lastCursorY = cursor.y;
+    ombrix::StoreCursorPosition(lastCursorX, lastCursorY);
     dragging = 1;
     SetCapture();
     SetForegroundWindow();
@@ -95,12 +94,8 @@ void CLayeredBackgroundDialog::OnLButtonUp(UINT, POINT) {
 
 void CLayeredBackgroundDialog::OnMouseMove(UINT, POINT) {
     if (!dragging) return;
-    const POINT cursor = GetCursorPos();
-    const int dx = cursor.x - lastCursorX;
-    const int dy = cursor.y - lastCursorY;
-    lastCursorX = cursor.x;
-    lastCursorY = cursor.y;
-    MoveBy(dx, dy);
+    const POINT travel = ombrix::TakeCursorTravel(lastCursorX, lastCursorY);
+    MoveBy(travel.x, travel.y);
 }
 
 int CLayeredBackgroundDialog::OnMouseActivate(HWND, UINT, UINT) {

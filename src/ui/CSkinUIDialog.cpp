@@ -1,6 +1,7 @@
 #include "ui/CSkinUIDialog.h"
 
 #include "app/ScaleFactor.h"
+#include "framework/CursorTravel.h"
 #include "framework/PaintScope.h"
 
 CSkinUIDialog::CSkinUIDialog(UINT templateID, ombrix::Window* parent)
@@ -70,9 +71,7 @@ void CSkinUIDialog::OnLButtonDown(UINT, POINT) {
         Default();
         return;
     }
-    const POINT cursor = GetCursorPos();
-    lastCursorX = cursor.x;
-    lastCursorY = cursor.y;
+    ombrix::StoreCursorPosition(lastCursorX, lastCursorY);
     dragging = 1;
     SetCapture();
 }
@@ -91,10 +90,6 @@ void CSkinUIDialog::OnMouseMove(UINT, POINT) {
         Default();
         return;
     }
-    const POINT cursor = GetCursorPos();
-    const int dx = cursor.x - lastCursorX;
-    const int dy = cursor.y - lastCursorY;
-    lastCursorX = cursor.x;
-    lastCursorY = cursor.y;
-    if (linkedDialog != nullptr) linkedDialog->MoveBy(dx, dy);
+    const POINT travel = ombrix::TakeCursorTravel(lastCursorX, lastCursorY);
+    if (linkedDialog != nullptr) linkedDialog->MoveBy(travel.x, travel.y);
 }
