@@ -13,7 +13,7 @@ packages=(
   googletest
   wine64 xvfb xdotool x11-utils imagemagick
   fonts-wqy-zenhei fonts-dejavu-core
-  nginx-light curl python3
+  nginx-light curl python3 bc
   dpkg-dev locales
 )
 
