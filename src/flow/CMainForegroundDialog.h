@@ -111,7 +111,8 @@ class CMainForegroundDialog : public CDialogBase, public LaunchHost {
     // Flow and visual steps of the initialisation shared by both windows.
     void InitFlowState();
     void StartWindowTimers();
-    void StyleControls();
+    // Fonts, colours and button pictures, after the layout; the product window adds its own.
+    virtual void StyleControls();
     // Clips the window to its outline with the pointed tab on the right.
     void ApplyWindowShape();
     // A new text for a label, with the backdrop under it repainted.

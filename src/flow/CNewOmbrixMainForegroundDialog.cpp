@@ -17,19 +17,10 @@ void CNewOmbrixMainForegroundDialog::DoDataExchange() {
     groupButton.SubclassDlgItem(IDC_GROUP_BUTTON, this);
 }
 
-BOOL CNewOmbrixMainForegroundDialog::OnInitDialog() {
-    CDialogBase::OnInitDialog();
-    InitFlowState();
-    StartWindowTimers();
-    status.BuildTemplates();
-    ModifyStyleEx(WS_EX_TRANSPARENT, 0);
-    LayoutControls();
+void CNewOmbrixMainForegroundDialog::StyleControls() {
     ApplyWindowShape();
-    StyleControls();
+    CMainForegroundDialog::StyleControls();
     groupButton.SetImages(IDP_GROUP_NORMAL, IDP_GROUP_HIGHLIGHT);
-    StartGameWatch();
-    ShowRandomTip();
-    return TRUE;
 }
 
 void CNewOmbrixMainForegroundDialog::LayoutControls() {

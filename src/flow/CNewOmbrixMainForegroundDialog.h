@@ -14,9 +14,10 @@ class CNewOmbrixMainForegroundDialog : public CMainForegroundDialog {
     LoginFields loginFields;
 
   protected:
-    BOOL OnInitDialog() override;
     void DoDataExchange() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void LayoutControls() override;
+    // The window's outline, then the shared styles, then the group button's pictures.
+    void StyleControls() override;
     void LaunchGame() override;
 };
