@@ -15,3 +15,14 @@ float ComputeScaleFactor(int dpi, int screenWidth);
 inline int Scaled(float factor, int v) {
     return static_cast<int>(factor * static_cast<float>(v));
 }
+
+// Where a control with design edges (left, top, right, bottom) lands: each edge scaled on its
+// own, width and height the differences of the scaled edges.
+struct ScaledBox {
+    int x, y, width, height;
+};
+inline ScaledBox ScaleEdges(float factor, int left, int top, int right, int bottom) {
+    const int x = Scaled(factor, left);
+    const int y = Scaled(factor, top);
+    return {x, y, Scaled(factor, right) - x, Scaled(factor, bottom) - y};
+}

@@ -160,10 +160,8 @@ BOOL CMainForegroundDialog::OnInitDialog() {
 void CMainForegroundDialog::PlaceControl(ombrix::Window& control, int left, int top, int right,
                                          int bottom) {
     if (control.GetSafeHwnd() == nullptr) return;
-    const float s = GetScaleFactor();
-    const int x = Scaled(s, left);
-    const int y = Scaled(s, top);
-    control.MoveWindow(x, y, Scaled(s, right) - x, Scaled(s, bottom) - y, true);
+    const ScaledBox box = ScaleEdges(GetScaleFactor(), left, top, right, bottom);
+    control.MoveWindow(box.x, box.y, box.width, box.height, true);
 }
 
 void CMainForegroundDialog::LayoutControls() {

@@ -8,9 +8,8 @@ namespace {
 
 // Places a control on design edges (left, top, right, bottom) at the given scale.
 void PlaceControl(ombrix::Window& control, float scale, int left, int top, int right, int bottom) {
-    const int x = Scaled(scale, left);
-    const int y = Scaled(scale, top);
-    control.SetWindowPos(nullptr, x, y, Scaled(scale, right) - x, Scaled(scale, bottom) - y,
+    const ScaledBox box = ScaleEdges(scale, left, top, right, bottom);
+    control.SetWindowPos(nullptr, box.x, box.y, box.width, box.height,
                          SWP_NOZORDER | SWP_NOACTIVATE);
     control.Invalidate(false);
 }
