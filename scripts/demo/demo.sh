@@ -144,13 +144,20 @@ report_run() {
   run_files="$files" run_bytes="$bytes" run_downloaded=$(( $(downloaded_bytes) - before ))
   say "  installed: $files files, $bytes bytes under C:\\VEMO\\Ombrix\\game\\ (as version.txt lists them)"
   say "  downloaded: $run_downloaded bytes of packages"
-  if [ -f "$run_record" ]; then
-    say "  started: $(sed -n 1p "$run_record" | tr -d '\r')"
-    say "  in: $(sed -n 2p "$run_record" | tr -d '\r')"
-    [ -n "$run_ms" ] && say "  wall time from the launcher's start to that start: $(seconds "$run_ms")"
-  else
-    say "  nothing was started"
+  report_record started "that start" || true
+}
+
+# Prints what the stand-in recorded of its start (VERB: its command line, and where it ran)
+# and the wall time up to WHAT; false when nothing was started.
+report_record() {
+  local verb="$1" what="$2"
+  if [ ! -f "$run_record" ]; then
+    say "  nothing was $verb"
+    return 1
   fi
+  say "  $verb: $(sed -n 1p "$run_record" | tr -d '\r')"
+  say "  in: $(sed -n 2p "$run_record" | tr -d '\r')"
+  [ -z "$run_ms" ] || say "  wall time from the launcher's start to $what: $(seconds "$run_ms")"
 }
 
 # ---- the demo ---------------------------------------------------------------------------------
@@ -173,14 +180,7 @@ if [ "$mode" = --launcher-update ]; then
   say "  fetched: launcher.ini, $(stat -c %s "$root_unix/launcher.ini" 2>/dev/null || echo no) bytes, into C:\\VEMO\\Ombrix\\"
   say "  the launcher bundle for the restarted program: C:\\VEMO\\Ombrix\\launcher.tmp, $(stat -c %s "$root_unix/launcher.tmp" 2>/dev/null || echo no) bytes"
   say "  downloaded: $(downloaded_bytes) bytes of packages; no game file was touched before the restart"
-  if [ -f "$run_record" ]; then
-    say "  restarted: $(sed -n 1p "$run_record" | tr -d '\r')"
-    say "  in: $(sed -n 2p "$run_record" | tr -d '\r')"
-    [ -n "$run_ms" ] && say "  wall time from the launcher's start to the restart: $(seconds "$run_ms")"
-  else
-    say "  nothing was restarted"
-    failed=1
-  fi
+  report_record restarted "the restart" || failed=1
 else
   announce v1
   say "first start: nothing of the game installed yet"
