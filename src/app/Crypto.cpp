@@ -3,22 +3,43 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+namespace {
+
+// One provider for the whole process: acquiring one costs far more than a hash, and a provider
+// serves hashes of several threads at once. Never released (it lives as long as the process).
+HCRYPTPROV SharedProvider() {
+    static const HCRYPTPROV provider = [] {
+        HCRYPTPROV acquired = 0;
+        if (!::CryptAcquireContextW(&acquired, nullptr, nullptr, PROV_RSA_FULL,
+                                    CRYPT_VERIFYCONTEXT)) {
+            acquired = 0;
+        }
+        return acquired;
+    }();
+    return provider;
+}
+
+}  // namespace
+
 struct Md5Hasher::Impl {
-    HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
     bool ok = false;
 };
 
 Md5Hasher::Md5Hasher() : impl_(new Impl) {
-    impl_->ok = ::CryptAcquireContextW(&impl_->provider, nullptr, nullptr, PROV_RSA_FULL,
-                                       CRYPT_VERIFYCONTEXT) &&
-                ::CryptCreateHash(impl_->provider, CALG_MD5, 0, 0, &impl_->hash);
+    Reset();
 }
 
 Md5Hasher::~Md5Hasher() {
     if (impl_->hash) ::CryptDestroyHash(impl_->hash);
-    if (impl_->provider) ::CryptReleaseContext(impl_->provider, 0);
     delete impl_;
+}
+
+void Md5Hasher::Reset() {
+    if (impl_->hash) ::CryptDestroyHash(impl_->hash);
+    impl_->hash = 0;
+    const HCRYPTPROV provider = SharedProvider();
+    impl_->ok = provider != 0 && ::CryptCreateHash(provider, CALG_MD5, 0, 0, &impl_->hash);
 }
 
 bool Md5Hasher::Update(const void* data, size_t length) {

@@ -13,6 +13,8 @@ class Md5Hasher {
     ~Md5Hasher();
     Md5Hasher(const Md5Hasher&) = delete;
     Md5Hasher& operator=(const Md5Hasher&) = delete;
+    // Starts a new digest (the earlier one is dropped).
+    void Reset();
     bool Update(const void* data, size_t length);
     std::string Finish();  // 16 bytes, empty on failure
 

@@ -4,6 +4,7 @@
 
 #include "app/TextConvert.h"
 #include "app/Utf8Check.h"
+#include "resources/ConfigNameCollisions.h"
 #include "resources/ManifestName.h"
 #include "resources/ManifestText.h"
 
@@ -40,6 +41,7 @@ CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* 
     for (const ResoureConfigInfo& info : parsed) {
         if (!IsSafeManifestName(info.name) || !IsPackageRange(info)) return CDNDownloadParseFailed;
     }
+    if (HasCollidingNames(parsed)) return CDNDownloadParseFailed;
     list->insert(list->end(), parsed.begin(), parsed.end());
     return CDNDownloadSuccess;
 }

@@ -1,37 +1,73 @@
-// Sink of one file of a package: writes the downloaded range to D + N + ".t" and unpacks it
-// into D + N when the attempt ends; reports each new high-water mark of written bytes, so that a
-// retried attempt never counts its bytes twice.
+// Sink of one file of a package. The range is unpacked while it streams in (RangeUnpacker)
+// straight into the file at `path`, which is created at the range's first byte and closed at its
+// last, so a segment of thousands of files holds one open file and one buffer at a time. The
+// file counts as installed only when the range is complete, unpacks without error and, when the
+// configuration digest is an MD5 digest, the MD5 of the written bytes (or of the range as stored)
+// equals it; otherwise it is deleted again and the attempt fails (the transfer repeats it). A
+// file installed once stays untouched by later attempts of the same segment. Byte counts go to
+// onBytesWritten as new high-water marks, so a retried attempt never counts its bytes twice.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "download/DownloadDataProcessor.h"
-#include "framework/ScopedHandle.h"
+
+class FolderCache;
 
 class CDNResourceDataProcessor : public DownloadDataProcessor {
   public:
-    CDNResourceDataProcessor(const DownloadTaskInfo& task, const std::wstring& targetDir);
+    // path: the file to write (its folders are created when missing); expectedDigest: the
+    // configuration digest of the file.
+    CDNResourceDataProcessor(const DownloadTaskInfo& task, const std::wstring& path,
+                             const std::wstring& expectedDigest, FolderCache* folders);
     ~CDNResourceDataProcessor() override;
 
     bool OnBegin(uint32_t contentLength) override;
     bool OnFinish() override;
     bool OnData(const void* data, uint32_t size) override;
-    // The installed file's whole content (out untouched when it does not exist); true without
+    // The written file's whole content (out untouched when it does not exist); true without
     // reading while an attempt is open.
     bool GetContent(std::string& out) override;
 
-    ombrix::ScopedFileHandle file;  // temporary file of the current attempt
-    std::wstring destDir;           // target directory, ends with "\"
-    int32_t bytesThisAttempt = 0;   // bytes written since the last OnBegin
-    int32_t bytesReported = 0;      // highest bytesThisAttempt of any attempt; never reset
+    bool IsInstalled() const { return installed_; }
+    const std::wstring& Path() const { return path_; }
+
     std::function<void(int64_t)> onBytesWritten;
+    // Called once, on the worker's thread, when the file is installed and checked.
+    std::function<void(const DownloadTaskInfo&)> onInstalled;
 
   private:
-    bool FlushBuffer();
+    class FileOutput;
+    struct Work;
 
-    // Network chunks are small; collecting them saves one system call per chunk.
-    std::string buffer_;
-    int64_t fileLength_ = 0;
+    static std::unique_ptr<Work> TakeWork();
+    static void ReturnWork(std::unique_ptr<Work> work);
+    static std::mutex& PoolLock();
+    static std::vector<Work*>& Spares();
+
+    bool Open();
+    // The range is complete: unpacks the rest, closes and checks the file.
+    bool Complete();
+    // Closes and deletes a file that did not pass.
+    void Discard();
+    void CountBytes(uint32_t size, bool last);
+
+    std::wstring path_;
+    std::wstring expectedDigest_;
+    FolderCache* folders_;
+    // Open from the range's first byte to its last: the file, the unpacker and the digests,
+    // taken from a pool shared by all sinks, so their buffers and state serve file after file.
+    std::unique_ptr<Work> work_;
+    bool checkDigest_;
+    bool begun_ = false;      // an attempt is open
+    bool failed_ = false;     // this attempt's file did not pass
+    bool installed_ = false;  // the file passed (in this or an earlier attempt)
+    int64_t bytesThisAttempt_ = 0;
+    int64_t bytesReported_ = 0;  // highest bytesThisAttempt_ of any attempt; never reset
+    int64_t bytesPending_ = 0;   // counted but not yet reported
 };

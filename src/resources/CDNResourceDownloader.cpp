@@ -2,11 +2,13 @@
 
 #include <cwchar>
 
+#include "app/FileServices.h"
 #include "app/TextConvert.h"
 #include "resources/CDNConfigText.h"
 #include "resources/CDNResourceConfigDataProcessor.h"
 #include "resources/CDNResourceDataProcessor.h"
 #include "resources/LauncherBundle.h"
+#include "resources/ManifestName.h"
 
 using ombrix::ScopedLock;
 
@@ -51,6 +53,13 @@ std::wstring CCDNResourceDownloader::GetBundlePath() const {
     return launcherDir + kBundleFileName;
 }
 
+std::wstring CCDNResourceDownloader::GetFilePath(const std::wstring& name,
+                                                 int32_t batchMode) const {
+    // A launcher file is never written over the installed one: that may be the running
+    // launcher itself. The program that installs the bundle puts it in place.
+    return batchMode == DownloadModeLauncher ? launcherDir + name + L".t" : gameDir + name;
+}
+
 int32_t CCDNResourceDownloader::RequestConfig() {
     if (dispatcher) dispatcher->ClearPendingSegments();
     ResourceUpdateInfo item;
@@ -71,6 +80,13 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
         downloadedBytes = 0;
     }
     mode = batchMode;
+    {
+        ScopedLock lock(processorLock);
+        expectedDigests.clear();
+        for (const ResourceUpdateInfo& item : items) expectedDigests[item.name] = item.remoteMd5;
+    }
+    bundleFailed = false;
+    folders.Clear();
     if (!dispatcher) {
         dispatcher.reset(new DownloaderTaskDispatcher());
         dispatcher->owner = this;
@@ -127,9 +143,18 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
             break;
         case DownloadModeResource:
         case DownloadModeLauncher: {
-            auto* file = new CDNResourceDataProcessor(
-                task, task.kind == DownloadModeResource ? gameDir : launcherDir);
+            if (!IsSafeManifestName(task.name)) return nullptr;
+            const auto found = expectedDigests.find(task.name);
+            const std::wstring digest =
+                found != expectedDigests.end() ? found->second : std::wstring();
+            auto* file = new CDNResourceDataProcessor(task, GetFilePath(task.name, task.kind),
+                                                      digest, &folders);
             file->onBytesWritten = [this](int64_t delta) { OnBytesWritten(delta); };
+            if (task.kind == DownloadModeResource) {
+                file->onInstalled = [this, digest](const DownloadTaskInfo& installed) {
+                    if (onFileInstalled) onFileInstalled(installed, digest);
+                };
+            }
             sink.reset(file);
             break;
         }
@@ -173,20 +198,29 @@ void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& re
 
 void CCDNResourceDownloader::HandleFileResult(const DownloadTaskResultInfo& result,
                                               DownloadDataProcessor* sink) {
+    auto* file = static_cast<CDNResourceDataProcessor*>(sink);
+    // A success is a file on disk that passed its checks, whatever the request reported.
+    const int32_t status =
+        result.statusCode == 200 && !file->IsInstalled() ? -3 : result.statusCode;
     {
         ScopedLock lock(statusLock);
-        statusMask |= result.statusCode;
+        statusMask |= status;
     }
-    if (result.statusCode != 200) {
+    if (status != 200) {
         if (dispatcher) dispatcher->StopAll();
         return;
     }
     if (result.kind == DownloadModeLauncher) {
-        // The installed copy under launcherDir stays where it is; the bundle carries the file
-        // to the restarted launcher.
+        // The bundle carries the file to the restarted launcher; the written copy goes.
         std::string content;
-        sink->GetContent(content);
-        AppendBundleRecord(GetBundlePath(), TextToNarrow(result.name), content);
+        const bool read = ReadFileBytes(file->Path(), &content);
+        ::DeleteFileW(file->Path().c_str());
+        if (!read || !AppendBundleRecord(GetBundlePath(), TextToNarrow(result.name), content)) {
+            // A bundle missing a file must never be marked complete: the batch fails.
+            bundleFailed = true;
+            if (dispatcher) dispatcher->StopAll();
+            return;
+        }
     }
     if (onTaskFinished) onTaskFinished(result, CDNDownloadSuccess);
 }
@@ -199,7 +233,7 @@ void CCDNResourceDownloader::OnAllTasksFinished() {
         ScopedLock lock(statusLock);
         mask = statusMask;
     }
-    if (mask == 200) {
+    if (mask == 200 && !bundleFailed) {
         if (onBatchFinished) onBatchFinished(CDNDownloadSuccess, batchMode, 200);
         return;
     }

@@ -17,6 +17,7 @@
 #include "download/DownloaderTaskProcessor.h"
 #include "framework/CriticalSection.h"
 #include "resources/CDNDownloadState.h"
+#include "resources/FolderCache.h"
 #include "resources/ResourceUpdateInfo.h"
 #include "resources/ResoureConfigInfo.h"
 
@@ -46,6 +47,9 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     static std::wstring FormatRequestTime(const SYSTEMTIME& localTime);
     // launcherDir + "launcher.tmp".
     std::wstring GetBundlePath() const;
+    // Where a file of the given mode is written: the game file itself, or for a launcher file a
+    // temporary copy beside it (name + ".t") that goes into the bundle and is deleted after.
+    std::wstring GetFilePath(const std::wstring& name, int32_t mode) const;
 
     std::wstring baseUrl;      // CDN base URL, ends with "/"
     std::wstring configUrl;    // configuration URL, "/" only
@@ -55,9 +59,16 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     std::function<void(CDNDownloadState, int32_t mode, int32_t statusMask)> onBatchFinished;
     std::function<void(const DownloadTaskInfo&)> onTaskStarted;
     std::function<void(const DownloadTaskInfo&, CDNDownloadState)> onTaskFinished;
+    // A resource file is installed and checked on disk, with the digest it was checked against
+    // (called as soon as it is, from the worker's thread, also when a later file of its request
+    // fails).
+    std::function<void(const DownloadTaskInfo&, const std::wstring& digest)> onFileInstalled;
     std::function<void(int64_t downloadedBytes, int64_t totalBytes)> onProgress;
     std::unique_ptr<DownloaderTaskDispatcher> dispatcher;
     std::map<std::wstring, std::unique_ptr<DownloadDataProcessor>> processors;
+    std::map<std::wstring, std::wstring> expectedDigests;  // of the current batch, by name
+    FolderCache folders;                                   // folders the current batch made sure of
+    std::atomic<bool> bundleFailed{false};  // a record of this launcher batch was not written
     int32_t statusMask = 0;
     int64_t downloadedBytes = 0;
     int64_t totalBytes = 0;

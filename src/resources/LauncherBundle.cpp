@@ -14,18 +14,23 @@ ombrix::ScopedFileHandle OpenBundle(const std::wstring& path) {
                                                   nullptr));
 }
 
-void WriteAt(const std::wstring& path, DWORD moveMethod, const char* data, size_t size) {
+bool WriteAt(const std::wstring& path, DWORD moveMethod, const char* data, size_t size,
+             bool flushFirst = false) {
     ombrix::ScopedFileHandle file = OpenBundle(path);
-    if (!file) return;
+    if (!file) return false;
+    if (flushFirst && !::FlushFileBuffers(file.Get())) return false;
     LARGE_INTEGER zero{};
-    if (!::SetFilePointerEx(file.Get(), zero, nullptr, moveMethod)) return;
+    if (!::SetFilePointerEx(file.Get(), zero, nullptr, moveMethod)) return false;
     while (size > 0) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!::WriteFile(file.Get(), data, chunk, &written, nullptr) || written != chunk) return;
+        if (!::WriteFile(file.Get(), data, chunk, &written, nullptr) || written != chunk) {
+            return false;
+        }
         data += chunk;
         size -= chunk;
     }
+    return true;
 }
 
 }  // namespace
@@ -41,23 +46,26 @@ void ResetBundle(const std::wstring& path) {
     SetBundleFlag(path, 0);
 }
 
-void AppendToBundle(const std::wstring& path, const std::string& bytes) {
-    WriteAt(path, FILE_END, bytes.data(), bytes.size());
+bool AppendToBundle(const std::wstring& path, const std::string& bytes) {
+    return WriteAt(path, FILE_END, bytes.data(), bytes.size());
 }
 
 void SetBundleFlag(const std::wstring& path, uint8_t value) {
     const char flag = static_cast<char>(value);
-    WriteAt(path, FILE_BEGIN, &flag, 1);
+    WriteAt(path, FILE_BEGIN, &flag, 1, value != 0);
 }
 
 void DeleteBundle(const std::wstring& path) {
     DeleteFileIfExists(path);
 }
 
-void AppendBundleRecord(const std::wstring& path, const std::string& name,
+bool AppendBundleRecord(const std::wstring& path, const std::string& name,
                         const std::string& content) {
-    AppendToBundle(path, EncodeUInt32LE(static_cast<uint32_t>(name.size())));
-    AppendToBundle(path, name);
-    AppendToBundle(path, EncodeUInt32LE(static_cast<uint32_t>(content.size())));
-    AppendToBundle(path, content);
+    // One write per record: a record is either whole or, after a failure, refused.
+    std::string record = EncodeUInt32LE(static_cast<uint32_t>(name.size()));
+    record.reserve(8 + name.size() + content.size());
+    record += name;
+    record += EncodeUInt32LE(static_cast<uint32_t>(content.size()));
+    record += content;
+    return AppendToBundle(path, record);
 }

@@ -1,6 +1,7 @@
 // The launcher bundle "launcher.tmp": one flag byte (0 while it is filled, 1 once complete),
 // then records of (uint32 LE name length, name bytes, uint32 LE content length, content).
-// Every operation ignores its errors; the flag is a separate write.
+// Appending reports whether the bytes were written, so that a bundle missing a record is never
+// marked complete; marking it complete first flushes what was written to the disk.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +10,13 @@
 // Deletes the bundle and creates it again holding the single flag byte 0.
 void ResetBundle(const std::wstring& path);
 // Appends bytes at the end of the bundle, creating it when missing.
-void AppendToBundle(const std::wstring& path, const std::string& bytes);
-// Writes the flag byte at offset 0.
+bool AppendToBundle(const std::wstring& path, const std::string& bytes);
+// Writes the flag byte at offset 0 (flag 1 only after the records are on the disk).
 void SetBundleFlag(const std::wstring& path, uint8_t value);
 void DeleteBundle(const std::wstring& path);
 
 // Appends one record: name length, name (already encoded), content length, content.
-void AppendBundleRecord(const std::wstring& path, const std::string& name,
+bool AppendBundleRecord(const std::wstring& path, const std::string& name,
                         const std::string& content);
 
 // The four little-endian bytes of value.

@@ -38,7 +38,8 @@ bool IsDeviceName(const std::wstring& part) {
 }
 
 bool IsSafePart(const std::wstring& part) {
-    if (part.empty()) return false;
+    // Windows strips a trailing dot or blank: "a." and "a " would be the file "a".
+    if (part.empty() || part.back() == L'.' || part.back() == L' ') return false;
     bool onlyDotsAndBlanks = true;
     for (wchar_t c : part) {
         if (c != L'.' && c != L' ') onlyDotsAndBlanks = false;

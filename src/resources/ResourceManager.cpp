@@ -1,5 +1,7 @@
 #include "resources/ResourceManager.h"
 
+#include <windows.h>
+
 #include <algorithm>
 
 #include "app/FileServices.h"
@@ -86,9 +88,9 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
         ScopedLock guard(lock);
         localResources.clear();
         localLauncherFiles.clear();
+        cdnResources.clear();
+        cdnLauncherFiles.clear();
     }
-    cdnResources.clear();
-    cdnLauncherFiles.clear();
     rootDir = rootDirectory;
     gameDir = rootDirectory + kGameFolder;
     launcherDir = launcherDirectory;
@@ -125,6 +127,9 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
     };
     downloader.onProgress = [this](int64_t downloaded, int64_t total) {
         OnProgress(downloaded, total);
+    };
+    downloader.onFileInstalled = [this](const DownloadTaskInfo& task, const std::wstring& digest) {
+        OnFileInstalled(task, digest);
     };
     Report(ProgressCDNConfigRequesting, nullptr);
     downloader.RequestConfig();
@@ -181,18 +186,18 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         return;
     }
     Report(ProgressCDNConfigReceived, nullptr);
-    cdnResources.clear();
-    cdnLauncherFiles.clear();
-    for (const ResoureConfigInfo& info : list) {
-        if (IsLauncherCategory(info.category)) {
-            cdnLauncherFiles.emplace(info.name, info);
-        } else {
-            cdnResources.emplace(info.name, info);
-        }
-    }
     int64_t total = 0;
     {
         ScopedLock guard(lock);
+        cdnResources.clear();
+        cdnLauncherFiles.clear();
+        for (const ResoureConfigInfo& info : list) {
+            if (IsLauncherCategory(info.category)) {
+                cdnLauncherFiles.emplace(info.name, info);
+            } else {
+                cdnResources.emplace(info.name, info);
+            }
+        }
         // Launcher files the CDN no longer lists stay on disk and in the launcher list.
         ResourceUpdateList launcherRemovals;
         CompareManifests(&localLauncherFiles, &cdnLauncherFiles, &launcherDownloads,
@@ -201,8 +206,15 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         CompareManifests(&localResources, &cdnResources, &resourceDownloads, &resourceRemovals,
                          true);
         total += SumLengths(resourceDownloads);
+        // A file about to be replaced no longer holds what its old digest says from the moment
+        // its download begins: it is recorded as missing until its new bytes are in place.
+        for (const ResourceUpdateInfo& download : resourceDownloads) {
+            const auto found = localResources.find(download.name);
+            if (found != localResources.end()) found->second.md5.clear();
+        }
     }
-    // Records the digests the existence check emptied: missing files leave the saved list.
+    // Records the digests the existence check and the plan emptied: those files leave the saved
+    // list until they are installed.
     SaveLocalManifest();
     if (total != 0) {
         RequestDownloadTotalSizeNoticeInfo info(total);
@@ -228,7 +240,9 @@ int32_t CResourceManager::StartLauncherUpdate(int32_t* launcherUpdateStarted) {
 int32_t CResourceManager::StartResourceUpdate() {
     for (const ResourceUpdateInfo& removal : resourceRemovals) {
         const std::wstring path = gameDir + removal.name;
-        if (FileExists(path)) ::DeleteFileW(path.c_str());
+        ::DeleteFileW(path.c_str());
+        // A temporary file an earlier version left beside it goes too.
+        ::DeleteFileW((path + L".t").c_str());
         // The entry goes also when the file was already gone (a removal interrupted earlier):
         // the saved list then names installed files only.
         ScopedLock guard(lock);
@@ -246,44 +260,58 @@ int32_t CResourceManager::StartResourceUpdate() {
 void CResourceManager::OnTaskStarted(const DownloadTaskInfo& /*task*/) {}
 
 void CResourceManager::OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadState state) {
-    if (state != CDNDownloadSuccess) return;
+    // Resources were recorded when their bytes were checked on disk (OnFileInstalled); the
+    // launcher list goes into the bundle and is recorded as its files arrive.
+    if (state != CDNDownloadSuccess || task.kind != DownloadModeLauncher) return;
     ScopedLock guard(lock);
-    const ResoureConfigMap* cdn = nullptr;
-    ResoureConfigMap* local = nullptr;
-    if (task.kind == DownloadModeResource) {
-        cdn = &cdnResources;
-        local = &localResources;
-    } else if (task.kind == DownloadModeLauncher) {
-        cdn = &cdnLauncherFiles;
-        local = &localLauncherFiles;
-    } else {
-        return;
-    }
-    const auto found = cdn->find(task.name);
-    if (found == cdn->end()) return;
-    auto existing = local->find(task.name);
-    if (existing == local->end()) {
-        local->emplace(task.name, found->second);
-    } else {
-        existing->second.md5 = found->second.md5;
+    const auto found = cdnLauncherFiles.find(task.name);
+    if (found != cdnLauncherFiles.end()) {
+        RecordInstalled(&localLauncherFiles, task.name, found->second.md5);
     }
 }
 
-void CResourceManager::CompleteBundle() {
+void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest) {
+    {
+        ScopedLock guard(lock);
+        // The digest the bytes were checked against, not a lookup: a configuration fetched
+        // again meanwhile may name other content.
+        RecordInstalled(&localResources, task.name, digest);
+        if (::GetTickCount64() - lastSaveTick < kSaveIntervalMs) return;
+    }
+    SaveLocalManifest();
+}
+
+void CResourceManager::RecordInstalled(ResoureConfigMap* local, const std::wstring& name,
+                                       const std::wstring& digest) {
+    auto existing = local->find(name);
+    if (existing == local->end()) {
+        ResoureConfigInfo info;
+        info.name = name;
+        info.md5 = digest;
+        local->emplace(name, info);
+    } else {
+        existing->second.md5 = digest;
+    }
+}
+
+bool CResourceManager::CompleteBundle() {
     std::wstring text;
     {
         ScopedLock guard(lock);
-        if (!FormatManifestText(ToList(localLauncherFiles), &text)) return;
+        if (!FormatManifestText(ToList(localLauncherFiles), &text)) return true;
     }
     const std::wstring bundle = CCDNResourceDownloader::GetInstance().GetBundlePath();
-    AppendBundleRecord(bundle, TextToNarrow(kLauncherManifestName), TextToUtf8Exact(text));
+    if (!AppendBundleRecord(bundle, TextToNarrow(kLauncherManifestName), TextToUtf8Exact(text))) {
+        DeleteBundle(bundle);
+        return false;
+    }
     SetBundleFlag(bundle, 1);
+    return true;
 }
 
 void CResourceManager::OnBatchFinished(CDNDownloadState state, int32_t mode, int32_t statusMask) {
     if (mode == DownloadModeLauncher) {
-        if (state == CDNDownloadSuccess) {
-            CompleteBundle();
+        if (state == CDNDownloadSuccess && CompleteBundle()) {
             Report(ProgressLauncherUpdateFinished, nullptr);
         } else {
             Report(ProgressLauncherUpdateFailed, nullptr);
@@ -305,9 +333,13 @@ void CResourceManager::OnProgress(int64_t downloadedBytes, int64_t totalBytes) {
 }
 
 void CResourceManager::SaveLocalManifest() {
+    // Saves follow one another in the order of their snapshots: a worker's save never replaces
+    // a newer one of another thread with an older list.
+    ScopedLock saving(saveLock);
     std::wstring text;
     {
         ScopedLock guard(lock);
+        lastSaveTick = ::GetTickCount64();
         if (!FormatManifestText(ToList(localResources), &text)) return;
     }
     WriteManifestFile(rootDir + kVersionFileName, text);

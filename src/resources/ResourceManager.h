@@ -52,13 +52,21 @@ class CResourceManager {
     void OnTaskStarted(const DownloadTaskInfo& task);
     void OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadState state);
     void OnProgress(int64_t downloadedBytes, int64_t totalBytes);
+    // A resource file is installed and checked: its digest is recorded, and "version.txt" saved
+    // when the last save is at least kSaveIntervalMs old, so a run that is ended abruptly loses
+    // at most that much work.
+    void OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest);
+
+    static const uint64_t kSaveIntervalMs = 1000;
 
     std::wstring gameDir;      // rootDir + "game\"
     std::wstring rootDir;      // installation root, holds "version.txt"
     std::wstring launcherDir;  // holds "launcher_manifest.txt", launcher files and the bundle
     std::wstring configUrl;    // with "/" only
     std::wstring baseUrl;
-    ombrix::CriticalSection lock;  // guards the two local maps
+    ombrix::CriticalSection lock;      // guards the two local maps
+    ombrix::CriticalSection saveLock;  // one save of "version.txt" at a time
+    uint64_t lastSaveTick = 0;         // GetTickCount64 of the last save (guarded by lock)
     ProgressCallback progressCallback;
     ResoureConfigMap localResources;
     ResoureConfigMap localLauncherFiles;
@@ -76,5 +84,9 @@ class CResourceManager {
     void Report(ResourceManagerProgressState state, ResourceManagerProgressInfoBase* info);
     // Reads a local list; names that could reach outside their directory are left out.
     static void LoadLocalList(const std::wstring& path, ResoureConfigMap* map);
-    void CompleteBundle();
+    // False when the manifest record could not be written (the bundle is then not complete).
+    bool CompleteBundle();
+    // Records the digest of a file that is on disk now.
+    static void RecordInstalled(ResoureConfigMap* local, const std::wstring& name,
+                                const std::wstring& digest);
 };

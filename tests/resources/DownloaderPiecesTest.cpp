@@ -2,13 +2,18 @@
 // task URLs, and the resource manager's comparison and base address.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "TestTree.h"
+#include "app/Crypto.h"
 #include "app/TextConvert.h"
+#include "app/TextFormat.h"
 #include "resources/CDNConfigText.h"
 #include "resources/CDNResourceDataProcessor.h"
 #include "resources/CDNResourceDownloader.h"
+#include "resources/FolderCache.h"
+#include "resources/RangeUnpacker.h"
 #include "resources/ResourceManager.h"
 
 using testing_tree::Gzip;
@@ -51,59 +56,173 @@ TEST(CDNConfigText, RefusesRangesOutsideAPackage) {
     EXPECT_EQ(2u, list.size());
 }
 
-TEST(CDNResourceDataProcessor, RetriedAttemptCountsBytesOnceAndInstalls) {
-    TempFolder dir;
-    DownloadTaskInfo task;
-    task.name = L"sub\\f.dat";
-    CDNResourceDataProcessor sink(task, dir.path());
-    std::vector<int64_t> deltas;
-    sink.onBytesWritten = [&deltas](int64_t delta) { deltas.push_back(delta); };
+namespace {
 
-    const std::string junk(600, 'j');
-    ASSERT_TRUE(sink.OnBegin(0));
-    EXPECT_FALSE(sink.OnBegin(0));  // an attempt is already open
-    ASSERT_TRUE(sink.OnData(junk.data(), 600));
-    EXPECT_FALSE(sink.OnFinish() && Read(dir.path() + L"sub\\f.dat") == "content");
+std::wstring Md5Text(const std::string& bytes) {
+    const std::string hex = BytesToHex(Md5Digest(bytes));
+    return std::wstring(hex.begin(), hex.end());
+}
 
-    const std::string content = testing_tree::RandomBytes(5000, 4);
-    const std::string packed = Gzip(content);
-    ASSERT_GT(packed.size(), 600u);
-    ASSERT_TRUE(sink.OnBegin(0));
-    for (size_t i = 0; i < packed.size(); i += 100) {
-        const std::string piece = packed.substr(i, 100);
-        ASSERT_TRUE(sink.OnData(piece.data(), static_cast<uint32_t>(piece.size())));
+std::wstring ToLowerAscii(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
     }
-    ASSERT_TRUE(sink.OnFinish());
-    EXPECT_EQ(content, Read(dir.path() + L"sub\\f.dat"));
-    EXPECT_FALSE(FileExists(dir.path() + L"sub\\f.dat.t"));
-    int64_t sum = 0;
-    for (int64_t d : deltas) sum += d;
-    EXPECT_EQ(static_cast<int64_t>(packed.size()), sum);  // never counted twice
-    ASSERT_FALSE(deltas.empty());
-    EXPECT_EQ(600, deltas[0]);
+    return text;
+}
 
+// Feeds one attempt in pieces of `piece` bytes; the result of OnFinish.
+bool Attempt(CDNResourceDataProcessor& sink, const std::string& body, size_t piece = 1024) {
+    EXPECT_TRUE(sink.OnBegin(0));
+    for (size_t i = 0; i < body.size(); i += piece) {
+        const std::string part = body.substr(i, piece);
+        if (!sink.OnData(part.data(), static_cast<uint32_t>(part.size()))) break;
+    }
+    return sink.OnFinish();
+}
+
+}  // namespace
+
+TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
+    struct Case {
+        const char* body;
+        bool refused;
+    } cases[] = {
+        {"a.dat=1=p=0=1\r\nA.DAT=2=p=1=1\r\n", true},              // case only
+        {"d\\x=1=p=0=1\r\nD/X=2=p=1=1\r\n", true},               // separator and case
+        {"x=1=p=0=1\r\nx.T=2=p=1=1\r\n", true},                    // beside its temporary name
+        {"a.=1=p=0=1\r\n", true},                                    // trailing dot
+        {"dir \\a=1=p=0=1\r\n", true},                             // trailing blank
+        {"version.txt=1=p=0=1=launcher\r\n", true},                  // the launcher's own files
+        {"Launcher.tmp=1=p=0=1=launcher\r\n", true},
+        {"game\\x.exe=1=p=0=1=launcher\r\n", true},
+        {"version.txt=1=p=0=1\r\nversion.txt=1=p=0=1=launcher\r\n", true},
+        {"x.dll=1=p=0=1\r\nx.dll=2=p=1=1=launcher\r\n", false},   // two folders
+        {"version.txt=1=p=0=1\r\ngame.dat=2=p=1=1=launcher\r\n", false},
+        {"\xce\xb1.dat=1=p=0=1\r\n\xce\x91.DAT=2=p=1=1\r\n", true},  // Greek alpha, both cases
+    };
+    for (const Case& c : cases) {
+        ResoureConfigList list;
+        EXPECT_EQ(c.refused ? CDNDownloadParseFailed : CDNDownloadSuccess,
+                  ParseCDNConfigText(c.body, &list))
+            << c.body;
+    }
+}
+
+TEST(CDNResourceDataProcessor, InstallsOnlyCheckedBytes) {
+    const std::string content = testing_tree::RandomBytes(70000, 4);
+    const std::string packed = Gzip(content);
+    const std::string other = testing_tree::RandomBytes(70000, 5);
+    struct Case {
+        const char* what;
+        std::string body;
+        std::wstring digest;
+        bool installed;
+        std::string expected;
+    } cases[] = {
+        {"gzip, digest of the file", packed, Md5Text(content), true, content},
+        {"gzip, digest of the stored range", packed, Md5Text(packed), true, content},
+        {"gzip, digest in lower case", packed, ToLowerAscii(Md5Text(content)), true, content},
+        {"plain, right bytes", content, Md5Text(content), true, content},
+        {"plain, wrong bytes", other, Md5Text(content), false, ""},
+        {"zeros instead of gzip", std::string(packed.size(), '\0'), Md5Text(content), false, ""},
+        {"gzip with a flipped byte", packed.substr(0, 500) + char(packed[500] ^ 1) +
+                                         packed.substr(501), Md5Text(content), false, ""},
+        {"not an MD5 digest: trusted", other, L"v2", true, other},
+    };
+    for (const Case& c : cases) {
+        TempFolder dir;
+        DownloadTaskInfo task;
+        task.name = L"sub\\f.dat";
+        task.rangeStart = 0;
+        task.rangeLength = static_cast<uint32_t>(c.body.size());
+        FolderCache folders;
+        CDNResourceDataProcessor sink(task, dir.path() + task.name, c.digest, &folders);
+        int installs = 0;
+        sink.onInstalled = [&installs](const DownloadTaskInfo&) { ++installs; };
+        EXPECT_EQ(c.installed, Attempt(sink, c.body)) << c.what;
+        EXPECT_EQ(c.installed ? 1 : 0, installs) << c.what;
+        EXPECT_EQ(c.installed, FileExists(dir.path() + task.name)) << c.what;
+        if (c.installed) {
+            EXPECT_EQ(c.expected, Read(dir.path() + task.name)) << c.what;
+        }
+    }
+}
+
+TEST(CDNResourceDataProcessor, RetriesCountBytesOnceAndLeaveAnInstalledFileAlone) {
+    TempFolder dir;
+    const std::string content = testing_tree::RandomBytes(300000, 6);
+    const std::string packed = Gzip(content);
+    DownloadTaskInfo task;
+    task.name = L"f.dat";
+    task.rangeStart = 100;
+    task.rangeLength = static_cast<uint32_t>(packed.size());
+    CDNResourceDataProcessor sink(task, dir.path() + task.name, Md5Text(content), nullptr);
+    int64_t counted = 0;
+    sink.onBytesWritten = [&counted](int64_t delta) { counted += delta; };
+
+    EXPECT_TRUE(sink.OnFinish());  // failed before its body: the transfer keeps its status
+    ASSERT_TRUE(Write(dir.path() + task.name, "old"));
+    EXPECT_FALSE(Attempt(sink, ""));                          // an empty body fails
+    EXPECT_FALSE(Attempt(sink, packed.substr(0, 200000)));    // cut short: nothing stays
+    EXPECT_FALSE(FileExists(dir.path() + task.name));
+    ASSERT_TRUE(Attempt(sink, packed, 100));
+    EXPECT_EQ(content, Read(dir.path() + task.name));
+    EXPECT_EQ(static_cast<int64_t>(packed.size()), counted);  // never counted twice
+
+    // A later attempt of the same request (a neighbour failed) passes the file by.
+    EXPECT_TRUE(Attempt(sink, std::string(packed.size(), 'x')));
+    EXPECT_EQ(content, Read(dir.path() + task.name));
     std::string out;
     ASSERT_TRUE(sink.GetContent(out));
     EXPECT_EQ(content, out);
 }
 
-TEST(CDNResourceDataProcessor, EmptyBodyFailsAndFinishWithoutBodyKeepsStatus) {
-    TempFolder dir;
-    DownloadTaskInfo task;
-    task.name = L"e.dat";
-    CDNResourceDataProcessor sink(task, dir.path());
-    EXPECT_TRUE(sink.OnFinish());  // an attempt that failed before its body
-    EXPECT_FALSE(FileExists(dir.path() + L"e.dat"));
-    ASSERT_TRUE(sink.OnBegin(0));
-    EXPECT_FALSE(sink.OnFinish());
-    EXPECT_TRUE(FileExists(dir.path() + L"e.dat.t"));
-    std::string content = "untouched";
-    EXPECT_TRUE(sink.GetContent(content));  // no installed file: out stays
-    EXPECT_EQ("untouched", content);
-
-    task.name = L"..\\outside.dat";
-    CDNResourceDataProcessor unsafe(task, dir.path());
-    EXPECT_FALSE(unsafe.OnBegin(0));
+TEST(RangeUnpacker, ReadsRangesLikeTheGzipFileReader) {
+    const std::string a = testing_tree::RandomBytes(150000, 7);
+    const std::string b(90000, 'b');
+    const std::string packedA = Gzip(a);
+    std::string crc = packedA;
+    crc[crc.size() - 6] ^= 1;
+    struct Case {
+        const char* what;
+        std::string range;
+        bool ok;
+        std::string out;
+    } cases[] = {
+        {"one member", packedA, true, a},
+        {"members back to back", packedA + Gzip(b), true, a + b},
+        {"trailing bytes ignored", packedA + "garbage", true, a},
+        {"a last lone byte ignored", packedA + "\x1f", true, a},
+        {"plain data", b, true, b},
+        {"a single byte", "\x1f", true, "\x1f"},
+        {"magic's first byte only", std::string("\x1fz") + b, true, std::string("\x1fz") + b},
+        {"empty", "", false, ""},
+        {"cut short", packedA.substr(0, packedA.size() - 1), false, ""},
+        {"damaged trailer", crc, false, ""},
+    };
+    struct Collect : RangeUnpacker::Output {
+        std::string bytes;
+        bool Write(const char* data, size_t size) override {
+            bytes.append(data, size);
+            return true;
+        }
+    };
+    RangeUnpacker unpacker;  // one unpacker for all ranges, as a worker reuses it
+    for (const Case& c : cases) {
+        for (size_t piece : {size_t(1), size_t(1000), size_t(1) << 20}) {
+            unpacker.Reset();
+            Collect out;
+            bool ok = true;
+            for (size_t i = 0; i < c.range.size() && ok; i += piece) {
+                ok = unpacker.Feed(c.range.data() + i, std::min(piece, c.range.size() - i), out);
+            }
+            ok = ok && unpacker.Finish(out);
+            EXPECT_EQ(c.ok, ok) << c.what << " in pieces of " << piece;
+            if (c.ok) {
+                EXPECT_TRUE(c.out == out.bytes) << c.what << " in pieces of " << piece;
+            }
+        }
+    }
 }
 
 TEST(CDNResourceDownloader, TaskUrlsAndRequestTime) {

@@ -6,7 +6,6 @@
 #include "app/Crypto.h"
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
-#include "resources/DownloadFile.h"
 #include "resources/GunzipFile.h"
 #include "resources/LauncherBundle.h"
 #include "resources/ManifestFile.h"
@@ -48,46 +47,6 @@ TEST(GunzipFile, RefusesDamagedOrTruncatedStreams) {
     // A stream cut short reads as a plain end of data; only its close reports the loss.
     ASSERT_TRUE(Write(dir.path() + L"short.gz", packed.substr(0, packed.size() - 100)));
     EXPECT_FALSE(GunzipFile(dir.path() + L"short.gz", dir.path() + L"out"));
-}
-
-TEST(DownloadFile, PreparesTemporaryFileAndInstalls) {
-    TempFolder dir;
-    ASSERT_TRUE(Write(dir.path() + L"sub\\deep\\a.dat", "old content"));
-    ASSERT_TRUE(Write(dir.path() + L"sub\\deep\\a.dat.t", "stale temporary"));
-    {
-        ombrix::ScopedFileHandle file = PrepareDownloadFile(dir.path(), L"sub\\deep\\a.dat");
-        ASSERT_TRUE(file.IsValid());
-        // The old installed file is gone from the moment an attempt begins.
-        EXPECT_FALSE(FileExists(dir.path() + L"sub\\deep\\a.dat"));
-        const std::string packed = Gzip("new content");
-        DWORD written = 0;
-        ::WriteFile(file.Get(), packed.data(), static_cast<DWORD>(packed.size()), &written,
-                    nullptr);
-    }
-    ASSERT_TRUE(InstallDownloadedFile(dir.path(), L"sub\\deep\\a.dat",
-                                      static_cast<int64_t>(Gzip("new content").size())));
-    EXPECT_EQ("new content", Read(dir.path() + L"sub\\deep\\a.dat"));
-    EXPECT_FALSE(FileExists(dir.path() + L"sub\\deep\\a.dat.t"));
-
-    // New folders are created for "\" only; names that leave the folder are refused.
-    EXPECT_TRUE(PrepareDownloadFile(dir.path(), L"x\\y\\z.dat").IsValid());
-    EXPECT_FALSE(PrepareDownloadFile(dir.path(), L"new/z.dat").IsValid());
-    EXPECT_FALSE(PrepareDownloadFile(dir.path(), L"..\\escape.dat").IsValid());
-    EXPECT_FALSE(FileExists(dir.path() + L"..\\escape.dat.t"));
-}
-
-TEST(DownloadFile, EmptyOrDamagedRangeFailsAndKeepsTemporaryFile) {
-    TempFolder dir;
-    { ASSERT_TRUE(PrepareDownloadFile(dir.path(), L"e.dat").IsValid()); }
-    EXPECT_FALSE(InstallDownloadedFile(dir.path(), L"e.dat", 0));
-    EXPECT_TRUE(FileExists(dir.path() + L"e.dat.t"));
-    EXPECT_FALSE(FileExists(dir.path() + L"e.dat"));
-
-    std::string damaged = Gzip(RandomBytes(4000, 3));
-    damaged[damaged.size() - 3] ^= 0x10;  // the length in the trailer
-    ASSERT_TRUE(Write(dir.path() + L"d.dat.t", damaged));
-    EXPECT_FALSE(InstallDownloadedFile(dir.path(), L"d.dat", static_cast<int64_t>(damaged.size())));
-    EXPECT_TRUE(FileExists(dir.path() + L"d.dat.t"));
 }
 
 TEST(LauncherBundle, LayoutOfAFilledAndCompletedBundle) {

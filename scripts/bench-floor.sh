@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# How close a fresh update comes to the platform's floor. Two published sets, served by nginx on
+# 127.0.0.1:
+#   A: 2,000 files of 50 to 150 KB of random data;
+#   B: 20,000 files of 0.5 to 20 KB, half text, half random data.
+# For each set the launcher's resource manager (OmbrixUpdate.exe) and FloorReference.exe (the
+# least an update must do: merged ranges over three WinINet threads, each range inflated in
+# memory straight into its file) install it, alternating, RUNS times each, under the same wine.
+# Prints the medians of the wall times (wine start included), the time inside the process, the
+# peak working sets, and the ratio launcher/reference of each set, last.
+#   bench-floor.sh [BUILD_DIR] [RUNS]     (defaults: build, 3)
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(cd "${1:-$here/build}" && pwd)"
+runs="${2:-3}"
+wine_run="$build/wine-run"
+for exe in OmbrixPack OmbrixUpdate FloorReference; do
+  [ -x "$build/bin/$exe.exe" ] || { echo "bench: build $exe in $build first" >&2; exit 1; }
+done
+"$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null   # the prefix and its session processes
+
+name="floor-$$"
+work_name="ombrix-floor-$$"
+work="$build/wine/prefix/drive_c/$work_name"   # C:\ombrix-floor-PID in the build's wine prefix
+export OMBRIX_NGINX_DIR="$build/nginx"
+serve="$here/tools/nginx/serve.sh"
+cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; [ -n "${KEEP:-}" ] || rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
+trap cleanup EXIT
+mkdir -p "$work"
+
+echo "bench: generating the sets"
+python3 - "$work" <<'PY'
+import os, random, sys
+root = sys.argv[1]
+def make(name, count, low, high, text_share, folders):
+    rng = random.Random(count)
+    words = [b"sword", b"shield", b"quest", b"dragon", b"mana", b"guild", b"potion", b"castle"]
+    for i in range(count):
+        folder = os.path.join(root, name, "d%03d" % (i % folders))
+        os.makedirs(folder, exist_ok=True)
+        size = rng.randint(low, high)
+        if rng.random() < text_share:
+            data = b" ".join(rng.choice(words) for _ in range(size // 5 + 1))[:size]
+        else:
+            data = os.urandom(size)
+        with open(os.path.join(folder, "f%05d.dat" % i), "wb") as f:
+            f.write(data)
+make("A", 2000, 50000, 150000, 0.0, 40)
+make("B", 20000, 500, 20000, 0.5, 200)
+PY
+for set in A B; do
+  echo "bench: publishing set $set with OmbrixPack"
+  "$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\$set" --out "C:\\$work_name\\cdn\\$set" \
+    </dev/null >/dev/null
+done
+port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
+
+now() { date +%s.%N; }
+field() { tr -d '\r' < "$1" | awk -v k="$2" '$1 == k {print $2}'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+
+for set in A B; do
+  url="http://127.0.0.1:$port/$set/config/resources.txt"
+  lw=(); li=(); lp=(); rw=(); ri=(); rp=()
+  for run in $(seq 1 "$runs"); do
+    # The disk settles between timed runs (file creation is slow for a while after many writes).
+    sync; sleep 5
+    start=$(now)
+    "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\l$set$run" --config "$url" \
+      </dev/null > "$work/l.log"
+    lw+=("$(echo "$(now) - $start" | bc)")
+    grep -q '^state 19' "$work/l.log" || { cat "$work/l.log" >&2; exit 1; }
+    li+=("$(field "$work/l.log" elapsed_ms)"); lp+=("$(field "$work/l.log" peak_working_set)")
+    sync; sleep 5
+    start=$(now)
+    "$wine_run" "$build/bin/FloorReference.exe" "$url" "C:\\$work_name\\r$set$run" </dev/null > "$work/r.log"
+    rw+=("$(echo "$(now) - $start" | bc)")
+    ri+=("$(field "$work/r.log" elapsed_ms)"); rp+=("$(field "$work/r.log" peak_working_set)")
+    diff -rq "$work/$set" "$work/l$set$run/game" >/dev/null || { echo "bench: launcher install of $set differs" >&2; exit 1; }
+    diff -rq "$work/$set" "$work/r$set$run" >/dev/null || { echo "bench: reference install of $set differs" >&2; exit 1; }
+    rm -rf "$work/l$set$run" "$work/r$set$run"
+  done
+  files=$(find "$work/$set" -type f | wc -l)
+  mib=$(echo "$(du -sb "$work/cdn/$set/pkg" | cut -f1) / 1048576" | bc -l)
+  L=$(median "${lw[@]}"); R=$(median "${rw[@]}")
+  printf 'set %s: %d files, %.1f MiB compressed, medians of %d runs\n' "$set" "$files" "$mib" "$runs"
+  printf '  launcher:  %6.2f s wall, %6.2f s in process, peak working set %5.1f MiB\n' "$L" \
+    "$(echo "$(median "${li[@]}") / 1000" | bc -l)" "$(echo "$(median "${lp[@]}") / 1048576" | bc -l)"
+  printf '  reference: %6.2f s wall, %6.2f s in process, peak working set %5.1f MiB\n' "$R" \
+    "$(echo "$(median "${ri[@]}") / 1000" | bc -l)" "$(echo "$(median "${rp[@]}") / 1048576" | bc -l)"
+  printf '%.2f\n' "$(echo "$L / $R" | bc -l)" > "$work/ratio-$set"
+done
+printf 'ratio launcher/reference: set A %s, set B %s\n' "$(cat "$work/ratio-A")" "$(cat "$work/ratio-B")"
