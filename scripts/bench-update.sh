@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Benchmark of a fresh update: 2,000 files of incompressible data (about 200 MiB compressed),
-# published by the package tool and served by nginx on 127.0.0.1.
+# Benchmark of a fresh update of two sets, each published by the package tool and served by nginx
+# on 127.0.0.1: 2,000 files of 50 to 150 KB of incompressible data (about 200 MiB compressed),
+# and 20,000 files of 0.5 to 20 KB, half text, half random data.
 #   1. the launcher: OmbrixUpdate.exe (the resource manager without a window) under wine;
 #   2. a native baseline: curl fetching the same merged ranges (adjacent ranges of a package
 #      joined up to 10 MiB, as the launcher's dispatcher does) over three parallel connections,
 #      then gunzip of every range (zlib's inflate).
-# Prints both wall times, their ratio and the launcher's peak working set.
+# Prints, per set, both wall times, their ratio and the launcher's peak working set.
 #   bench-update.sh [BUILD_DIR]      (default: build; the build must hold OmbrixPack/OmbrixUpdate)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -21,18 +22,30 @@ export OMBRIX_NGINX_DIR="$build/nginx"
 serve="$here/tools/nginx/serve.sh"
 cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; [ -n "${KEEP:-}" ] || rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
 trap cleanup EXIT
+# One set: COUNT files of LOW to HIGH bytes, TEXT_SHARE of them text, in FOLDERS folders.
+run_set() {
+count="$1"; low="$2"; high="$3"; text_share="$4"; folders="$5"
+rm -rf "$work"; "$serve" stop "$name" >/dev/null 2>&1 || true
 mkdir -p "$work/src" "$work/baseline/segments" "$work/baseline/files"
 
-echo "bench: generating 2000 files of random data"
-python3 - "$work/src" <<'PY'
+echo "bench: generating $count files"
+python3 - "$work/src" "$count" "$low" "$high" "$text_share" "$folders" <<'PY'
 import os, random, sys
 root = sys.argv[1]
+count, low, high, folders = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[6])
+text_share = float(sys.argv[5])
 rng = random.Random(7)
-for i in range(2000):
-    folder = os.path.join(root, "d%02d" % (i % 40))
+words = [b"sword", b"shield", b"quest", b"dragon", b"mana", b"guild", b"potion", b"castle"]
+for i in range(count):
+    folder = os.path.join(root, "d%02d" % (i % folders))
     os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, "f%04d.bin" % i), "wb") as f:
-        f.write(os.urandom(rng.randint(52000, 157000)))
+    size = rng.randint(low, high)
+    if rng.random() < text_share:
+        data = b" ".join(rng.choice(words) for _ in range(size // 5 + 1))[:size]
+    else:
+        data = os.urandom(size)
+    with open(os.path.join(folder, "f%05d.bin" % i), "wb") as f:
+        f.write(data)
 PY
 echo "bench: publishing with OmbrixPack"
 "$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src" --out "C:\\$work_name\\cdn" </dev/null
@@ -47,8 +60,8 @@ launcher_s=$(echo "$(date +%s.%N) - $start" | bc)
 grep -q '^state 19' "$work/launcher.log" || { cat "$work/launcher.log" >&2; exit 1; }
 inner_ms=$(tr -d '\r' < "$work/launcher.log" | awk '/^elapsed_ms/ {print $2}')
 peak=$(tr -d '\r' < "$work/launcher.log" | awk '/^peak_working_set/ {print $2}')
-# Spot check: the installed files are the published ones.
-for f in d00/f0000.bin d17/f1017.bin d39/f1999.bin; do cmp -s "$work/src/$f" "$work/inst/game/$f"; done
+# The installed files are the published ones.
+diff -rq "$work/src" "$work/inst/game" >/dev/null
 
 echo "bench: baseline (curl, 3 connections, then gunzip of every range)"
 python3 - "$config" "$port" "$work/baseline" <<'PY'
@@ -98,12 +111,17 @@ PY
 done_at=$(date +%s.%N)
 baseline_s=$(echo "$done_at - $start" | bc)
 fetch_s=$(echo "$fetched - $start" | bc)
-cmp -s "$work/src/d17/f1017.bin" "$work/baseline/files/d17/f1017.bin"
+diff -rq "$work/src" "$work/baseline/files" >/dev/null
 
 segments=$(wc -l < "$work/baseline/curl.txt")
 compressed=$(du -sb "$work/cdn/pkg" | cut -f1)
-printf 'files: 2000, compressed: %.1f MiB in %d merged ranges\n' "$(echo "$compressed / 1048576" | bc -l)" "$segments"
+printf 'files: %d, compressed: %.1f MiB in %d merged ranges\n' "$count" "$(echo "$compressed / 1048576" | bc -l)" "$segments"
 printf 'launcher: %.2f s wall (%.2f s inside the process, the rest is wine start-up)\n' "$launcher_s" "$(echo "$inner_ms / 1000" | bc -l)"
 printf 'baseline: %.2f s wall (curl %.2f s, gunzip %.2f s)\n' "$baseline_s" "$fetch_s" "$(echo "$baseline_s - $fetch_s" | bc)"
 printf 'ratio launcher/baseline: %.2f\n' "$(echo "$launcher_s / $baseline_s" | bc -l)"
 printf 'launcher peak working set: %.1f MiB\n' "$(echo "$peak / 1048576" | bc -l)"
+printf 'time per file: launcher %.3f ms, baseline %.3f ms\n' "$(echo "$launcher_s * 1000 / $count" | bc -l)" "$(echo "$baseline_s * 1000 / $count" | bc -l)"
+}
+
+run_set 2000 52000 157000 0 40
+run_set 20000 500 20000 0.5 200

@@ -238,15 +238,22 @@ int32_t CResourceManager::StartLauncherUpdate(int32_t* launcherUpdateStarted) {
 }
 
 int32_t CResourceManager::StartResourceUpdate() {
+    // Obsolete files leave "version.txt" before they leave the disk, so the list never names a
+    // file that is gone.
+    if (!resourceRemovals.empty()) {
+        {
+            ScopedLock guard(lock);
+            for (const ResourceUpdateInfo& removal : resourceRemovals) {
+                localResources.erase(removal.name);
+            }
+        }
+        SaveLocalManifest();
+    }
     for (const ResourceUpdateInfo& removal : resourceRemovals) {
         const std::wstring path = gameDir + removal.name;
         ::DeleteFileW(path.c_str());
         // A temporary file an earlier version left beside it goes too.
         ::DeleteFileW((path + L".t").c_str());
-        // The entry goes also when the file was already gone (a removal interrupted earlier):
-        // the saved list then names installed files only.
-        ScopedLock guard(lock);
-        localResources.erase(removal.name);
     }
     if (!resourceDownloads.empty()) {
         Report(ProgressResourceUpdateStarted, nullptr);

@@ -46,11 +46,12 @@ printf '    limit_rate 600k;\n' > "$work/slow.conf"
 port="$("$serve" start "$name" "$work/cdn" 0 "$work/slow.conf" </dev/null)"
 access_log="$OMBRIX_NGINX_DIR/$name/access.log"
 url() { echo "http://127.0.0.1:$port/$1/config/resources.txt"; }
+# Runs in a subshell only: the subshell becomes the wine process, so a kill reaches the driver.
 start_update() {
   exec "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" --config "$(url "$1")" \
     --retry-pause-ms 50 </dev/null
 }
-# Package bytes nginx sent from log line $1 on.
+# Package bytes nginx sent (for requests it completed) from log line $1 on.
 package_bytes_since() { tail -n +"$1" "$access_log" | awk '$7 ~ /qzpkg/ {s += $10} END {print s + 0}'; }
 log_lines() { wc -l < "$access_log" 2>/dev/null || echo 0; }
 
@@ -94,60 +95,53 @@ unrecorded_bytes() {
   echo "$sum"
 }
 
-# Runs the update to $1 and kills it once $2 package bytes have been sent; then the next run
-# to $3. Prints one line of figures.
+# Bytes the killed update reported as received (its last progress line).
+received() { tr -d '\r' < "$work/killed.log" 2>/dev/null | awk '$1 == "progress" {p = $2} END {print p + 0}'; }
+planned() { tr -d '\r' < "$1" | awk '$1 == "state" && $2 == 7 {print $3}'; }
+
+# Runs the update to $1 and kills it once it has received $2 bytes; then the next run to $3.
+# Prints one line of figures.
 kill_then_run() {
-  local to="$1" after="$2" next="$3" first sent line
-  first=$(( $(log_lines) + 1 ))
+  local to="$1" after="$2" next="$3" first
   (start_update "$to" > "$work/killed.log" 2>&1) &
   driver_pid=$!
   for _ in $(seq 1 1200); do
-    sent="$(package_bytes_since "$first")"
-    [ "$sent" -ge "$after" ] && break
+    [ "$(received)" -ge "$after" ] && break
     kill -0 "$driver_pid" 2>/dev/null || break
-    sleep 0.025
+    sleep 0.02
   done
   kill -0 "$driver_pid" 2>/dev/null || fail "the update to $to ended before the kill: $(cat "$work/killed.log")"
   kill -9 "$driver_pid"; wait "$driver_pid" 2>/dev/null || true; driver_pid=""
   grep -q '^state 1[89]' "$work/killed.log" && fail "the update to $to finished before the kill"
-  local truthful missing
+  local truthful missing total again
   truthful="$(check_truthful "kill during the update to $to")"
   missing="$(unrecorded_bytes "$next")"
   first=$(( $(log_lines) + 1 ))
   (start_update "$next") > "$work/next.log" 2>&1 || fail "next run to $next: $(cat "$work/next.log")"
-  local total again
-  total="$(awk '$1 == "state" && $2 == 7 {print $3}' "$work/next.log")"
+  total="$(planned "$work/next.log")"
   again="$(package_bytes_since "$first")"
-  [ "${total:-0}" -eq "$missing" ] || fail "next run to $next planned ${total:-0} bytes, but only $missing were not recorded"
+  [ "${total:-0}" -eq "$missing" ] || fail "next run to $next planned ${total:-0} bytes, but $missing were not recorded"
   [ "$again" -le $((missing + 3 * 2 * 1048576)) ] || fail "next run to $next fetched $again bytes for $missing missing"
   check_installed "$next" "next run to $next"
-  line="kill at $after bytes of $to: $truthful recorded files verified; next run to $next planned $missing"
-  echo "$line bytes, fetched $again (a full update to $next plans $(unrecorded_bytes_full "$next"))"
+  echo "kill of the update to $to (planned $(planned "$work/killed.log") bytes) after $(received) bytes:" \
+    "$truthful recorded files verified; next run to $next planned $missing bytes, fetched $again"
 }
 
-# What a fresh update to $1 from version v1 would plan (the figure before resuming existed).
-unrecorded_bytes_full() {
-  awk -F= 'NF == 5 {print $1 "=" $2 "=" $5}' <(tr -d '\r' < "$work/cdn/v1/config/resources.txt") > "$work/v1.lst"
-  tr -d '\r' < "$work/cdn/$1/config/resources.txt" | awk -F= 'NF == 5' |
-    awk -F= 'NR == FNR {have[$1] = $2; next} have[$1] != $2 {s += $5} END {print s + 0}' "$work/v1.lst" -
-}
-
-start_update v1 > "$work/run1.log" 2>&1 || fail "installing v1: $(cat "$work/run1.log")"
+(start_update v1) > "$work/run1.log" 2>&1 || fail "installing v1: $(cat "$work/run1.log")"
 check_installed v1 "install v1"
 
-kill_then_run v2 1500000 v2   # same configuration again: goes on where it stopped
-kill_then_run v1 2500000 v1   # back from v2 to v1, killed later, then again
-kill_then_run v2 3500000 v1   # the publisher rolled v2 back: the next run returns to v1
+kill_then_run v2 2097152 v2   # same configuration again: goes on where it stopped
+kill_then_run v1 4194304 v1   # back from v2 to v1, killed later, then again
+kill_then_run v2 1048576 v1   # the publisher rolled v2 back: the next run returns to v1
 
 # The launcher batch, killed: no bundle may say complete; the next run redoes the batch.
 bundle="$work/inst/launcher.tmp"
-first=$(( $(log_lines) + 1 ))
 (start_update v3 > "$work/killed.log" 2>&1) &
 driver_pid=$!
 for _ in $(seq 1 1200); do
-  [ "$(package_bytes_since "$first")" -ge 500000 ] && break
+  [ "$(received)" -ge 1048576 ] && break
   kill -0 "$driver_pid" 2>/dev/null || break
-  sleep 0.025
+  sleep 0.02
 done
 kill -0 "$driver_pid" 2>/dev/null || fail "the launcher batch ended before the kill: $(cat "$work/killed.log")"
 kill -9 "$driver_pid"; wait "$driver_pid" 2>/dev/null || true; driver_pid=""
@@ -155,7 +149,7 @@ grep -q '^state 13' "$work/killed.log" || fail "the kill did not land in the lau
 if [ -f "$bundle" ] && [ "$(head -c 1 "$bundle" | od -An -tu1 | tr -d ' ')" != 0 ]; then
   fail "a killed launcher batch left a bundle marked complete"
 fi
-start_update v3 > "$work/next.log" 2>&1 || fail "next run to v3: $(cat "$work/next.log")"
+(start_update v3) > "$work/next.log" 2>&1 || fail "next run to v3: $(cat "$work/next.log")"
 grep -q '^state 18' "$work/next.log" || fail "the next run did not redo the launcher batch"
 [ "$(head -c 1 "$bundle" | od -An -tu1 | tr -d ' ')" = 1 ] || fail "the bundle is not complete"
 cmp -s <(tail -c +20 "$bundle" | head -c 3000000) "$work/v3/launcher/helper.dll" ||
