@@ -42,6 +42,10 @@ CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* 
         if (!IsSafeManifestName(info.name) || !IsPackageRange(info)) return CDNDownloadParseFailed;
     }
     if (HasCollidingNames(parsed)) return CDNDownloadParseFailed;
-    list->insert(list->end(), parsed.begin(), parsed.end());
+    if (list->empty()) {
+        list->swap(parsed);  // a configuration of tens of thousands of lines is not copied
+    } else {
+        list->insert(list->end(), parsed.begin(), parsed.end());
+    }
     return CDNDownloadSuccess;
 }

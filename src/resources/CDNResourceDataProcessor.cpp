@@ -174,7 +174,7 @@ bool CDNResourceDataProcessor::OnData(const void* data, uint32_t size) {
         return !writeFailed;
     }
     if (last && !Complete()) failed_ = true;
-    if (last && installed_ && onInstalled) onInstalled(taskInfo);
+    if (last && installed_ && onInstalled) onInstalled(taskInfo, expectedDigest_);
     return true;
 }
 
@@ -190,7 +190,7 @@ bool CDNResourceDataProcessor::OnFinish() {
     // A whole-file task ends with its body; a range that did not complete fails.
     if (taskInfo.rangeStart < 0 && work_) {
         if (!Complete()) return false;
-        if (onInstalled) onInstalled(taskInfo);
+        if (onInstalled) onInstalled(taskInfo, expectedDigest_);
         return true;
     }
     Discard();

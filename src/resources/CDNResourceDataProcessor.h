@@ -38,8 +38,9 @@ class CDNResourceDataProcessor : public DownloadDataProcessor {
     const std::wstring& Path() const { return path_; }
 
     std::function<void(int64_t)> onBytesWritten;
-    // Called once, on the worker's thread, when the file is installed and checked.
-    std::function<void(const DownloadTaskInfo&)> onInstalled;
+    // Called once, on the worker's thread, when the file is installed and checked, with the
+    // digest it was checked against.
+    std::function<void(const DownloadTaskInfo&, const std::wstring& digest)> onInstalled;
 
   private:
     class FileOutput;

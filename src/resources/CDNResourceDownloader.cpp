@@ -144,15 +144,15 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
         case DownloadModeResource:
         case DownloadModeLauncher: {
             if (!IsSafeManifestName(task.name)) return nullptr;
-            const auto found = expectedDigests.find(task.name);
-            const std::wstring digest =
-                found != expectedDigests.end() ? found->second : std::wstring();
-            auto* file = new CDNResourceDataProcessor(task, GetFilePath(task.name, task.kind),
-                                                      digest, &folders);
+            const auto digest = expectedDigests.find(task.name);
+            auto* file = new CDNResourceDataProcessor(
+                task, GetFilePath(task.name, task.kind),
+                digest != expectedDigests.end() ? digest->second : std::wstring(), &folders);
             file->onBytesWritten = [this](int64_t delta) { OnBytesWritten(delta); };
             if (task.kind == DownloadModeResource) {
-                file->onInstalled = [this, digest](const DownloadTaskInfo& installed) {
-                    if (onFileInstalled) onFileInstalled(installed, digest);
+                file->onInstalled = [this](const DownloadTaskInfo& installed,
+                                           const std::wstring& checked) {
+                    if (onFileInstalled) onFileInstalled(installed, checked);
                 };
             }
             sink.reset(file);

@@ -79,13 +79,28 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
     return true;
 }
 
+namespace {
+
+void AppendTwoFieldLine(const ResoureConfigInfo& info, std::wstring* text) {
+    text->append(info.name);
+    text->push_back(L'=');
+    text->append(info.md5);
+    text->append(L"\r\n");
+}
+
+}  // namespace
+
 bool FormatManifestText(const ResoureConfigList& list, std::wstring* text) {
     if (text == nullptr || list.empty()) return false;
-    for (const ResoureConfigInfo& info : list) {
-        text->append(info.name);
-        text->push_back(L'=');
-        text->append(info.md5);
-        text->append(L"\r\n");
-    }
+    for (const ResoureConfigInfo& info : list) AppendTwoFieldLine(info, text);
+    return true;
+}
+
+bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text) {
+    if (text == nullptr || map.empty()) return false;
+    size_t size = 0;
+    for (const auto& entry : map) size += entry.second.name.size() + entry.second.md5.size() + 3;
+    text->reserve(text->size() + size);
+    for (const auto& entry : map) AppendTwoFieldLine(entry.second, text);
     return true;
 }

@@ -13,6 +13,8 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigList* list);
 // Appends "name=md5\r\n" for every record, in list order. False (text untouched) for an empty
 // list or no text.
 bool FormatManifestText(const ResoureConfigList& list, std::wstring* text);
+// The same for a map, in name order, without copying its records.
+bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text);
 
 // True when the category field marks a launcher file ("launcher", compared ignoring case).
 bool IsLauncherCategory(const std::wstring& category);

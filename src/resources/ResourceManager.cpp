@@ -45,12 +45,6 @@ int64_t SumLengths(const ResourceUpdateList& list) {
     return total;
 }
 
-ResoureConfigList ToList(const ResoureConfigMap& map) {
-    ResoureConfigList list;
-    list.reserve(map.size());
-    for (const auto& entry : map) list.push_back(entry.second);
-    return list;
-}
 
 }  // namespace
 
@@ -191,13 +185,13 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         ScopedLock guard(lock);
         cdnResources.clear();
         cdnLauncherFiles.clear();
-        for (const ResoureConfigInfo& info : list) {
-            if (IsLauncherCategory(info.category)) {
-                cdnLauncherFiles.emplace(info.name, info);
-            } else {
-                cdnResources.emplace(info.name, info);
-            }
+        for (ResoureConfigInfo& info : list) {
+            ResoureConfigMap& map =
+                IsLauncherCategory(info.category) ? cdnLauncherFiles : cdnResources;
+            const std::wstring name = info.name;
+            map.emplace(name, std::move(info));
         }
+        list.clear();
         // Launcher files the CDN no longer lists stay on disk and in the launcher list.
         ResourceUpdateList launcherRemovals;
         CompareManifests(&localLauncherFiles, &cdnLauncherFiles, &launcherDownloads,
@@ -305,7 +299,7 @@ bool CResourceManager::CompleteBundle() {
     std::wstring text;
     {
         ScopedLock guard(lock);
-        if (!FormatManifestText(ToList(localLauncherFiles), &text)) return true;
+        if (!FormatManifestText(localLauncherFiles, &text)) return true;
     }
     const std::wstring bundle = CCDNResourceDownloader::GetInstance().GetBundlePath();
     if (!AppendBundleRecord(bundle, TextToNarrow(kLauncherManifestName), TextToUtf8Exact(text))) {
@@ -347,7 +341,7 @@ void CResourceManager::SaveLocalManifest() {
     {
         ScopedLock guard(lock);
         lastSaveTick = ::GetTickCount64();
-        if (!FormatManifestText(ToList(localResources), &text)) return;
+        if (!FormatManifestText(localResources, &text)) return;
     }
     WriteManifestFile(rootDir + kVersionFileName, text);
 }

@@ -138,7 +138,7 @@ TEST(CDNResourceDataProcessor, InstallsOnlyCheckedBytes) {
         FolderCache folders;
         CDNResourceDataProcessor sink(task, dir.path() + task.name, c.digest, &folders);
         int installs = 0;
-        sink.onInstalled = [&installs](const DownloadTaskInfo&) { ++installs; };
+        sink.onInstalled = [&installs](const DownloadTaskInfo&, const std::wstring&) { ++installs; };
         EXPECT_EQ(c.installed, Attempt(sink, c.body)) << c.what;
         EXPECT_EQ(c.installed ? 1 : 0, installs) << c.what;
         EXPECT_EQ(c.installed, FileExists(dir.path() + task.name)) << c.what;
