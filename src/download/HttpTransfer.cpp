@@ -12,6 +12,7 @@
 #include "download/InternetHandle.h"
 #include "download/ResponseBodyWindow.h"
 #include "download/TransferRequestText.h"
+#include "download/TransferTimeouts.h"
 
 namespace {
 
@@ -82,6 +83,20 @@ std::string ToPostBody(const std::wstring& text) {
 
 bool SetOption(HINTERNET handle, DWORD option, DWORD value) {
     return ::InternetSetOptionW(handle, option, &value, sizeof(value)) != FALSE;
+}
+
+// The send and receive time-outs and the connect retries. Set on the root handle for whatever
+// inherits from it, and again on each request handle: some WinINet implementations ignore the
+// root handle's values for the request, and without them a silent server holds the send or a
+// read forever (closing the handle from another thread does not wake a blocked read either).
+void SetTimeouts(HINTERNET handle) {
+    const DWORD send = GetTransferSendTimeoutMs();
+    const DWORD receive = GetTransferReceiveTimeoutMs();
+    SetOption(handle, INTERNET_OPTION_SEND_TIMEOUT, send);
+    SetOption(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, receive);
+    SetOption(handle, INTERNET_OPTION_DATA_SEND_TIMEOUT, send);
+    SetOption(handle, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, receive);
+    SetOption(handle, INTERNET_OPTION_CONNECT_RETRIES, kTransferConnectRetries);
 }
 
 int32_t QueryStatus(HINTERNET request) {
@@ -172,11 +187,7 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
         ::InternetOpenW(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!root) return TransferFailed;
     std::wstring headerBlock = BuildHeaderBlock(headers);
-    SetOption(root.Get(), INTERNET_OPTION_SEND_TIMEOUT, 3000);
-    SetOption(root.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, 30000);
-    SetOption(root.Get(), INTERNET_OPTION_DATA_SEND_TIMEOUT, 3000);
-    SetOption(root.Get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, 30000);
-    SetOption(root.Get(), INTERNET_OPTION_CONNECT_RETRIES, 5);
+    SetTimeouts(root.Get());
 
     ScopedInternetHandle connection(::InternetConnectW(root.Get(), host.c_str(), port, nullptr,
                                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0));
@@ -192,6 +203,7 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
                                                     object.c_str(), L"HTTP/1.0", nullptr, nullptr,
                                                     flags, 0));
     if (!request) return TransferFailed;
+    SetTimeouts(request.Get());
 
     if (rangeStart >= 0) headerBlock += RangeHeaderLine(rangeStart, rangeLength);
     const BOOL sent =

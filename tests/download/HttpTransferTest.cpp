@@ -236,8 +236,8 @@ TEST_F(HttpTransferTest, CancelBetweenChunksStopsAtOnce) {
     EXPECT_EQ(200, Get(L"/f", &next));
 }
 
-// A stalled body: WinINet's receive time-out is not relied on (wine may not apply it); the
-// read returns when the server gives up, and the cancel given meanwhile decides the result.
+// A stalled body: a cancel does not wake the blocked read; the read returns when the server
+// gives up (or the receive time-out passes), and the cancel given meanwhile decides the result.
 TEST_F(HttpTransferTest, CancelDuringAStalledRead) {
     Reply stall = Reply::File();
     stall.sendLimit = 2000;

@@ -13,6 +13,7 @@ login_data='YXV0aF9rZXk9LHVpZD0sZXh0cmFJbmZvPQ=='  # Base64 of "auth_key=,uid=,e
 # The stand-ins record their start and end at once.
 export VEMO_GAME_EXIT=1
 GAME_PID=""
+SILENT_CDN_PID=""
 
 fail() {
   echo "e2e $scenario: FAILED: $*" >&2
@@ -71,6 +72,7 @@ finish() {
     kill "$WATCH_PID" 2>/dev/null || true
   fi
   if [ -n "$GAME_PID" ]; then kill "$GAME_PID" 2>/dev/null || true; fi
+  if [ -n "$SILENT_CDN_PID" ]; then kill "$SILENT_CDN_PID" 2>/dev/null || true; fi
   servers_stop
   if [ "$code" != 0 ] && [ -f "${WATCH_DIR:-/nonexistent}/events.txt" ]; then
     echo "--- launcher events ---" >&2

@@ -201,3 +201,34 @@ scenario_download_error() {
   [ ! -e "$root_unix/version.txt" ] || fail "version.txt was not deleted"
   [ ! -e "$game_record" ] || fail "the game was started"
 }
+
+# The CDN goes silent in the middle of the package download: every attempt ends after the
+# (shortened) receive time-out, the player is asked to retry; the CDN recovers, and the retry
+# installs the game.
+scenario_cdn_silent() {
+  make_game_source
+  publish_game
+  : >"$work/silent"
+  python3 "$src/tests/e2e/silent_cdn.py" "$work/cdn" "$work/cdn.port" "$work/silent" \
+    >"$work/cdn-requests.log" 2>&1 </dev/null &
+  SILENT_CDN_PID=$!
+  for _ in $(seq 100); do [ -s "$work/cdn.port" ] && break; sleep 0.1; done
+  [ -s "$work/cdn.port" ] || fail "no CDN stand-in"
+  notice_start "http://127.0.0.1:$(cat "$work/cdn.port")/cdn-a/v1/config/resources.txt" \
+    "cdn-a|cdn-b" || fail "no notice service"
+  watch_start "$work/watch" "$short_pauses_win"
+  watch_wait question || fail "no question while the CDN is silent"
+  question="${WATCH_FIELDS[0]}"
+  [[ "${WATCH_FIELDS[1]}" =~ ^加载服务器资源失败_Code:-?[0-9]+$ ]] || fail "question: ${WATCH_FIELDS[1]}"
+  expect_eq "${WATCH_FIELDS[2]}|${WATCH_FIELDS[3]:-}" "重试|退出" "buttons of the question"
+  screenshot "$shots/cdn_silent-1-question.png"
+  grep -q 'qzpkg 206 silent' "$work/cdn-requests.log" || fail "no silent package answer"
+  [ ! -e "$root_unix/version.txt" ] || fail "version.txt written while the CDN was silent"
+  rm -f "$work/silent"
+  watch_answer "$question" 1
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_eq "$(watch_events question | wc -l)" 1 "questions"
+  expect_installed
+  expect_game_started "$short_pauses_win"
+}

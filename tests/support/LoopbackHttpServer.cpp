@@ -349,6 +349,9 @@ void LoopbackHttpServer::Serve(SOCKET client) {
     size_t count = body.size();
     if (reply.sendLimit >= 0) count = std::min(count, static_cast<size_t>(reply.sendLimit));
     if (!SendAll(client, body.data(), count)) return;
+    while (reply.endless && !body.empty() && !stopping_) {
+        if (!SendAll(client, body.data(), body.size())) return;
+    }
     if (reply.stall) {
         ::SetEvent(stalledEvent_.Get());
         HANDLE events[] = {releaseEvent_.Get(), stopEvent_.Get()};

@@ -1,8 +1,9 @@
 // An HTTP/1.0 server of the tests' own on 127.0.0.1 (an ephemeral port), in process, over
 // Winsock. It records every request (request line, header lines, body) and answers from a
 // script: replies are used in order and the last one repeats. A reply can omit Content-Length,
-// cut the body short, stall until released, close without an answer, or serve a file with or
-// without honouring Range. Each connection gets one answer and is closed.
+// cut the body short, stall until released, close without an answer, repeat its body without
+// end, or serve a file with or without honouring Range. Each connection gets one answer and is
+// closed.
 #pragma once
 
 #include <winsock2.h>
@@ -29,6 +30,8 @@ class LoopbackHttpServer {
         bool stall = false;                // after sendLimit bytes, wait until released, then close
         bool honourRange = true;           // ServeFile: answer a Range with 206
         bool hold = false;                 // wait until released before answering at all
+        bool endless = false;              // after the body, send it again and again until the
+                                           // client leaves (give no Content-Length with it)
 
         static Reply Status(int code, std::string text = std::string());
         static Reply Close();

@@ -1,5 +1,5 @@
 // OmbrixUpdate: one whole update through the resource manager, without a window.
-//   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N]
+//   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N] [--timeout-ms N]
 // Prints every progress state (state 17 only as a running byte count), then the wall time and
 // the peak working set. Exit status 0 when the update ended with state 18 or 19, otherwise the
 // final state. A state 7 is answered as the window does: wait until the downloader's workers
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "download/DownloadPauses.h"
+#include "download/TransferTimeouts.h"
 #include "framework/CriticalSection.h"
 #include "framework/ScopedHandle.h"
 #include "resources/CDNResourceDownloader.h"
@@ -71,6 +72,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring launcher;
     std::wstring config;
     long retryPause = -1;
+    long timeout = -1;  // receive time-out of every request (send time-outs never exceed it)
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring option = argv[i];
         if (option == L"--root") {
@@ -81,12 +83,14 @@ int wmain(int argc, wchar_t** argv) {
             config = argv[i + 1];
         } else if (option == L"--retry-pause-ms") {
             retryPause = std::wcstol(argv[i + 1], nullptr, 10);
+        } else if (option == L"--timeout-ms") {
+            timeout = std::wcstol(argv[i + 1], nullptr, 10);
         }
     }
     if (root.empty() || config.empty()) {
         std::fprintf(stderr,
                      "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
-                     "[--retry-pause-ms N]\n");
+                     "[--retry-pause-ms N] [--timeout-ms N]\n");
         return 2;
     }
     if (root.back() != L'\\') root.push_back(L'\\');
@@ -95,6 +99,8 @@ int wmain(int argc, wchar_t** argv) {
     ScopedDownloadPauses pauses(
         retryPause >= 0 ? static_cast<uint32_t>(retryPause) : kTransferRetryPauseMs,
         kSegmentPauseMs);
+    ScopedTransferTimeouts timeouts(timeout > 0 ? static_cast<uint32_t>(timeout)
+                                                : kTransferReceiveTimeoutMs);
 
     ReportQueue queue;
     CResourceManager& manager = CResourceManager::GetInstance();
