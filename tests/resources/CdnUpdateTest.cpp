@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "UpdateHarness.h"
+#include "app/TextConvert.h"
 #include "download/DownloadPauses.h"
 #include "resources/ManifestText.h"
 #include "resources/ResourceHash.h"
@@ -173,31 +174,46 @@ TEST_F(CdnUpdate, RangeAnswering404FailsTheBatchWith476) {
     EXPECT_FALSE(FileExists(root.path() + L"version.txt"));
 }
 
-TEST_F(CdnUpdate, DamagedGzipRangeIsFetchedAgainThenFails) {
-    Files game;
-    game[L"good.dat"] = RandomBytes(3000, 1);
-    game[L"bad.dat"] = RandomBytes(50000, 2);
-    ASSERT_FALSE(Publish(L"damaged", game).empty());
-    for (const ResoureConfigInfo& info : ReadConfig(L"damaged")) {
-        if (info.name != L"bad.dat") continue;
-        std::string package = Read(PackagePath(L"damaged", info.packageDir));
-        package[static_cast<size_t>(info.offset + info.length / 2)] ^= 0x5A;
-        ASSERT_TRUE(Write(PackagePath(L"damaged", info.packageDir), package));
+TEST_F(CdnUpdate, BytesThatAreNotThePublishedFileAreFetchedAgainThenFail) {
+    // A damaged gzip range, and a sound one whose content is not what the digest names (the
+    // CDN serves another file's bytes): both are fetched again, then the batch fails, and the
+    // list never names the file.
+    for (const bool damagedRange : {true, false}) {
+        SCOPED_TRACE(damagedRange ? "damaged range" : "other content");
+        const std::wstring tree = damagedRange ? L"damaged" : L"othercontent";
+        Files game;
+        game[L"good.dat"] = RandomBytes(3000, 1);
+        game[L"bad.dat"] = RandomBytes(50000, 2);
+        ASSERT_FALSE(Publish(tree, game).empty());
+        for (const ResoureConfigInfo& info : ReadConfig(tree)) {
+            if (info.name != L"bad.dat") continue;
+            std::string package = Read(PackagePath(tree, info.packageDir));
+            if (damagedRange) {
+                package[static_cast<size_t>(info.offset + info.length / 2)] ^= 0x5A;
+                ASSERT_TRUE(Write(PackagePath(tree, info.packageDir), package));
+            } else {
+                std::string config = Read(ConfigPath(tree));
+                const std::string digest = TextToUtf8Exact(info.md5);
+                config.replace(config.find(digest), digest.size(), std::string(32, 'A'));
+                ASSERT_TRUE(Write(ConfigPath(tree), config));
+            }
+        }
+        TempFolder root;
+        const UpdateRun run =
+            RunUpdate(root.path(), Env(L"OMBRIX_TEST_CDN_URL") + tree + L"/config/resources.txt");
+        EXPECT_EQ(Concat(kConfigStates, {7, 11, 12}), run.states);
+        EXPECT_NE(200, run.errorCode);
+        // Every attempt asked for the range again.
+        const std::string log = Read(Env(L"OMBRIX_TEST_CDN_LOG"));
+        const std::string path = "/" + TextToUtf8Exact(tree) + "/pkg/";
+        size_t requests = 0;
+        for (size_t at = log.find(path); at != std::string::npos; at = log.find(path, at + 1)) {
+            ++requests;
+        }
+        EXPECT_GE(requests, 2u);
+        EXPECT_EQ(std::string::npos, Read(root.path() + L"version.txt").find("bad.dat"));
+        EXPECT_FALSE(FileExists(root.path() + L"game\\bad.dat"));
     }
-    TempFolder root;
-    const UpdateRun run =
-        RunUpdate(root.path(), Env(L"OMBRIX_TEST_CDN_URL") + L"damaged/config/resources.txt");
-    EXPECT_EQ(Concat(kConfigStates, {7, 11, 12}), run.states);
-    EXPECT_NE(200, run.errorCode);
-    // Every attempt asked for the range again.
-    const std::string log = Read(Env(L"OMBRIX_TEST_CDN_LOG"));
-    size_t requests = 0;
-    for (size_t at = log.find("/damaged/pkg/"); at != std::string::npos;
-         at = log.find("/damaged/pkg/", at + 1)) {
-        ++requests;
-    }
-    EXPECT_GE(requests, 2u);
-    EXPECT_FALSE(FileExists(root.path() + L"version.txt"));
 }
 
 TEST_F(CdnUpdate, UnreachableCdnReportsConnectFailure) {
