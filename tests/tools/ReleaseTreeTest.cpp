@@ -10,6 +10,7 @@
 #include "PackHarness.h"
 #include "PackOptions.h"
 #include "app/Crypto.h"
+#include "app/TextFormat.h"
 
 using namespace pack_harness;
 using testing_tree::RandomBytes;
@@ -122,17 +123,53 @@ TEST(PackReleases, NumbersAreNeverUsedTwiceAndCleanupTakesWhatNoReleaseNames) {
     ASSERT_EQ(0, Pack(L"--cdn " + Quote(tree) + L" --prune --keep 1"));
     EXPECT_EQ((std::vector<std::wstring>{L"config\\r2.txt", L"pkg\\0001\\contents.txt",
                                          L"pkg\\0001\\qz_game.qzpkg", L"pkg\\0003\\contents.txt",
-                                         L"pkg\\0003\\qz_game.qzpkg", L"releases.txt"}),
+                                         L"pkg\\0003\\qz_game.qzpkg", L"releases.txt",
+                                         L"source-stamps.txt"}),
               Names(Snapshot(tree)));
     // The numbers of deleted packages are not given out again.
     ASSERT_EQ(0, PublishRelease(tree, L"r3", {{L"z.dat", RandomBytes(100, 77)}}));
     ASSERT_EQ(0, Pack(L"--cdn " + Quote(tree) + L" --prune --keep 1"));
     EXPECT_EQ((std::vector<std::wstring>{L"config\\r3.txt", L"pkg\\0004\\contents.txt",
-                                         L"pkg\\0004\\qz_game.qzpkg", L"releases.txt"}),
+                                         L"pkg\\0004\\qz_game.qzpkg", L"releases.txt",
+                                         L"source-stamps.txt"}),
               Names(Snapshot(tree)));
     const std::string record = Read(tree + L"releases.txt");
     EXPECT_EQ(0u, record.find("packages=0004\r\nrelease=r3="));
     EXPECT_EQ(std::string::npos, record.find("r2"));
+}
+
+TEST(PackReleases, UnchangedFilesAreTakenByTheirStampsUnlessRehashed) {
+    TempFolder work;
+    const std::wstring game = work.path() + L"game\\";
+    const std::wstring tree = work.path() + L"tree\\";
+    update_harness::WriteTree(game, SmallGame(1));
+    const std::wstring publish =
+        L"--game " + Quote(game) + L" --cdn " + Quote(tree) + L" --release ";
+    ASSERT_EQ(0, Pack(publish + L"r1"));
+    // b.dat: other bytes of the same size, with its write time set back.
+    {
+        ombrix::ScopedFileHandle b(::CreateFileW((game + L"b.dat").c_str(),
+                                                 GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+        FILETIME written;
+        ASSERT_TRUE(::GetFileTime(b.Get(), nullptr, nullptr, &written));
+        const std::string other = RandomBytes(7000, 8);
+        DWORD n = 0;
+        ASSERT_TRUE(::WriteFile(b.Get(), other.data(), 7000, &n, nullptr));
+        ASSERT_TRUE(::SetFileTime(b.Get(), nullptr, nullptr, &written));
+    }
+    {
+        // While d\c.dat cannot be opened, only a publish that does not read it succeeds.
+        ombrix::ScopedFileHandle locked(::CreateFileW((game + L"d\\c.dat").c_str(), GENERIC_READ,
+                                                      0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(locked.IsValid());
+        EXPECT_EQ(0, Pack(publish + L"r2"));
+        EXPECT_EQ(1, Pack(publish + L"r3 --rehash"));
+    }
+    EXPECT_EQ(Read(tree + L"config\\r1.txt"), Read(tree + L"config\\r2.txt"));
+    ASSERT_EQ(0, Pack(publish + L"r3 --rehash"));
+    EXPECT_NE(std::string::npos,
+              Read(tree + L"config\\r3.txt").find("b.dat=" + BytesToHex(Md5Digest(Read(game + L"b.dat")))));
 }
 
 TEST(PackReleases, NoticeAnswerNamesTheReleaseAndSwitchesBack) {

@@ -23,6 +23,7 @@ struct Shared {
 };
 
 void Work(Shared* shared, const std::vector<std::wstring>* paths,
+          const std::function<bool(size_t, FileDigest*)>* stamped,
           const std::function<bool(const FileDigest&)>* isKnown) {
     GzipCompressor compressor;
     for (;;) {
@@ -39,11 +40,16 @@ void Work(Shared* shared, const std::vector<std::wstring>* paths,
             index = shared->next++;
         }
         PreparedFile result;
-        if (compressor.Load((*paths)[index], &result.digest, &result.whole, &result.error)) {
-            result.known = (*isKnown)(result.digest);
-            std::wstring error;
-            if (!result.known && result.whole && !compressor.CompressLoaded(&result.gz, &error)) {
-                result.error = (*paths)[index] + L": " + error;
+        result.known = (*stamped)(index, &result.digest) && (*isKnown)(result.digest);
+        if (!result.known) {
+            result.read = true;
+            if (compressor.Load((*paths)[index], &result.digest, &result.whole, &result.error)) {
+                result.known = (*isKnown)(result.digest);
+                std::wstring error;
+                if (!result.known && result.whole &&
+                    !compressor.CompressLoaded(&result.gz, &error)) {
+                    result.error = (*paths)[index] + L": " + error;
+                }
             }
         }
         {
@@ -66,13 +72,14 @@ int DefaultThreadCount() {
 }
 
 bool RunFilePipeline(const std::vector<std::wstring>& paths, int threads,
+                     const std::function<bool(size_t, FileDigest*)>& stamped,
                      const std::function<bool(const FileDigest&)>& isKnown,
                      const std::function<bool(size_t, PreparedFile*)>& take) {
     Shared shared;
     shared.results.resize(paths.size());
     shared.ready.assign(paths.size(), 0);
     std::vector<std::thread> workers;
-    for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &shared, &paths, &isKnown);
+    for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &shared, &paths, &stamped, &isKnown);
     bool ok = true;
     for (size_t i = 0; i < paths.size() && ok; ++i) {
         PreparedFile result;

@@ -1,6 +1,7 @@
 // OmbrixPack: publishes the CDN trees that the launcher installs from.
 //   OmbrixPack --game DIR [--launcher DIR] --out DIR [--package-mib N]
 //   OmbrixPack --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N]
+//              [--rehash]
 //   OmbrixPack --cdn TREE --prune --keep N
 //   OmbrixPack --cdn TREE --notice FILE --release NAME [--code-list "a|b"] [--url BASE]
 // A release's configuration is TREE\config\NAME.txt (--out: config\resources.txt); the
@@ -127,14 +128,16 @@ int Publish(const PackOptions& options) {
     }
     PublishStats stats;
     if (!PublishRelease(&tree, release, inputs, options.packageMiB * 1048576,
-                        DefaultThreadCount(), &stats, &error)) {
+                        DefaultThreadCount(), options.rehash, &stats, &error)) {
         return Fail(error + L"\nnothing was published");
     }
     std::wstring packages;
     for (const std::wstring& dir : stats.newPackages) packages += L" " + dir;
     Print(stdout, L"OmbrixPack: release " + release + L": " + std::to_wstring(stats.files) +
                       L" files (" + std::to_wstring(stats.launcherFiles) +
-                      L" of the launcher), " + Bytes(stats.inputBytes) + L"\n" +
+                      L" of the launcher), " + Bytes(stats.inputBytes) + L"; " +
+                      std::to_wstring(stats.readFiles) + L" read, the others unchanged by their "
+                      L"size and time\n" +
                       L"reused: " + std::to_wstring(stats.reusedFiles) + L" files, " +
                       Bytes(stats.reusedBytes) + L" of packages\n" + L"new packages: " +
                       std::to_wstring(stats.newPackages.size()) + L", " + Bytes(stats.newBytes) +

@@ -4,7 +4,8 @@
 
 const wchar_t kPackUsage[] =
     L"usage: OmbrixPack --game DIR [--launcher DIR] --out DIR [--package-mib N]\n"
-    L"       OmbrixPack --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N]\n"
+    L"       OmbrixPack --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N]"
+    L" [--rehash]\n"
     L"       OmbrixPack --cdn TREE --prune --keep N\n"
     L"       OmbrixPack --cdn TREE --notice FILE --release NAME [--code-list \"a|b\"] "
     L"[--url BASE]\n";
@@ -36,7 +37,7 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
             *error = option + L" given twice";
             return false;
         }
-        if (option == L"--prune") continue;
+        if (option == L"--prune" || option == L"--rehash") continue;
         std::wstring* target = nullptr;
         if (option == L"--game") target = &options->gameDir;
         else if (option == L"--launcher") target = &options->launcherDir;
@@ -63,6 +64,7 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
         }
     }
     options->codeListGiven = seen.count(L"--code-list") > 0;
+    options->rehash = seen.count(L"--rehash") > 0;
     // Each package range must stay below 2 GiB: lengths are signed 32-bit in the configuration.
     if (!mibText.empty() && !ParseCount(mibText, 1, 2047, &options->packageMiB)) {
         *error = L"--package-mib wants a whole number from 1 to 2047";
@@ -90,7 +92,8 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
         }
     } else {
         options->mode = PackMode::Publish;
-        allowed = {L"--game", L"--launcher", L"--out", L"--cdn", L"--release", L"--package-mib"};
+        allowed = {L"--game",    L"--launcher",    L"--out",   L"--cdn",
+                   L"--release", L"--package-mib", L"--rehash"};
         const bool out = seen.count(L"--out") > 0;
         const bool cdn = seen.count(L"--cdn") > 0;
         if (!seen.count(L"--game") || out == cdn) {

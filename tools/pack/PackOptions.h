@@ -20,11 +20,12 @@ struct PackOptions {
     std::wstring url;          // where the tree is served (for the notice answer)
     int64_t packageMiB = 64;   // a package is closed before it would pass this size
     int64_t keep = 0;          // releases a cleanup keeps
+    bool rehash = false;       // read every input file, trusting no source stamp
 };
 
 // Parses one of
 //   --game DIR [--launcher DIR] --out DIR [--package-mib N]
-//   --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N]
+//   --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N] [--rehash]
 //   --cdn TREE --prune --keep N
 //   --cdn TREE --notice FILE --release NAME [--code-list "a|b"] [--url BASE]
 // False with a message in *error when an option is unknown, repeated, missing its value, out

@@ -9,6 +9,7 @@
 #include "ConfigLine.h"
 #include "FilePipeline.h"
 #include "PackageWriter.h"
+#include "SourceStamps.h"
 #include "app/FileServices.h"
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
@@ -35,7 +36,7 @@ bool WriteConfig(const std::wstring& path, const std::wstring& text, std::wstrin
 
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
-                    PublishStats* stats, std::wstring* error) {
+                    bool rehash, PublishStats* stats, std::wstring* error) {
     // What the tree stores already: the streams of the packages its configurations name.
     std::unordered_map<std::string, PackedEntry> stored;
     for (const auto& config : tree->configs) {
@@ -62,6 +63,19 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
     *stats = PublishStats();
     ULONGLONG lastReport = ::GetTickCount64();
 
+    const SourceStamps previous = rehash ? SourceStamps() : ReadSourceStamps(tree->root);
+    SourceStamps stamps;
+    const auto stamped = [&previous, &inputs](size_t i, FileDigest* digest) {
+        const SourceFile& file = inputs[i].file;
+        const auto stamp = previous.find({inputs[i].launcher, file.name});
+        if (stamp == previous.end() || stamp->second.size != file.size ||
+            stamp->second.writeTime != file.writeTime || file.writeTime == 0) {
+            return false;
+        }
+        digest->size = stamp->second.size;
+        digest->md5 = stamp->second.md5;
+        return true;
+    };
     const auto isKnown = [&stored](const FileDigest& digest) {
         return stored.count(ContentKey(digest.size, BytesToHex(digest.md5))) > 0;
     };
@@ -92,6 +106,12 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         config += FormatConfigLine(inputs[i].file.name, entry, inputs[i].launcher);
         ++stats->files;
         if (inputs[i].launcher) ++stats->launcherFiles;
+        if (file->read) ++stats->readFiles;
+        // A file that changed between listing and reading gets no stamp: it is read next time.
+        if (file->digest.size == inputs[i].file.size) {
+            stamps[{inputs[i].launcher, inputs[i].file.name}] =
+                SourceStamp{inputs[i].file.size, inputs[i].file.writeTime, entry.md5};
+        }
         stats->inputBytes += entry.inputSize;
         const ULONGLONG now = ::GetTickCount64();
         if (now - lastReport >= 1000) {
@@ -103,7 +123,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         return true;
     };
 
-    const bool packed = RunFilePipeline(paths, threads, isKnown, take) && writer.Close(error);
+    const bool packed = RunFilePipeline(paths, threads, stamped, isKnown, take) && writer.Close(error);
     stats->newPackages = writer.Packages();
     stats->newBytes = writer.BytesWritten();
     if (!packed) {
@@ -133,5 +153,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         return false;
     }
     *tree = next;
+    // Only a help for the next release: a stale or missing file means reading everything.
+    WriteSourceStamps(tree->root, stamps);
     return true;
 }

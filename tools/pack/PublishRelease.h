@@ -19,6 +19,7 @@ struct PublishStats {
     size_t files = 0;
     size_t launcherFiles = 0;
     int64_t inputBytes = 0;
+    size_t readFiles = 0;  // the others were taken by their stamps
     size_t reusedFiles = 0;
     int64_t reusedBytes = 0;  // bytes of package data the release shares with the tree
     std::vector<std::wstring> newPackages;
@@ -27,6 +28,8 @@ struct PublishStats {
 
 // tree comes from LoadCdnTree and is updated to the new state. False with a message when a
 // file cannot be read or the tree cannot be written; the new packages are removed again.
+// With rehash every file is read; otherwise a file whose size and write time match the tree's
+// source stamps is taken by its stamp's digest (SourceStamps.h).
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
-                    PublishStats* stats, std::wstring* error);
+                    bool rehash, PublishStats* stats, std::wstring* error);
