@@ -10,9 +10,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$here/build}" && pwd)"
-wine_run="$build/wine-run"
 [ -x "$build/bin/OmbrixPack.exe" ] || { echo "bench: build OmbrixPack in $build first" >&2; exit 1; }
-"$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null   # the prefix and its session processes
+"$build/wine-run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null   # the prefix, its session processes
+# shellcheck source=/dev/null
+source "$build/wine/env.sh"   # then wine itself, without the wrapper's prefix check per run
 
 work_name="ombrix-benchpack-$$"
 work="$build/wine/prefix/drive_c/$work_name"   # C:\ombrix-benchpack-PID in the build's prefix
@@ -63,14 +64,14 @@ tar_s=$(echo "$t1 - $t0" | bc); md5_s=$(echo "$t2 - $t1" | bc); base_s=$(echo "$
 
 echo "bench: OmbrixPack, release r1 into a new tree"
 t0=$(now)
-"$wine_run" "$build/bin/OmbrixPack.exe" --game "$win\\src" --cdn "$win\\cdn" --release r1 \
+"$WINE" "$build/bin/OmbrixPack.exe" --game "$win\\src" --cdn "$win\\cdn" --release r1 \
   </dev/null 2>/dev/null | tr -d '\r' | tee "$work/r1.txt" | sed 's/^/bench:   /'
 r1_s=$(echo "$(now) - $t0" | bc)
 
 generate 1
 echo "bench: OmbrixPack, release r2 (200 files changed) into the same tree"
 t0=$(now)
-"$wine_run" "$build/bin/OmbrixPack.exe" --game "$win\\src" --cdn "$win\\cdn" --release r2 \
+"$WINE" "$build/bin/OmbrixPack.exe" --game "$win\\src" --cdn "$win\\cdn" --release r2 \
   </dev/null 2>/dev/null | tr -d '\r' | tee "$work/r2.txt" | sed 's/^/bench:   /'
 r2_s=$(echo "$(now) - $t0" | bc)
 

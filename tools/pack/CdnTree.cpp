@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwctype>
 #include <set>
 
 #include "app/FileServices.h"
@@ -55,6 +56,49 @@ int64_t FileSize(const std::wstring& path) {
     return static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
+// Parses a configuration as the tool writes it (name=md5=pkg/NNNN=offset=length[=launcher],
+// CRLF, nothing trimmed) without the general parser's costs. False when a line has another
+// form; the caller then uses the general parser, which reads what the launcher reads.
+bool ParseCanonicalConfig(const std::wstring& text, ResoureConfigList* lines) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t eol = text.find(L"\r\n", pos);
+        if (eol == std::wstring::npos || eol == pos) return false;
+        size_t cut[6];
+        size_t fields = 0;
+        for (size_t at = pos; at < eol && fields < 6; ++at) {
+            if (text[at] == L'=') cut[fields++] = at;
+        }
+        if (fields != 4 && !(fields == 5 && text.compare(cut[4], eol - cut[4], L"=launcher") == 0)) {
+            return false;
+        }
+        ResoureConfigInfo info;
+        info.name.assign(text, pos, cut[0] - pos);
+        info.md5.assign(text, cut[0] + 1, cut[1] - cut[0] - 1);
+        info.packageDir.assign(text, cut[1] + 1, cut[2] - cut[1] - 1);
+        int64_t numbers[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            const size_t from = cut[2 + k] + 1;
+            const size_t to = k == 0 ? cut[3] : (fields == 5 ? cut[4] : eol);
+            if (to == from || to - from > 12) return false;
+            for (size_t at = from; at < to; ++at) {
+                if (text[at] < L'0' || text[at] > L'9') return false;
+                numbers[k] = numbers[k] * 10 + (text[at] - L'0');
+            }
+        }
+        if (info.name.empty() || info.md5.size() != 32 || numbers[1] > INT32_MAX ||
+            iswspace(info.name.front()) || iswspace(info.name.back())) {
+            return false;
+        }
+        info.offset = numbers[0];
+        info.length = static_cast<int32_t>(numbers[1]);
+        if (fields == 5) info.category = L"launcher";
+        lines->push_back(std::move(info));
+        pos = eol + 2;
+    }
+    return true;
+}
+
 bool ReadRecord(CdnTree* tree, std::vector<TreeRelease>* recorded, std::wstring* error) {
     const std::wstring path = tree->root + kReleaseRecordName;
     if (!FileExists(path)) return true;
@@ -101,7 +145,8 @@ bool CheckConfig(const CdnTree& tree, const std::wstring& release, const Resoure
             [](const StoredStream& s, int64_t offset) { return s.offset < offset; });
         const bool matches = stream != package.streams.end() && stream->offset == line.offset &&
                              stream->length == line.length &&
-                             std::wstring(stream->md5.begin(), stream->md5.end()) == line.md5;
+                             stream->md5.size() == line.md5.size() &&
+                             std::equal(line.md5.begin(), line.md5.end(), stream->md5.begin());
         if (!matches) {
             *error = where + L": " + line.name + L" does not match what the package " +
                      line.packageDir + L" holds";
@@ -171,7 +216,11 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
         }
         if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
         ResoureConfigList& lines = tree->configs[release];
-        ParseManifestText(Utf8ToTextExact(bytes), &lines);
+        const std::wstring text = Utf8ToTextExact(bytes);
+        if (!ParseCanonicalConfig(text, &lines)) {
+            lines.clear();
+            ParseManifestText(text, &lines);
+        }
     }
 
     // Every package a configuration names must hold what it says; the package file must end
@@ -181,15 +230,19 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
     }
     std::set<std::wstring> namedDirs;
     for (const auto& config : tree->configs) {
-        for (const ResoureConfigInfo& line : config.second) namedDirs.insert(line.packageDir);
+        const std::wstring* last = nullptr;  // lines of one package mostly follow each other
+        for (const ResoureConfigInfo& line : config.second) {
+            if (last == nullptr || *last != line.packageDir) namedDirs.insert(line.packageDir);
+            last = &line.packageDir;
+        }
     }
-    for (const auto& entry : tree->packages) {
-        const TreePackage& package = entry.second;
+    for (auto& entry : tree->packages) {
+        TreePackage& package = entry.second;
+        package.named = namedDirs.count(package.dir) > 0;
         if (!package.complete) continue;
         const int64_t end =
             package.streams.empty() ? 0 : package.streams.back().offset + package.streams.back().length;
-        const bool named = namedDirs.count(package.dir) > 0;
-        if (named && package.fileSize != end) {
+        if (package.named && package.fileSize != end) {
             *error = L"the package " + package.dir + L" holds " +
                      std::to_wstring(package.fileSize) + L" bytes, its contents list " +
                      std::to_wstring(end);
@@ -212,14 +265,15 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
     return true;
 }
 
-bool WriteReleaseRecord(const CdnTree& tree, std::wstring* error) {
+bool WriteReleaseRecord(const std::wstring& root, int32_t lastPackage,
+                        const std::vector<TreeRelease>& releases, std::wstring* error) {
     wchar_t number[16];
-    std::swprintf(number, 16, L"%04d", tree.lastPackage);
+    std::swprintf(number, 16, L"%04d", lastPackage);
     std::wstring text = L"packages=" + std::wstring(number) + L"\r\n";
-    for (const TreeRelease& release : tree.releases) {
+    for (const TreeRelease& release : releases) {
         text += L"release=" + release.name + L"=" + release.published + L"\r\n";
     }
-    const std::wstring path = tree.root + kReleaseRecordName;
+    const std::wstring path = root + kReleaseRecordName;
     const std::wstring beside = path + L".new";
     if (!WriteFileBytes(beside.c_str(), TextToUtf8Exact(text)) ||
         !::MoveFileExW(beside.c_str(), path.c_str(),

@@ -22,6 +22,7 @@ struct TreePackage {
     bool complete = false;  // its contents list is there
     std::vector<StoredStream> streams;
     int64_t fileSize = -1;  // of qz_game.qzpkg; -1 when it is missing
+    bool named = false;     // a configuration names it (then it was checked)
 };
 
 struct TreeRelease {
@@ -51,7 +52,8 @@ std::wstring ConfigPathOf(const CdnTree& tree, const std::wstring& release);
 bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error);
 
 // Writes the record (beside, then renamed over the previous one).
-bool WriteReleaseRecord(const CdnTree& tree, std::wstring* error);
+bool WriteReleaseRecord(const std::wstring& root, int32_t lastPackage,
+                        const std::vector<TreeRelease>& releases, std::wstring* error);
 
 // The current time as the record keeps it.
 std::wstring UtcNowText();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -10,6 +11,8 @@ namespace {
 
 const size_t kWindowFiles = 1024;                // results finished ahead of the taker
 const int64_t kWindowBytes = int64_t(96) << 20;  // and their compressed bytes
+const size_t kChunkFiles = 64;                   // files a worker takes at once
+const int64_t kChunkBytes = int64_t(4) << 20;    // compressed bytes it holds back at most
 
 struct Shared {
     std::mutex lock;
@@ -22,12 +25,28 @@ struct Shared {
     bool stop = false;
 };
 
+// Hands finished results over under one lock and one wake-up.
+void Publish(Shared* shared, std::vector<std::pair<size_t, PreparedFile>>* done) {
+    if (done->empty()) return;
+    {
+        std::lock_guard<std::mutex> guard(shared->lock);
+        for (auto& item : *done) {
+            shared->waitingBytes += static_cast<int64_t>(item.second.gz.size());
+            shared->results[item.first] = std::move(item.second);
+            shared->ready[item.first] = 1;
+        }
+    }
+    done->clear();
+    shared->changed.notify_all();
+}
+
 void Work(Shared* shared, const std::vector<std::wstring>* paths,
-          const std::function<bool(size_t, FileDigest*)>* stamped,
           const std::function<bool(const FileDigest&)>* isKnown) {
     GzipCompressor compressor;
+    std::vector<std::pair<size_t, PreparedFile>> done;
     for (;;) {
-        size_t index;
+        size_t begin;
+        size_t end;
         {
             std::unique_lock<std::mutex> guard(shared->lock);
             shared->changed.wait(guard, [shared, paths] {
@@ -37,12 +56,13 @@ void Work(Shared* shared, const std::vector<std::wstring>* paths,
                         shared->waitingBytes < kWindowBytes);
             });
             if (shared->stop || shared->next >= paths->size()) return;
-            index = shared->next++;
+            begin = shared->next;
+            end = std::min(begin + kChunkFiles, paths->size());
+            shared->next = end;
         }
-        PreparedFile result;
-        result.known = (*stamped)(index, &result.digest) && (*isKnown)(result.digest);
-        if (!result.known) {
-            result.read = true;
+        int64_t held = 0;
+        for (size_t index = begin; index < end; ++index) {
+            PreparedFile result;
             if (compressor.Load((*paths)[index], &result.digest, &result.whole, &result.error)) {
                 result.known = (*isKnown)(result.digest);
                 std::wstring error;
@@ -51,14 +71,15 @@ void Work(Shared* shared, const std::vector<std::wstring>* paths,
                     result.error = (*paths)[index] + L": " + error;
                 }
             }
+            held += static_cast<int64_t>(result.gz.size());
+            done.emplace_back(index, std::move(result));
+            // The taker may be waiting for the first of these: do not sit on many bytes.
+            if (held >= kChunkBytes) {
+                Publish(shared, &done);
+                held = 0;
+            }
         }
-        {
-            std::lock_guard<std::mutex> guard(shared->lock);
-            shared->waitingBytes += static_cast<int64_t>(result.gz.size());
-            shared->results[index] = std::move(result);
-            shared->ready[index] = 1;
-        }
-        shared->changed.notify_all();
+        Publish(shared, &done);
     }
 }
 
@@ -72,14 +93,13 @@ int DefaultThreadCount() {
 }
 
 bool RunFilePipeline(const std::vector<std::wstring>& paths, int threads,
-                     const std::function<bool(size_t, FileDigest*)>& stamped,
                      const std::function<bool(const FileDigest&)>& isKnown,
                      const std::function<bool(size_t, PreparedFile*)>& take) {
     Shared shared;
     shared.results.resize(paths.size());
     shared.ready.assign(paths.size(), 0);
     std::vector<std::thread> workers;
-    for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &shared, &paths, &stamped, &isKnown);
+    for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &shared, &paths, &isKnown);
     bool ok = true;
     for (size_t i = 0; i < paths.size() && ok; ++i) {
         PreparedFile result;
@@ -90,7 +110,8 @@ bool RunFilePipeline(const std::vector<std::wstring>& paths, int threads,
             shared.waitingBytes -= static_cast<int64_t>(result.gz.size());
             shared.taken = i + 1;
         }
-        shared.changed.notify_all();
+        // Workers waiting for room are woken once per chunk taken, not once per file.
+        if ((i + 1) % kChunkFiles == 0) shared.changed.notify_all();
         ok = take(i, &result);
     }
     {

@@ -12,18 +12,15 @@
 struct PreparedFile {
     FileDigest digest;
     bool known = false;  // isKnown said the content is stored already: not compressed
-    bool read = false;   // the file was read (not taken from its stamp)
     bool whole = true;   // false: too large to hold, the taker compresses it from the file
     std::string gz;      // the gzip stream, when compressed here
     std::wstring error;  // not empty when the file could not be read or compressed
 };
 
-// Runs threads workers over paths. stamped gives the digest of a file known without reading it
-// (false when there is none); isKnown tells whether the tree stores content. Both are called
+// Runs threads workers over paths. isKnown tells whether the tree stores content; it is called
 // on the workers and must be safe to call from several threads at once. take gets every
 // result in order and stops the run by returning false. Returns false when take did.
 bool RunFilePipeline(const std::vector<std::wstring>& paths, int threads,
-                     const std::function<bool(size_t, FileDigest*)>& stamped,
                      const std::function<bool(const FileDigest&)>& isKnown,
                      const std::function<bool(size_t, PreparedFile*)>& take);
 

@@ -48,7 +48,7 @@ bool PruneTree(CdnTree* tree, size_t keep, PruneResult* result, std::wstring* er
         if (!dropped.count(release.name)) remaining.push_back(release);
     }
     tree->releases = remaining;
-    if (!dropped.empty() && !WriteReleaseRecord(*tree, error)) return false;
+    if (!dropped.empty() && !WriteReleaseRecord(tree->root, tree->lastPackage, tree->releases, error)) return false;
 
     for (auto it = tree->packages.begin(); it != tree->packages.end();) {
         const TreePackage& package = it->second;

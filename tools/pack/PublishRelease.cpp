@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <unordered_map>
 
@@ -16,9 +15,21 @@
 
 namespace {
 
-// Content is found by its size and digest.
-std::string ContentKey(int64_t size, const std::string& md5Hex) {
-    return md5Hex + ":" + std::to_string(size);
+// Content is found by its size and digest (16 bytes).
+std::string ContentKey(int64_t size, const std::string& md5) {
+    std::string key = md5;
+    key.append(reinterpret_cast<const char*>(&size), sizeof(size));
+    return key;
+}
+
+std::string HexToBytes(const std::string& hex) {
+    std::string bytes(hex.size() / 2, '\0');
+    for (size_t i = 0; i < hex.size(); ++i) {
+        const char c = hex[i];
+        const int v = c <= '9' ? c - '0' : c - 'A' + 10;
+        bytes[i / 2] = static_cast<char>(bytes[i / 2] << 4 | v);
+    }
+    return bytes;
 }
 
 bool WriteConfig(const std::wstring& path, const std::wstring& text, std::wstring* error) {
@@ -37,28 +48,25 @@ bool WriteConfig(const std::wstring& path, const std::wstring& text, std::wstrin
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
                     bool rehash, PublishStats* stats, std::wstring* error) {
-    // What the tree stores already: the streams of the packages its configurations name.
+    // What the tree stores already: the streams of the packages its configurations name (those
+    // LoadCdnTree checked).
     std::unordered_map<std::string, PackedEntry> stored;
-    for (const auto& config : tree->configs) {
-        for (const ResoureConfigInfo& line : config.second) {
-            const TreePackage& package = tree->packages[std::stoi(line.packageDir.substr(4))];
-            const auto stream = std::lower_bound(
-                package.streams.begin(), package.streams.end(), line.offset,
-                [](const StoredStream& s, int64_t offset) { return s.offset < offset; });
-            PackedEntry entry;  // LoadCdnTree found the stream that starts at the offset
-            entry.packageDir = line.packageDir;
-            entry.offset = stream->offset;
-            entry.length = stream->length;
-            entry.inputSize = stream->size;
-            stored.emplace(ContentKey(stream->size, stream->md5), entry);
+    for (const auto& item : tree->packages) {
+        const TreePackage& package = item.second;
+        if (!package.named) continue;
+        for (const StoredStream& stream : package.streams) {
+            PackedEntry entry;
+            entry.packageDir = package.dir;
+            entry.offset = stream.offset;
+            entry.length = stream.length;
+            entry.inputSize = stream.size;
+            stored.emplace(ContentKey(stream.size, HexToBytes(stream.md5)), entry);
         }
     }
 
     PackageWriter writer(tree->root, tree->lastPackage + 1, packageLimit);
     GzipCompressor large;  // for files too large to hold, compressed on this thread
     std::unordered_map<std::string, PackedEntry> added;  // new content of this release
-    std::vector<std::wstring> paths;
-    for (const PublishInput& input : inputs) paths.push_back(input.file.path);
     std::wstring config;
     *stats = PublishStats();
     ULONGLONG lastReport = ::GetTickCount64();
@@ -77,7 +85,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         return true;
     };
     const auto isKnown = [&stored](const FileDigest& digest) {
-        return stored.count(ContentKey(digest.size, BytesToHex(digest.md5))) > 0;
+        return stored.count(ContentKey(digest.size, digest.md5)) > 0;
     };
     const auto take = [&](size_t i, PreparedFile* file) {
         if (!file->error.empty()) {
@@ -85,7 +93,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
             return false;
         }
         PackedEntry entry;
-        const std::string key = ContentKey(file->digest.size, BytesToHex(file->digest.md5));
+        const std::string key = ContentKey(file->digest.size, file->digest.md5);
         const auto old = stored.find(key);
         const auto twin = added.find(key);
         if (old != stored.end()) {
@@ -97,16 +105,15 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         } else {
             const bool ok = file->whole
                                 ? writer.AddStream(file->gz, file->digest, &entry, error)
-                                : writer.AddFile(paths[i], &large, &entry, error);
+                                : writer.AddFile(inputs[i].file.path, &large, &entry, error);
             if (!ok) return false;
-            added.emplace(ContentKey(entry.inputSize, BytesToHex(entry.md5)), entry);
+            added.emplace(ContentKey(entry.inputSize, entry.md5), entry);
         }
         // A file streamed into the packages was hashed again as it was compressed.
         if (file->whole || entry.md5.empty()) entry.md5 = file->digest.md5;
         config += FormatConfigLine(inputs[i].file.name, entry, inputs[i].launcher);
         ++stats->files;
         if (inputs[i].launcher) ++stats->launcherFiles;
-        if (file->read) ++stats->readFiles;
         // A file that changed between listing and reading gets no stamp: it is read next time.
         if (file->digest.size == inputs[i].file.size) {
             stamps[{inputs[i].launcher, inputs[i].file.name}] =
@@ -123,7 +130,33 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         return true;
     };
 
-    const bool packed = RunFilePipeline(paths, threads, stamped, isKnown, take) && writer.Close(error);
+    // Files whose stamps give content the tree stores are settled without reading them; the
+    // others go through the pipeline, and everything is taken in the inputs' order.
+    std::vector<FileDigest> settled(inputs.size());
+    std::vector<size_t> toRead;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (!stamped(i, &settled[i]) || !isKnown(settled[i])) toRead.push_back(i);
+    }
+    std::vector<std::wstring> paths;
+    for (size_t i : toRead) paths.push_back(inputs[i].file.path);
+    stats->readFiles = toRead.size();
+    size_t nextInput = 0;
+    const auto takeSettled = [&](size_t end) {
+        for (; nextInput < end; ++nextInput) {
+            PreparedFile file;
+            file.digest = settled[nextInput];
+            file.known = true;
+            if (!take(nextInput, &file)) return false;
+        }
+        return true;
+    };
+    const auto takeRead = [&](size_t j, PreparedFile* file) {
+        if (!takeSettled(toRead[j])) return false;
+        nextInput = toRead[j] + 1;
+        return take(toRead[j], file);
+    };
+    const bool packed = RunFilePipeline(paths, threads, isKnown, takeRead) &&
+                        takeSettled(inputs.size()) && writer.Close(error);
     stats->newPackages = writer.Packages();
     stats->newBytes = writer.BytesWritten();
     if (!packed) {
@@ -132,27 +165,26 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
     }
     // The record first (the numbers of the new packages are used from now on), the
     // configuration last.
-    CdnTree next = *tree;
-    next.lastPackage += static_cast<int32_t>(stats->newPackages.size());
-    for (auto it = next.releases.begin(); it != next.releases.end(); ++it) {
-        if (it->name == release) {
-            next.releases.erase(it);
-            break;
-        }
+    std::vector<TreeRelease> releases;
+    for (const TreeRelease& earlier : tree->releases) {
+        if (earlier.name != release) releases.push_back(earlier);
     }
-    next.releases.push_back(TreeRelease{release, UtcNowText()});
+    releases.push_back(TreeRelease{release, UtcNowText()});
+    const int32_t lastPackage =
+        tree->lastPackage + static_cast<int32_t>(stats->newPackages.size());
     const std::wstring configDir = tree->root + L"config\\";
     if (!CreateDirectories(configDir) && !DirectoryExists(configDir)) {
         *error = configDir + L": cannot create the folder";
         writer.RemoveOutput();
         return false;
     }
-    if (!WriteReleaseRecord(next, error) ||
-        !WriteConfig(ConfigPathOf(next, release), config, error)) {
+    if (!WriteReleaseRecord(tree->root, lastPackage, releases, error) ||
+        !WriteConfig(ConfigPathOf(*tree, release), config, error)) {
         writer.RemoveOutput();
         return false;
     }
-    *tree = next;
+    tree->lastPackage = lastPackage;
+    tree->releases = releases;
     // Only a help for the next release: a stale or missing file means reading everything.
     WriteSourceStamps(tree->root, stamps);
     return true;

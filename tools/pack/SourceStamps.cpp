@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "ConfigLine.h"
 #include "app/FileServices.h"
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
@@ -75,10 +76,15 @@ bool WriteSourceStamps(const std::wstring& root, const SourceStamps& stamps) {
     std::wstring text;
     for (const auto& entry : stamps) {
         const std::string md5 = BytesToHex(entry.second.md5);
-        text += (entry.first.first ? L"launcher=" : L"game=") + entry.first.second + L"=" +
-                std::to_wstring(entry.second.size) + L"=" +
-                std::to_wstring(entry.second.writeTime) + L"=" +
-                std::wstring(md5.begin(), md5.end()) + L"\r\n";
+        text += entry.first.first ? L"launcher=" : L"game=";
+        text += entry.first.second;
+        text += L'=';
+        AppendDecimal(static_cast<uint64_t>(entry.second.size), &text);
+        text += L'=';
+        AppendDecimal(entry.second.writeTime, &text);
+        text += L'=';
+        text.append(md5.begin(), md5.end());
+        text += L"\r\n";
     }
     const std::wstring path = root + kSourceStampsName;
     const std::wstring beside = path + L".new";
