@@ -4,7 +4,6 @@
 // the ranges of the files that changed.
 #include <gtest/gtest.h>
 
-
 #include "PackHarness.h"
 #include "resources/ManifestText.h"
 
@@ -29,8 +28,7 @@ const wchar_t kTree[] = L"releases";
 // Installs release NAME into root with OmbrixUpdate; true when it ended with state 19 and the
 // game folder holds exactly the files.
 bool Installs(const std::wstring& root, const std::wstring& release, const Files& files) {
-    const std::wstring url =
-        Env(L"OMBRIX_TEST_CDN_URL") + kTree + L"/config/" + release + L".txt";
+    const std::wstring url = Env(L"OMBRIX_TEST_CDN_URL") + kTree + L"/config/" + release + L".txt";
     if (update_harness::RunProgram(L"OmbrixUpdate.exe", L"--root " + Quote(root) + L" --config " +
                                                             url + L" --retry-pause-ms 0") != 0) {
         return false;

@@ -48,8 +48,8 @@ TEST(PackReleases, RefusalsLeaveTheTreeAsItWas) {
     const std::wstring tree = work.path() + L"tree\\";
     const std::wstring config = tree + L"config\\r1.txt";
     const std::wstring package = tree + L"pkg\\0001\\qz_game.qzpkg";
-    const std::wstring publish2 = L"--game " + Quote(work.path() + L"game") + L" --cdn " +
-                                  Quote(tree) + L" --release r2";
+    const std::wstring publish2 =
+        L"--game " + Quote(work.path() + L"game") + L" --cdn " + Quote(tree) + L" --release r2";
     const std::wstring prune = L"--cdn " + Quote(tree) + L" --prune --keep 1";
     const std::wstring notice = work.path() + L"notice.json";
     const std::function<void()> none = [] {};
@@ -62,10 +62,11 @@ TEST(PackReleases, RefusalsLeaveTheTreeAsItWas) {
         const std::function<void()>& damage;
         std::wstring arguments;
     } cases[] = {
-        {"release exists", none, L"--game " + Quote(work.path() + L"game") + L" --cdn " +
-                                     Quote(tree) + L" --release r1"},
-        {"release name", none, L"--game " + Quote(work.path() + L"game") + L" --cdn " +
-                                   Quote(tree) + L" --release ..\\r2"},
+        {"release exists", none,
+         L"--game " + Quote(work.path() + L"game") + L" --cdn " + Quote(tree) + L" --release r1"},
+        {"release name", none,
+         L"--game " + Quote(work.path() + L"game") + L" --cdn " + Quote(tree) +
+             L" --release ..\\r2"},
         {"missing package", missing, publish2},
         {"missing package, cleanup", missing, prune},
         {"longer package", longer, publish2},
@@ -73,11 +74,13 @@ TEST(PackReleases, RefusalsLeaveTheTreeAsItWas) {
         {"unknown package", otherPackage, publish2},
         {"other digest", otherDigest, prune},
         {"other digest, notice", otherDigest,
-         L"--cdn " + Quote(tree) + L" --notice " + Quote(notice) + L" --release r1 --url http://h/"},
+         L"--cdn " + Quote(tree) + L" --notice " + Quote(notice) +
+             L" --release r1 --url http://h/"},
         {"unknown release, notice", none,
-         L"--cdn " + Quote(tree) + L" --notice " + Quote(notice) + L" --release r9 --url http://h/"},
-        {"no address, notice", none, L"--cdn " + Quote(tree) + L" --notice " + Quote(notice) +
-                                         L" --release r1"},
+         L"--cdn " + Quote(tree) + L" --notice " + Quote(notice) +
+             L" --release r9 --url http://h/"},
+        {"no address, notice", none,
+         L"--cdn " + Quote(tree) + L" --notice " + Quote(notice) + L" --release r1"},
     };
     update_harness::WriteTree(work.path() + L"game\\", SmallGame(1));
     ASSERT_EQ(0, PublishRelease(tree, L"r1", SmallGame(1)));
@@ -109,7 +112,7 @@ TEST(PackReleases, NumbersAreNeverUsedTwiceAndCleanupTakesWhatNoReleaseNames) {
     EXPECT_EQ(1u, afterR2.count(L"pkg\\0003\\qz_game.qzpkg"));
     // b.dat and d\c.dat keep their ranges in pkg/0001; only a.dat went into a new package.
     const std::string config2 = afterR2.at(L"config\\r2.txt");
-        EXPECT_NE(std::string::npos, config2.find("=pkg/0003=0="));
+    EXPECT_NE(std::string::npos, config2.find("=pkg/0003=0="));
     for (const char* kept : {"b.dat=", "d\\c.dat="}) {
         const std::string line1 = afterR2.at(L"config\\r1.txt");
         const size_t at1 = line1.find(kept);
@@ -160,8 +163,8 @@ TEST(PackReleases, UnchangedFilesAreTakenByTheirStampsUnlessRehashed) {
     }
     {
         // While d\c.dat cannot be opened, only a publish that does not read it succeeds.
-        ombrix::ScopedFileHandle locked(::CreateFileW((game + L"d\\c.dat").c_str(), GENERIC_READ,
-                                                      0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ombrix::ScopedFileHandle locked(::CreateFileW((game + L"d\\c.dat").c_str(), GENERIC_READ, 0,
+                                                      nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(locked.IsValid());
         EXPECT_EQ(0, Pack(publish + L"r2"));
         EXPECT_EQ(1, Pack(publish + L"r3 --rehash"));
@@ -169,7 +172,8 @@ TEST(PackReleases, UnchangedFilesAreTakenByTheirStampsUnlessRehashed) {
     EXPECT_EQ(Read(tree + L"config\\r1.txt"), Read(tree + L"config\\r2.txt"));
     ASSERT_EQ(0, Pack(publish + L"r3 --rehash"));
     EXPECT_NE(std::string::npos,
-              Read(tree + L"config\\r3.txt").find("b.dat=" + BytesToHex(Md5Digest(Read(game + L"b.dat")))));
+              Read(tree + L"config\\r3.txt")
+                  .find("b.dat=" + BytesToHex(Md5Digest(Read(game + L"b.dat")))));
 }
 
 TEST(PackReleases, NoticeAnswerNamesTheReleaseAndSwitchesBack) {
@@ -206,11 +210,13 @@ TEST(PackReleases, OptionFormsAndDigests) {
     } forms[] = {
         {{L"--game", L"g", L"--cdn", L"t", L"--release", L"r"}, true, PackMode::Publish},
         {{L"--cdn", L"t", L"--prune", L"--keep", L"2"}, true, PackMode::Prune},
-        {{L"--cdn", L"t", L"--notice", L"f", L"--release", L"r", L"--code-list", L""}, true,
+        {{L"--cdn", L"t", L"--notice", L"f", L"--release", L"r", L"--code-list", L""},
+         true,
          PackMode::Notice},
         {{L"--game", L"g", L"--cdn", L"t"}, false, PackMode::Publish},
         {{L"--game", L"g", L"--out", L"o", L"--release", L"r"}, false, PackMode::Publish},
-        {{L"--game", L"g", L"--out", L"o", L"--cdn", L"t", L"--release", L"r"}, false,
+        {{L"--game", L"g", L"--out", L"o", L"--cdn", L"t", L"--release", L"r"},
+         false,
          PackMode::Publish},
         {{L"--cdn", L"t", L"--prune", L"--keep", L"0"}, false, PackMode::Prune},
         {{L"--cdn", L"t", L"--prune"}, false, PackMode::Prune},
@@ -228,7 +234,8 @@ TEST(PackReleases, OptionFormsAndDigests) {
     for (size_t size : {0, 1, 55, 56, 63, 64, 65, 1000, 100001}) {
         const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
         md5.Reset();
-        for (size_t at = 0; at < size; at += 37) md5.Update(bytes.data() + at, std::min<size_t>(37, size - at));
+        for (size_t at = 0; at < size; at += 37)
+            md5.Update(bytes.data() + at, std::min<size_t>(37, size - at));
         EXPECT_EQ(Md5Digest(bytes), md5.Finish()) << size;
     }
 }

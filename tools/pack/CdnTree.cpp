@@ -69,7 +69,8 @@ bool ParseCanonicalConfig(const std::wstring& text, ResoureConfigList* lines) {
         for (size_t at = pos; at < eol && fields < 6; ++at) {
             if (text[at] == L'=') cut[fields++] = at;
         }
-        if (fields != 4 && !(fields == 5 && text.compare(cut[4], eol - cut[4], L"=launcher") == 0)) {
+        if (fields != 4 &&
+            !(fields == 5 && text.compare(cut[4], eol - cut[4], L"=launcher") == 0)) {
             return false;
         }
         ResoureConfigInfo info;
@@ -124,9 +125,9 @@ bool CheckConfig(const CdnTree& tree, const std::wstring& release, const Resoure
                  std::wstring* error) {
     const std::wstring where = L"the configuration config\\" + release + kConfigSuffix;
     for (const ResoureConfigInfo& line : lines) {
-        const int32_t number =
-            line.packageDir.compare(0, 4, L"pkg/") == 0 ? PackageNumber(line.packageDir.substr(4))
-                                                        : 0;
+        const int32_t number = line.packageDir.compare(0, 4, L"pkg/") == 0
+                                   ? PackageNumber(line.packageDir.substr(4))
+                                   : 0;
         const auto found = tree.packages.find(number);
         if (number == 0 || found == tree.packages.end() || found->second.fileSize < 0) {
             *error = where + L" names the package " + line.packageDir +
@@ -135,8 +136,8 @@ bool CheckConfig(const CdnTree& tree, const std::wstring& release, const Resoure
         }
         const TreePackage& package = found->second;
         if (!package.complete) {
-            *error = where + L" names the package " + line.packageDir +
-                     L", which has no contents list";
+            *error =
+                where + L" names the package " + line.packageDir + L", which has no contents list";
             return false;
         }
         // The streams follow each other from offset 0: find the one starting at the offset.
@@ -240,8 +241,9 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
         TreePackage& package = entry.second;
         package.named = namedDirs.count(package.dir) > 0;
         if (!package.complete) continue;
-        const int64_t end =
-            package.streams.empty() ? 0 : package.streams.back().offset + package.streams.back().length;
+        const int64_t end = package.streams.empty()
+                                ? 0
+                                : package.streams.back().offset + package.streams.back().length;
         if (package.named && package.fileSize != end) {
             *error = L"the package " + package.dir + L" holds " +
                      std::to_wstring(package.fileSize) + L" bytes, its contents list " +

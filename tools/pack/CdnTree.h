@@ -17,8 +17,8 @@
 #include "resources/ManifestText.h"
 
 struct TreePackage {
-    std::wstring dir;   // "pkg/0003"
-    std::wstring path;  // folder on disk, ends with "\"
+    std::wstring dir;       // "pkg/0003"
+    std::wstring path;      // folder on disk, ends with "\"
     bool complete = false;  // its contents list is there
     std::vector<StoredStream> streams;
     int64_t fileSize = -1;  // of qz_game.qzpkg; -1 when it is missing
@@ -31,11 +31,11 @@ struct TreeRelease {
 };
 
 struct CdnTree {
-    std::wstring root;  // ends with "\"
-    int32_t lastPackage = 0;  // the highest package number ever used in the tree
+    std::wstring root;                  // ends with "\"
+    int32_t lastPackage = 0;            // the highest package number ever used in the tree
     std::vector<TreeRelease> releases;  // recorded, with a configuration; oldest first
     std::map<std::wstring, ResoureConfigList> configs;  // every configuration, by release
-    std::map<int32_t, TreePackage> packages;  // every package folder, by number
+    std::map<int32_t, TreePackage> packages;            // every package folder, by number
 };
 
 extern const wchar_t kReleaseRecordName[];

@@ -42,10 +42,22 @@ void Md5::Block(const unsigned char* block) {
         uint32_t f;
         int g;
         switch (i / 16) {
-            case 0: f = (b & c) | (~b & d); g = i; break;
-            case 1: f = (d & b) | (~d & c); g = (5 * i + 1) % 16; break;
-            case 2: f = b ^ c ^ d; g = (3 * i + 5) % 16; break;
-            default: f = c ^ (b | ~d); g = (7 * i) % 16; break;
+            case 0:
+                f = (b & c) | (~b & d);
+                g = i;
+                break;
+            case 1:
+                f = (d & b) | (~d & c);
+                g = (5 * i + 1) % 16;
+                break;
+            case 2:
+                f = b ^ c ^ d;
+                g = (3 * i + 5) % 16;
+                break;
+            default:
+                f = c ^ (b | ~d);
+                g = (7 * i) % 16;
+                break;
         }
         const uint32_t next = d;
         d = c;

@@ -127,22 +127,22 @@ int Publish(const PackOptions& options) {
         return Fail(tree.root + L": cannot create the output folder");
     }
     PublishStats stats;
-    if (!PublishRelease(&tree, release, inputs, options.packageMiB * 1048576,
-                        DefaultThreadCount(), options.rehash, &stats, &error)) {
+    if (!PublishRelease(&tree, release, inputs, options.packageMiB * 1048576, DefaultThreadCount(),
+                        options.rehash, &stats, &error)) {
         return Fail(error + L"\nnothing was published");
     }
     std::wstring packages;
     for (const std::wstring& dir : stats.newPackages) packages += L" " + dir;
     Print(stdout, L"OmbrixPack: release " + release + L": " + std::to_wstring(stats.files) +
-                      L" files (" + std::to_wstring(stats.launcherFiles) +
-                      L" of the launcher), " + Bytes(stats.inputBytes) + L"; " +
-                      std::to_wstring(stats.readFiles) + L" read, the others unchanged by their "
+                      L" files (" + std::to_wstring(stats.launcherFiles) + L" of the launcher), " +
+                      Bytes(stats.inputBytes) + L"; " + std::to_wstring(stats.readFiles) +
+                      L" read, the others unchanged by their "
                       L"size and time\n" +
                       L"reused: " + std::to_wstring(stats.reusedFiles) + L" files, " +
                       Bytes(stats.reusedBytes) + L" of packages\n" + L"new packages: " +
                       std::to_wstring(stats.newPackages.size()) + L", " + Bytes(stats.newBytes) +
-                      (packages.empty() ? L"" : L":" + packages) + L"\n" +
-                      L"configuration: " + ConfigPathOf(tree, release) + L"\n");
+                      (packages.empty() ? L"" : L":" + packages) + L"\n" + L"configuration: " +
+                      ConfigPathOf(tree, release) + L"\n");
     return 0;
 }
 
@@ -183,8 +183,8 @@ int Notice(const PackOptions& options) {
     request.codeList = options.codeList;
     request.codeListGiven = options.codeListGiven;
     if (!WriteNoticeAnswer(request, &error)) return Fail(error);
-    Print(stdout, L"OmbrixPack: " + options.noticeFile + L" names the release " + options.release +
-                      L"\n");
+    Print(stdout,
+          L"OmbrixPack: " + options.noticeFile + L" names the release " + options.release + L"\n");
     return 0;
 }
 
@@ -196,8 +196,11 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring error;
     if (!ParsePackOptions(args, &options, &error)) return Fail(error + L"\n" + kPackUsage);
     switch (options.mode) {
-        case PackMode::Prune: return Prune(options);
-        case PackMode::Notice: return Notice(options);
-        default: return Publish(options);
+        case PackMode::Prune:
+            return Prune(options);
+        case PackMode::Notice:
+            return Notice(options);
+        default:
+            return Publish(options);
     }
 }

@@ -39,16 +39,26 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
         }
         if (option == L"--prune" || option == L"--rehash") continue;
         std::wstring* target = nullptr;
-        if (option == L"--game") target = &options->gameDir;
-        else if (option == L"--launcher") target = &options->launcherDir;
-        else if (option == L"--out") target = &options->outDir;
-        else if (option == L"--cdn") target = &options->cdnDir;
-        else if (option == L"--release") target = &options->release;
-        else if (option == L"--notice") target = &options->noticeFile;
-        else if (option == L"--code-list") target = &options->codeList;
-        else if (option == L"--url") target = &options->url;
-        else if (option == L"--package-mib") target = &mibText;
-        else if (option == L"--keep") target = &keepText;
+        if (option == L"--game")
+            target = &options->gameDir;
+        else if (option == L"--launcher")
+            target = &options->launcherDir;
+        else if (option == L"--out")
+            target = &options->outDir;
+        else if (option == L"--cdn")
+            target = &options->cdnDir;
+        else if (option == L"--release")
+            target = &options->release;
+        else if (option == L"--notice")
+            target = &options->noticeFile;
+        else if (option == L"--code-list")
+            target = &options->codeList;
+        else if (option == L"--url")
+            target = &options->url;
+        else if (option == L"--package-mib")
+            target = &mibText;
+        else if (option == L"--keep")
+            target = &keepText;
         if (target == nullptr) {
             *error = L"unknown option " + option;
             return false;

@@ -17,10 +17,10 @@ struct PackOptions {
     std::wstring noticeFile;   // the notice answer to write
     std::wstring codeList;     // its "Code" member
     bool codeListGiven = false;
-    std::wstring url;          // where the tree is served (for the notice answer)
-    int64_t packageMiB = 64;   // a package is closed before it would pass this size
-    int64_t keep = 0;          // releases a cleanup keeps
-    bool rehash = false;       // read every input file, trusting no source stamp
+    std::wstring url;         // where the tree is served (for the notice answer)
+    int64_t packageMiB = 64;  // a package is closed before it would pass this size
+    int64_t keep = 0;         // releases a cleanup keeps
+    bool rehash = false;      // read every input file, trusting no source stamp
 };
 
 // Parses one of

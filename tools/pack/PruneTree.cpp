@@ -40,7 +40,8 @@ bool PruneTree(CdnTree* tree, size_t keep, PruneResult* result, std::wstring* er
 
     // Configurations first: at no moment does a configuration name a deleted package.
     for (const std::wstring& release : dropped) {
-        if (!DeleteTracked(tree->root, L"config\\" + release + L".txt", result, error)) return false;
+        if (!DeleteTracked(tree->root, L"config\\" + release + L".txt", result, error))
+            return false;
         tree->configs.erase(release);
     }
     std::vector<TreeRelease> remaining;
@@ -48,7 +49,9 @@ bool PruneTree(CdnTree* tree, size_t keep, PruneResult* result, std::wstring* er
         if (!dropped.count(release.name)) remaining.push_back(release);
     }
     tree->releases = remaining;
-    if (!dropped.empty() && !WriteReleaseRecord(tree->root, tree->lastPackage, tree->releases, error)) return false;
+    if (!dropped.empty() &&
+        !WriteReleaseRecord(tree->root, tree->lastPackage, tree->releases, error))
+        return false;
 
     for (auto it = tree->packages.begin(); it != tree->packages.end();) {
         const TreePackage& package = it->second;
@@ -65,7 +68,8 @@ bool PruneTree(CdnTree* tree, size_t keep, PruneResult* result, std::wstring* er
             if (!DeleteTracked(tree->root, folder + file, result, error)) return false;
         }
         if (!::RemoveDirectoryW((tree->root + folder).c_str())) {
-            *error = tree->root + folder + L": cannot remove the folder (does it hold other files?)";
+            *error =
+                tree->root + folder + L": cannot remove the folder (does it hold other files?)";
             return false;
         }
         it = tree->packages.erase(it);

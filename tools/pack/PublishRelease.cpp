@@ -170,8 +170,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         if (earlier.name != release) releases.push_back(earlier);
     }
     releases.push_back(TreeRelease{release, UtcNowText()});
-    const int32_t lastPackage =
-        tree->lastPackage + static_cast<int32_t>(stats->newPackages.size());
+    const int32_t lastPackage = tree->lastPackage + static_cast<int32_t>(stats->newPackages.size());
     const std::wstring configDir = tree->root + L"config\\";
     if (!CreateDirectories(configDir) && !DirectoryExists(configDir)) {
         *error = configDir + L": cannot create the folder";

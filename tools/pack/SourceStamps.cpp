@@ -27,7 +27,9 @@ bool ParseDigest(const std::wstring& text, std::string* md5) {
     md5->assign(16, '\0');
     for (size_t i = 0; i < 32; ++i) {
         const wchar_t c = text[i];
-        const int v = c >= L'0' && c <= L'9' ? c - L'0' : c >= L'A' && c <= L'F' ? c - L'A' + 10 : -1;
+        const int v = c >= L'0' && c <= L'9'   ? c - L'0'
+                      : c >= L'A' && c <= L'F' ? c - L'A' + 10
+                                               : -1;
         if (v < 0) return false;
         (*md5)[i / 2] = static_cast<char>((*md5)[i / 2] << 4 | v);
     }

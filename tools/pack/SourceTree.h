@@ -6,8 +6,8 @@
 #include <vector>
 
 struct SourceFile {
-    std::wstring name;  // relative, "\" between folders
-    std::wstring path;  // full path to read
+    std::wstring name;       // relative, "\" between folders
+    std::wstring path;       // full path to read
     int64_t size = 0;        // as the folder listing gave them
     uint64_t writeTime = 0;  // last write, 100 ns units
 };
