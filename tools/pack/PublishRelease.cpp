@@ -73,15 +73,22 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
 
     const SourceStamps previous = rehash ? SourceStamps() : ReadSourceStamps(tree->root);
     SourceStamps stamps;
-    const auto stamped = [&previous, &inputs](size_t i, FileDigest* digest) {
+    stamps.reserve(inputs.size());
+    size_t cursor = 0;  // walks the previous stamps beside the inputs (both in input order)
+    const auto stamped = [&previous, &inputs, &cursor](size_t i, FileDigest* digest) {
         const SourceFile& file = inputs[i].file;
-        const auto stamp = previous.find({inputs[i].launcher, file.name});
-        if (stamp == previous.end() || stamp->second.size != file.size ||
-            stamp->second.writeTime != file.writeTime || file.writeTime == 0) {
+        const auto before = [&](const SourceStamp& s) {
+            return s.launcher != inputs[i].launcher ? !s.launcher : s.name < file.name;
+        };
+        while (cursor < previous.size() && before(previous[cursor])) ++cursor;
+        if (cursor == previous.size()) return false;
+        const SourceStamp& stamp = previous[cursor];
+        if (stamp.launcher != inputs[i].launcher || stamp.name != file.name ||
+            stamp.size != file.size || stamp.writeTime != file.writeTime || file.writeTime == 0) {
             return false;
         }
-        digest->size = stamp->second.size;
-        digest->md5 = stamp->second.md5;
+        digest->size = stamp.size;
+        digest->md5 = stamp.md5;
         return true;
     };
     const auto isKnown = [&stored](const FileDigest& digest) {
@@ -116,8 +123,8 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         if (inputs[i].launcher) ++stats->launcherFiles;
         // A file that changed between listing and reading gets no stamp: it is read next time.
         if (file->digest.size == inputs[i].file.size) {
-            stamps[{inputs[i].launcher, inputs[i].file.name}] =
-                SourceStamp{inputs[i].file.size, inputs[i].file.writeTime, entry.md5};
+            stamps.push_back(SourceStamp{inputs[i].launcher, inputs[i].file.name,
+                                         inputs[i].file.size, inputs[i].file.writeTime, entry.md5});
         }
         stats->inputBytes += entry.inputSize;
         const ULONGLONG now = ::GetTickCount64();

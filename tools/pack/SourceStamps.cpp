@@ -62,6 +62,7 @@ SourceStamps ReadSourceStamps(const std::wstring& root) {
         const std::wstring kind = line.substr(0, cut[0]);
         uint64_t size = 0;
         SourceStamp stamp;
+        stamp.launcher = kind == L"launcher";
         if ((kind != L"game" && kind != L"launcher") ||
             !ParseUnsigned(line.substr(cut[1] + 1, cut[2] - cut[1] - 1), &size) ||
             !ParseUnsigned(line.substr(cut[2] + 1, cut[3] - cut[2] - 1), &stamp.writeTime) ||
@@ -69,21 +70,22 @@ SourceStamps ReadSourceStamps(const std::wstring& root) {
             continue;
         }
         stamp.size = static_cast<int64_t>(size);
-        stamps[{kind == L"launcher", line.substr(cut[0] + 1, cut[1] - cut[0] - 1)}] = stamp;
+        stamp.name.assign(line, cut[0] + 1, cut[1] - cut[0] - 1);
+        stamps.push_back(std::move(stamp));
     }
     return stamps;
 }
 
 bool WriteSourceStamps(const std::wstring& root, const SourceStamps& stamps) {
     std::wstring text;
-    for (const auto& entry : stamps) {
-        const std::string md5 = BytesToHex(entry.second.md5);
-        text += entry.first.first ? L"launcher=" : L"game=";
-        text += entry.first.second;
+    for (const SourceStamp& stamp : stamps) {
+        const std::string md5 = BytesToHex(stamp.md5);
+        text += stamp.launcher ? L"launcher=" : L"game=";
+        text += stamp.name;
         text += L'=';
-        AppendDecimal(static_cast<uint64_t>(entry.second.size), &text);
+        AppendDecimal(static_cast<uint64_t>(stamp.size), &text);
         text += L'=';
-        AppendDecimal(entry.second.writeTime, &text);
+        AppendDecimal(stamp.writeTime, &text);
         text += L'=';
         text.append(md5.begin(), md5.end());
         text += L"\r\n";

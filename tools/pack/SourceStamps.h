@@ -7,19 +7,22 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
-#include <utility>
+#include <vector>
 
 #include "GzipCompressor.h"
 
 struct SourceStamp {
+    bool launcher = false;
+    std::wstring name;
     int64_t size = 0;
     uint64_t writeTime = 0;
     std::string md5;  // 16 bytes
 };
 
-using SourceStamps = std::map<std::pair<bool, std::wstring>, SourceStamp>;  // (launcher, name)
+// In the order the inputs are published: game files, then launcher files, each by name. A
+// lookup walks them beside the inputs (an entry out of order is only not found).
+using SourceStamps = std::vector<SourceStamp>;
 
 extern const wchar_t kSourceStampsName[];
 
