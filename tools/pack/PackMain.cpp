@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CdnTree.h"
@@ -100,18 +101,26 @@ int Publish(const PackOptions& options) {
                     L" is not valid: 1 to 64 letters, digits, '.', '_' or '-', starting with a "
                     L"letter or digit");
     }
+    // The input folders are listed, and the stamps of the last publish read, while the tree is
+    // read.
+    std::vector<SourceFile> gameFiles;
+    std::vector<SourceFile> launcherFiles;
+    SourceStamps stamps;
+    std::wstring listError;
+    bool listed = false;
+    std::thread lister([&] {
+        listed = ListSourceFiles(gameDir, &gameFiles, &listError) &&
+                 (launcherDir.empty() || ListSourceFiles(launcherDir, &launcherFiles, &listError));
+        if (!options.rehash) stamps = ReadSourceStamps(treeDir);
+    });
     CdnTree tree;
-    if (!LoadTree(treeDir, &tree, &error)) return Fail(error + L"\nnothing was published");
+    const bool loaded = LoadTree(treeDir, &tree, &error);
+    lister.join();
+    if (!loaded) return Fail(error + L"\nnothing was published");
     if (tree.configs.count(release) || FileExists(ConfigPathOf(tree, release))) {
         return Fail(L"the release " + release + L" exists already in " + tree.root);
     }
-
-    std::vector<SourceFile> gameFiles;
-    std::vector<SourceFile> launcherFiles;
-    if (!ListSourceFiles(gameDir, &gameFiles, &error)) return Fail(error);
-    if (!launcherDir.empty() && !ListSourceFiles(launcherDir, &launcherFiles, &error)) {
-        return Fail(error);
-    }
+    if (!listed) return Fail(listError);
     if (gameFiles.empty() && launcherFiles.empty()) {
         return Fail(L"nothing to publish: the input folders hold no file");
     }
@@ -128,7 +137,7 @@ int Publish(const PackOptions& options) {
     }
     PublishStats stats;
     if (!PublishRelease(&tree, release, inputs, options.packageMiB * 1048576, DefaultThreadCount(),
-                        options.rehash, &stats, &error)) {
+                        stamps, &stats, &error)) {
         return Fail(error + L"\nnothing was published");
     }
     std::wstring packages;

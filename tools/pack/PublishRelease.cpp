@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <unordered_map>
 
 #include "ConfigLine.h"
@@ -15,10 +16,31 @@
 
 namespace {
 
-// Content is found by its size and digest (16 bytes).
-std::string ContentKey(int64_t size, const std::string& md5) {
-    std::string key = md5;
-    key.append(reinterpret_cast<const char*>(&size), sizeof(size));
+// Content is found by its size and digest.
+struct ContentKey {
+    uint64_t low = 0;
+    uint64_t high = 0;
+    int64_t size = 0;
+    bool operator==(const ContentKey& other) const {
+        return low == other.low && high == other.high && size == other.size;
+    }
+};
+
+struct ContentKeyHash {
+    size_t operator()(const ContentKey& key) const {
+        return static_cast<size_t>(key.low ^ (key.high * 0x9E3779B97F4A7C15ull) ^
+                                   static_cast<uint64_t>(key.size));
+    }
+};
+
+// md5: the 16 bytes of the digest.
+ContentKey KeyOf(int64_t size, const std::string& md5) {
+    ContentKey key;
+    key.size = size;
+    if (md5.size() == 16) {
+        std::memcpy(&key.low, md5.data(), 8);
+        std::memcpy(&key.high, md5.data() + 8, 8);
+    }
     return key;
 }
 
@@ -47,10 +69,13 @@ bool WriteConfig(const std::wstring& path, const std::wstring& text, std::wstrin
 
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
-                    bool rehash, PublishStats* stats, std::wstring* error) {
+                    const SourceStamps& previous, PublishStats* stats, std::wstring* error) {
     // What the tree stores already: the streams of the packages its configurations name (those
     // LoadCdnTree checked).
-    std::unordered_map<std::string, PackedEntry> stored;
+    std::unordered_map<ContentKey, PackedEntry, ContentKeyHash> stored;
+    size_t streams = 0;
+    for (const auto& item : tree->packages) streams += item.second.streams.size();
+    stored.reserve(streams);
     for (const auto& item : tree->packages) {
         const TreePackage& package = item.second;
         if (!package.named) continue;
@@ -60,18 +85,18 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
             entry.offset = stream.offset;
             entry.length = stream.length;
             entry.inputSize = stream.size;
-            stored.emplace(ContentKey(stream.size, HexToBytes(stream.md5)), entry);
+            stored.emplace(KeyOf(stream.size, HexToBytes(stream.md5)), entry);
         }
     }
 
     PackageWriter writer(tree->root, tree->lastPackage + 1, packageLimit);
     GzipCompressor large;  // for files too large to hold, compressed on this thread
-    std::unordered_map<std::string, PackedEntry> added;  // new content of this release
+    std::unordered_map<ContentKey, PackedEntry, ContentKeyHash>
+        added;  // new content of this release
     std::wstring config;
     *stats = PublishStats();
     ULONGLONG lastReport = ::GetTickCount64();
 
-    const SourceStamps previous = rehash ? SourceStamps() : ReadSourceStamps(tree->root);
     SourceStamps stamps;
     stamps.reserve(inputs.size());
     size_t cursor = 0;  // walks the previous stamps beside the inputs (both in input order)
@@ -92,7 +117,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         return true;
     };
     const auto isKnown = [&stored](const FileDigest& digest) {
-        return stored.count(ContentKey(digest.size, digest.md5)) > 0;
+        return stored.count(KeyOf(digest.size, digest.md5)) > 0;
     };
     const auto take = [&](size_t i, PreparedFile* file) {
         if (!file->error.empty()) {
@@ -100,7 +125,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
             return false;
         }
         PackedEntry entry;
-        const std::string key = ContentKey(file->digest.size, file->digest.md5);
+        const ContentKey key = KeyOf(file->digest.size, file->digest.md5);
         const auto old = stored.find(key);
         const auto twin = added.find(key);
         if (old != stored.end()) {
@@ -114,7 +139,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
                                 ? writer.AddStream(file->gz, file->digest, &entry, error)
                                 : writer.AddFile(inputs[i].file.path, &large, &entry, error);
             if (!ok) return false;
-            added.emplace(ContentKey(entry.inputSize, entry.md5), entry);
+            added.emplace(KeyOf(entry.inputSize, entry.md5), entry);
         }
         // A file streamed into the packages was hashed again as it was compressed.
         if (file->whole || entry.md5.empty()) entry.md5 = file->digest.md5;

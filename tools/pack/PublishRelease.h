@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CdnTree.h"
+#include "SourceStamps.h"
 #include "SourceTree.h"
 
 struct PublishInput {
@@ -28,8 +29,8 @@ struct PublishStats {
 
 // tree comes from LoadCdnTree and is updated to the new state. False with a message when a
 // file cannot be read or the tree cannot be written; the new packages are removed again.
-// With rehash every file is read; otherwise a file whose size and write time match the tree's
-// source stamps is taken by its stamp's digest (SourceStamps.h).
+// A file whose size and write time match its entry of previous (the tree's source stamps, or
+// none to read every file) is taken by the stamp's digest (SourceStamps.h).
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
-                    bool rehash, PublishStats* stats, std::wstring* error);
+                    const SourceStamps& previous, PublishStats* stats, std::wstring* error);
