@@ -101,8 +101,7 @@ int Publish(const PackOptions& options) {
                     L" is not valid: 1 to 64 letters, digits, '.', '_' or '-', starting with a "
                     L"letter or digit");
     }
-    // The input folders are listed, and the stamps of the last publish read, while the tree is
-    // read.
+    // The input folders are listed while the tree and the stamps of the last publish are read.
     std::vector<SourceFile> gameFiles;
     std::vector<SourceFile> launcherFiles;
     SourceStamps stamps;
@@ -111,10 +110,10 @@ int Publish(const PackOptions& options) {
     std::thread lister([&] {
         listed = ListSourceFiles(gameDir, &gameFiles, &listError) &&
                  (launcherDir.empty() || ListSourceFiles(launcherDir, &launcherFiles, &listError));
-        if (!options.rehash) stamps = ReadSourceStamps(treeDir);
     });
     CdnTree tree;
     const bool loaded = LoadTree(treeDir, &tree, &error);
+    if (loaded && !options.rehash) stamps = ReadSourceStamps(treeDir);
     lister.join();
     if (!loaded) return Fail(error + L"\nnothing was published");
     if (tree.configs.count(release) || FileExists(ConfigPathOf(tree, release))) {
