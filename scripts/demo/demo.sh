@@ -189,8 +189,14 @@ else
   first="$run_files files, $run_bytes bytes installed, $run_downloaded bytes downloaded, ${run_ms:+$(seconds "$run_ms")}"
 
   echo "more missions" >>"$demo/game/data/text/missions.txt"
-  publish_version v2
-  announce v2
+  # Release v2 goes into v1's tree (only the changed file is packed again); the package tool
+  # writes the notice answer that switches the players to it.
+  say "publishing v2 as a new release of the same tree with OmbrixPack"
+  publish_release "$demo/game" "$demo/launcher" "$demo/cdn/cdn-a/v1" v2 | sed 's/^/run:   /'
+  switch_release "$demo/cdn/cdn-a/v1" v2 "$demo/notice.json" --code-list "cdn-a|cdn-b" \
+    --url "http://127.0.0.1:$cdn_port/cdn-a/v1/" | sed 's/^/run:   /'
+  notice_serve "$demo/notice.json"
+  say "notice service: answers with $demo/notice.json: $(cat "$demo/notice.json")"
   before="$(downloaded_bytes)"
   say "second start: data/text/missions.txt changed on the CDN"
   run_launcher demo-incremental || failed=1

@@ -40,6 +40,22 @@ publish() {
   "$WINE" "$OMBRIX_BIN/OmbrixPack.exe" "${args[@]}" </dev/null 2>/dev/null | tr -d '\r'
 }
 
+# Publishes GAME_DIR (and LAUNCHER_DIR when not empty) as release NAME of the CDN tree TREE.
+publish_release() {
+  local game="$1" launcher="$2" tree="$3" name="$4" args
+  args=(--game "$(win_path "$game")" --cdn "$(win_path "$tree")" --release "$name")
+  [ -n "$launcher" ] && args+=(--launcher "$(win_path "$launcher")")
+  "$WINE" "$OMBRIX_BIN/OmbrixPack.exe" "${args[@]}" </dev/null 2>&1 | tr -d '\r'
+}
+
+# Makes the notice answer FILE name release NAME of TREE with the package tool (ARGS: more of
+# its options, such as --url and --code-list).
+switch_release() {
+  local tree="$1" name="$2" file="$3"; shift 3
+  "$WINE" "$OMBRIX_BIN/OmbrixPack.exe" --cdn "$(win_path "$tree")" --notice "$(win_path "$file")" \
+    --release "$name" "$@" </dev/null 2>&1 | tr -d '\r'
+}
+
 # The name=digest lines of the launcher's files in a published configuration: what an
 # installed launcher keeps in its "launcher_manifest.txt".
 launcher_manifest_of() {
@@ -67,6 +83,29 @@ CONF
     echo "the notice service cannot listen on 127.0.0.1:$ombrix_notice_port (in use?)" >&2
     return 1
   fi
+}
+
+# Like notice_start, but the answer is the file FILE, read at every request: rewriting the file
+# switches the players.
+notice_serve() {
+  local file="$1" conf="$OMBRIX_NGINX_DIR/notice.conf"
+  mkdir -p "$OMBRIX_NGINX_DIR/empty"
+  cat >"$conf" <<CONF
+    location = /notice_upgrade {
+      if (\$request_method != POST) { return 403; }
+      error_page 405 =200 /notice-answer;
+      return 405;
+    }
+    location = /notice-answer {
+      internal;
+      default_type application/json;
+      alias $(realpath -m "$file");
+    }
+CONF
+  "$OMBRIX_SRC/tools/nginx/serve.sh" stop notice >/dev/null 2>&1 || true
+  for _ in $(seq 100); do port_in_use "$ombrix_notice_port" || break; sleep 0.1; done
+  "$OMBRIX_SRC/tools/nginx/serve.sh" start notice "$OMBRIX_NGINX_DIR/empty" \
+    "$ombrix_notice_port" "$conf" >/dev/null 2>&1 </dev/null
 }
 
 # True while something accepts connections on 127.0.0.1:PORT.

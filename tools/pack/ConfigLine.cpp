@@ -4,12 +4,31 @@
 
 #include "app/TextFormat.h"
 
+void AppendDecimal(uint64_t value, std::wstring* text) {
+    wchar_t digits[24];
+    size_t n = 0;
+    do {
+        digits[n++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n > 0) text->push_back(digits[--n]);
+}
+
 std::wstring FormatConfigLine(const std::wstring& name, const PackedEntry& entry,
                               bool launcherFile) {
     const std::string md5 = BytesToHex(entry.md5);
-    std::wstring line = name + L"=" + std::wstring(md5.begin(), md5.end()) + L"=" +
-                        entry.packageDir + L"=" + std::to_wstring(entry.offset) + L"=" +
-                        std::to_wstring(entry.length);
+    std::wstring line;
+    line.reserve(name.size() + 80);
+    line += name;
+    line += L'=';
+    line.append(md5.begin(), md5.end());
+    line += L'=';
+    line += entry.packageDir;
+    line += L'=';
+    AppendDecimal(static_cast<uint64_t>(entry.offset), &line);
+    line += L'=';
+    AppendDecimal(static_cast<uint64_t>(entry.length), &line);
     if (launcherFile) line += L"=launcher";
-    return line + L"\r\n";
+    line += L"\r\n";
+    return line;
 }

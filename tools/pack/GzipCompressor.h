@@ -1,18 +1,46 @@
-// Compresses one input file as a gzip stream onto the end of an open output file.
+// Reads, hashes and gzip-compresses input files. One compressor keeps its buffers, its deflate
+// state and its digest state from file to file; each worker thread owns one.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
-struct CompressedFile {
-    int64_t length = 0;  // bytes of gzip data written
-    std::string md5;     // 16 bytes of the input's digest
-    int64_t inputSize = 0;
+#include "Md5.h"
+
+struct FileDigest {
+    int64_t size = 0;
+    std::string md5;  // 16 bytes
 };
 
-// Reads path, writes its gzip form at the current position of out. False with a message when
-// the input cannot be read or the output cannot be written.
-bool CompressFileTo(const std::wstring& path, HANDLE out, CompressedFile* result,
-                    std::wstring* error);
+class GzipCompressor {
+  public:
+    // Files up to this size are read whole and compressed in memory; larger ones are streamed.
+    static const size_t kWholeFileLimit = 8u << 20;
+
+    GzipCompressor();
+    ~GzipCompressor();
+    GzipCompressor(const GzipCompressor&) = delete;
+    GzipCompressor& operator=(const GzipCompressor&) = delete;
+
+    // Reads the file at path for its size and digest. *whole tells whether its bytes stayed in
+    // memory for CompressLoaded. False with a message when it cannot be read.
+    bool Load(const std::wstring& path, FileDigest* digest, bool* whole, std::wstring* error);
+    // The gzip form of the bytes of the last Load that kept them whole.
+    bool CompressLoaded(std::string* gz, std::wstring* error);
+    // Reads path again and writes its gzip form at the current position of out.
+    bool CompressFileTo(const std::wstring& path, HANDLE out, FileDigest* digest, int64_t* length,
+                        std::wstring* error);
+
+  private:
+    bool Start(std::wstring* error);
+
+    void* stream_;  // z_stream, kept between files and reset for each
+    bool ok_ = false;
+    std::vector<unsigned char> input_;
+    std::vector<unsigned char> output_;
+    size_t loaded_ = 0;
+    Md5 md5_;
+};

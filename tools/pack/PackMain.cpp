@@ -1,17 +1,25 @@
-// OmbrixPack: publishes a CDN tree that the launcher installs from.
+// OmbrixPack: publishes the CDN trees that the launcher installs from.
 //   OmbrixPack --game DIR [--launcher DIR] --out DIR [--package-mib N]
-// Writes OUT\config\resources.txt (the configuration, UTF-8) and OUT\pkg\NNNN\qz_game.qzpkg.
-// The address to publish is that of the configuration; the launcher finds the packages one
-// folder above the configuration's folder.
+//   OmbrixPack --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N]
+//              [--rehash]
+//   OmbrixPack --cdn TREE --prune --keep N
+//   OmbrixPack --cdn TREE --notice FILE --release NAME [--code-list "a|b"] [--url BASE]
+// A release's configuration is TREE\config\NAME.txt (--out: config\resources.txt); the
+// launcher finds the packages one folder above the configuration's folder. Everything is
+// checked before anything is written or deleted.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "ConfigLine.h"
+#include "CdnTree.h"
+#include "FilePipeline.h"
+#include "NoticeFile.h"
 #include "PackOptions.h"
-#include "PackageWriter.h"
+#include "PruneTree.h"
+#include "PublishRelease.h"
 #include "PublishableName.h"
 #include "SourceTree.h"
 #include "app/FileServices.h"
@@ -19,8 +27,7 @@
 
 namespace {
 
-const wchar_t kConfigFolder[] = L"config";
-const wchar_t kConfigFileName[] = L"resources.txt";
+const wchar_t kOutRelease[] = L"resources";
 
 void Print(FILE* stream, const std::wstring& text) {
     const std::string bytes = TextToNarrow(text);
@@ -33,10 +40,10 @@ int Fail(const std::wstring& message) {
     return 1;
 }
 
-bool IsEmptyOrMissingFolder(const std::wstring& dir, bool* exists) {
-    *exists = DirectoryExists(dir);
-    if (!*exists)
+bool IsEmptyOrMissingFolder(const std::wstring& dir) {
+    if (!DirectoryExists(dir)) {
         return !FileExists(dir) && ::GetFileAttributesW(dir.c_str()) == INVALID_FILE_ATTRIBUTES;
+    }
     WIN32_FIND_DATAW data;
     HANDLE find = ::FindFirstFileW((dir + L"*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return true;
@@ -49,15 +56,144 @@ bool IsEmptyOrMissingFolder(const std::wstring& dir, bool* exists) {
     return empty;
 }
 
-struct Job {
-    SourceFile file;
-    bool launcher;
-};
-
-std::wstring Mib(int64_t bytes) {
-    wchar_t text[32];
-    std::swprintf(text, 32, L"%.1f MiB", static_cast<double>(bytes) / 1048576.0);
+std::wstring Bytes(int64_t bytes) {
+    wchar_t text[64];
+    std::swprintf(text, 64, L"%lld bytes (%.1f MiB)", static_cast<long long>(bytes),
+                  static_cast<double>(bytes) / 1048576.0);
     return text;
+}
+
+// Loads the tree named by --cdn (or --out), refusing one that is not a folder.
+bool LoadTree(const std::wstring& given, CdnTree* tree, std::wstring* error) {
+    const std::wstring root = FullDirectoryPath(given);
+    if (root.empty() || (!DirectoryExists(root) && FileExists(root))) {
+        *error = L"the tree " + given + L" is not a folder";
+        return false;
+    }
+    return LoadCdnTree(root, tree, error);
+}
+
+int Publish(const PackOptions& options) {
+    std::wstring error;
+    const std::wstring gameDir = FullDirectoryPath(options.gameDir);
+    const std::wstring launcherDir =
+        options.launcherDir.empty() ? std::wstring() : FullDirectoryPath(options.launcherDir);
+    const std::wstring& treeGiven = options.outDir.empty() ? options.cdnDir : options.outDir;
+    const std::wstring treeDir = FullDirectoryPath(treeGiven);
+    const std::wstring release = options.outDir.empty() ? options.release : kOutRelease;
+    if (gameDir.empty() || !DirectoryExists(gameDir)) {
+        return Fail(L"the game folder " + options.gameDir + L" does not exist");
+    }
+    if (!options.launcherDir.empty() && (launcherDir.empty() || !DirectoryExists(launcherDir))) {
+        return Fail(L"the launcher folder " + options.launcherDir + L" does not exist");
+    }
+    if (treeDir.empty()) return Fail(L"the output folder " + treeGiven + L" is not valid");
+    for (const std::wstring& input : {gameDir, launcherDir}) {
+        if (!input.empty() && (IsSameOrBelow(treeDir, input) || IsSameOrBelow(input, treeDir))) {
+            return Fail(L"the output folder and " + input + L" must not contain each other");
+        }
+    }
+    if (!options.outDir.empty() && !IsEmptyOrMissingFolder(treeDir)) {
+        return Fail(L"the output folder " + treeDir + L" is not empty (or is a file)");
+    }
+    if (!IsValidReleaseName(release)) {
+        return Fail(L"the release name " + release +
+                    L" is not valid: 1 to 64 letters, digits, '.', '_' or '-', starting with a "
+                    L"letter or digit");
+    }
+    // The input folders are listed while the tree and the stamps of the last publish are read.
+    std::vector<SourceFile> gameFiles;
+    std::vector<SourceFile> launcherFiles;
+    SourceStamps stamps;
+    std::wstring listError;
+    bool listed = false;
+    std::thread lister([&] {
+        listed = ListSourceFiles(gameDir, &gameFiles, &listError) &&
+                 (launcherDir.empty() || ListSourceFiles(launcherDir, &launcherFiles, &listError));
+    });
+    CdnTree tree;
+    const bool loaded = LoadTree(treeDir, &tree, &error);
+    if (loaded && !options.rehash) stamps = ReadSourceStamps(treeDir);
+    lister.join();
+    if (!loaded) return Fail(error + L"\nnothing was published");
+    if (tree.configs.count(release) || FileExists(ConfigPathOf(tree, release))) {
+        return Fail(L"the release " + release + L" exists already in " + tree.root);
+    }
+    if (!listed) return Fail(listError);
+    if (gameFiles.empty() && launcherFiles.empty()) {
+        return Fail(L"nothing to publish: the input folders hold no file");
+    }
+    if (!CheckPublishableSet(gameFiles, false, &error) ||
+        !CheckPublishableSet(launcherFiles, true, &error)) {
+        return Fail(error);
+    }
+    std::vector<PublishInput> inputs;
+    for (const SourceFile& file : gameFiles) inputs.push_back(PublishInput{file, false});
+    for (const SourceFile& file : launcherFiles) inputs.push_back(PublishInput{file, true});
+
+    if (!CreateDirectories(tree.root) && !DirectoryExists(tree.root)) {
+        return Fail(tree.root + L": cannot create the output folder");
+    }
+    PublishStats stats;
+    if (!PublishRelease(&tree, release, inputs, options.packageMiB * 1048576, DefaultThreadCount(),
+                        stamps, &stats, &error)) {
+        return Fail(error + L"\nnothing was published");
+    }
+    std::wstring packages;
+    for (const std::wstring& dir : stats.newPackages) packages += L" " + dir;
+    Print(stdout, L"OmbrixPack: release " + release + L": " + std::to_wstring(stats.files) +
+                      L" files (" + std::to_wstring(stats.launcherFiles) + L" of the launcher), " +
+                      Bytes(stats.inputBytes) + L"; " + std::to_wstring(stats.readFiles) +
+                      L" read, the others unchanged by their "
+                      L"size and time\n" +
+                      L"reused: " + std::to_wstring(stats.reusedFiles) + L" files, " +
+                      Bytes(stats.reusedBytes) + L" of packages\n" + L"new packages: " +
+                      std::to_wstring(stats.newPackages.size()) + L", " + Bytes(stats.newBytes) +
+                      (packages.empty() ? L"" : L":" + packages) + L"\n" + L"configuration: " +
+                      ConfigPathOf(tree, release) + L"\n");
+    return 0;
+}
+
+int Prune(const PackOptions& options) {
+    std::wstring error;
+    CdnTree tree;
+    if (!LoadTree(options.cdnDir, &tree, &error)) return Fail(error + L"\nnothing was deleted");
+    for (const auto& config : tree.configs) {
+        bool recorded = false;
+        for (const TreeRelease& release : tree.releases) recorded |= release.name == config.first;
+        if (!recorded) {
+            Print(stdout, L"OmbrixPack: config\\" + config.first +
+                              L".txt is not in the tree's record: it is kept, with its packages\n");
+        }
+    }
+    PruneResult result;
+    const bool ok = PruneTree(&tree, static_cast<size_t>(options.keep), &result, &error);
+    for (const std::wstring& path : result.deleted) Print(stdout, L"deleted " + path + L"\n");
+    if (!ok) return Fail(error);
+    std::wstring kept;
+    for (const TreeRelease& release : tree.releases) kept += L" " + release.name;
+    Print(stdout, L"OmbrixPack: " + std::to_wstring(result.deleted.size()) + L" files deleted, " +
+                      Bytes(result.freedBytes) + L" freed; releases kept:" + kept + L"\n");
+    return 0;
+}
+
+int Notice(const PackOptions& options) {
+    std::wstring error;
+    CdnTree tree;
+    if (!LoadTree(options.cdnDir, &tree, &error)) return Fail(error + L"\nnothing was written");
+    if (!tree.configs.count(options.release)) {
+        return Fail(L"the tree " + tree.root + L" has no release " + options.release);
+    }
+    NoticeRequest request;
+    request.file = options.noticeFile;
+    request.release = options.release;
+    request.baseUrl = options.url;
+    request.codeList = options.codeList;
+    request.codeListGiven = options.codeListGiven;
+    if (!WriteNoticeAnswer(request, &error)) return Fail(error);
+    Print(stdout,
+          L"OmbrixPack: " + options.noticeFile + L" names the release " + options.release + L"\n");
+    return 0;
 }
 
 }  // namespace
@@ -67,84 +203,12 @@ int wmain(int argc, wchar_t** argv) {
     PackOptions options;
     std::wstring error;
     if (!ParsePackOptions(args, &options, &error)) return Fail(error + L"\n" + kPackUsage);
-
-    const std::wstring gameDir = FullDirectoryPath(options.gameDir);
-    const std::wstring launcherDir =
-        options.launcherDir.empty() ? std::wstring() : FullDirectoryPath(options.launcherDir);
-    const std::wstring outDir = FullDirectoryPath(options.outDir);
-    if (gameDir.empty() || !DirectoryExists(gameDir)) {
-        return Fail(L"the game folder " + options.gameDir + L" does not exist");
+    switch (options.mode) {
+        case PackMode::Prune:
+            return Prune(options);
+        case PackMode::Notice:
+            return Notice(options);
+        default:
+            return Publish(options);
     }
-    if (!options.launcherDir.empty() && (launcherDir.empty() || !DirectoryExists(launcherDir))) {
-        return Fail(L"the launcher folder " + options.launcherDir + L" does not exist");
-    }
-    if (outDir.empty()) return Fail(L"the output folder " + options.outDir + L" is not valid");
-    for (const std::wstring& input : {gameDir, launcherDir}) {
-        if (!input.empty() && (IsSameOrBelow(outDir, input) || IsSameOrBelow(input, outDir))) {
-            return Fail(L"the output folder and " + input + L" must not contain each other");
-        }
-    }
-    bool outExists = false;
-    if (!IsEmptyOrMissingFolder(outDir, &outExists)) {
-        return Fail(L"the output folder " + outDir + L" is not empty (or is a file)");
-    }
-
-    std::vector<SourceFile> gameFiles;
-    std::vector<SourceFile> launcherFiles;
-    if (!ListSourceFiles(gameDir, &gameFiles, &error)) return Fail(error);
-    if (!launcherDir.empty() && !ListSourceFiles(launcherDir, &launcherFiles, &error)) {
-        return Fail(error);
-    }
-    if (gameFiles.empty() && launcherFiles.empty()) {
-        return Fail(L"nothing to publish: the input folders hold no file");
-    }
-    if (!CheckPublishableSet(gameFiles, false, &error) ||
-        !CheckPublishableSet(launcherFiles, true, &error)) {
-        return Fail(error);
-    }
-
-    std::vector<Job> jobs;
-    for (const SourceFile& file : gameFiles) jobs.push_back(Job{file, false});
-    for (const SourceFile& file : launcherFiles) jobs.push_back(Job{file, true});
-
-    if (!outExists && !CreateDirectories(outDir) && !DirectoryExists(outDir)) {
-        return Fail(outDir + L": cannot create the output folder");
-    }
-    PackageWriter writer(outDir, options.packageMiB * 1048576);
-    std::wstring config;
-    int64_t inputBytes = 0;
-    int64_t packedBytes = 0;
-    ULONGLONG lastReport = ::GetTickCount64();
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        PackedEntry entry;
-        if (!writer.Add(jobs[i].file.path, &entry, &error)) {
-            writer.RemoveOutput();
-            return Fail(error + L"\nnothing was published");
-        }
-        config += FormatConfigLine(jobs[i].file.name, entry, jobs[i].launcher);
-        inputBytes += entry.inputSize;
-        packedBytes += entry.length;
-        const ULONGLONG now = ::GetTickCount64();
-        if (now - lastReport >= 1000) {
-            lastReport = now;
-            Print(stderr, L"OmbrixPack: " + std::to_wstring(i + 1) + L"/" +
-                              std::to_wstring(jobs.size()) + L" files, " + Mib(inputBytes) +
-                              L" read\n");
-        }
-    }
-    writer.Close();
-
-    const std::wstring configDir = outDir + kConfigFolder + L"\\";
-    const std::wstring configPath = configDir + kConfigFileName;
-    if (!WriteFileBytes(configPath.c_str(), TextToUtf8Exact(config))) {
-        writer.RemoveOutput();
-        ::RemoveDirectoryW(configDir.c_str());
-        return Fail(configPath + L": cannot write the configuration\nnothing was published");
-    }
-    Print(stdout, L"OmbrixPack: " + std::to_wstring(jobs.size()) + L" files (" +
-                      std::to_wstring(launcherFiles.size()) + L" of the launcher), " +
-                      Mib(inputBytes) + L" in, " + Mib(packedBytes) + L" in " +
-                      std::to_wstring(writer.PackageCount()) + L" package(s)\n" +
-                      L"configuration: " + configPath + L"\n");
-    return 0;
 }

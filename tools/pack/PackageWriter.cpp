@@ -4,15 +4,15 @@
 
 #include <cstdio>
 #include <limits>
-#include <vector>
 
-#include "GzipCompressor.h"
+#include "app/FileServices.h"
+#include "app/TextFormat.h"
 
 const wchar_t PackageWriter::kPackageFileName[] = L"qz_game.qzpkg";
 
-PackageWriter::PackageWriter(const std::wstring& outDir, int64_t limitBytes)
-    : outDir_(outDir), limit_(limitBytes) {
-    if (outDir_.empty() || outDir_.back() != L'\\') outDir_.push_back(L'\\');
+PackageWriter::PackageWriter(const std::wstring& treeDir, int32_t firstIndex, int64_t limitBytes)
+    : treeDir_(treeDir), limit_(limitBytes), index_(firstIndex - 1) {
+    if (treeDir_.empty() || treeDir_.back() != L'\\') treeDir_.push_back(L'\\');
 }
 
 std::wstring PackageWriter::PackageDirName(int32_t index) {
@@ -32,9 +32,9 @@ bool PackageWriter::MakeDirectory(const std::wstring& dir, std::wstring* error) 
 }
 
 bool PackageWriter::OpenNextPackage(std::wstring* error) {
-    file_.Reset();
+    if (!Close(error)) return false;
     ++index_;
-    std::wstring dir = outDir_;
+    std::wstring dir = treeDir_;
     for (wchar_t c : PackageDirName(index_)) {
         if (c == L'/') {
             if (!MakeDirectory(dir, error)) return false;
@@ -43,8 +43,14 @@ bool PackageWriter::OpenNextPackage(std::wstring* error) {
             dir.push_back(c);
         }
     }
-    if (!MakeDirectory(dir, error)) return false;
-    const std::wstring path = dir + L"\\" + kPackageFileName;
+    // A folder of this number must not exist yet: its number would have been used before.
+    if (!::CreateDirectoryW(dir.c_str(), nullptr)) {
+        *error = dir + L": cannot create the package folder";
+        return false;
+    }
+    createdDirs_.push_back(dir);
+    dir_ = dir + L"\\";
+    const std::wstring path = dir_ + kPackageFileName;
     file_.Reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
@@ -52,13 +58,39 @@ bool PackageWriter::OpenNextPackage(std::wstring* error) {
         return false;
     }
     createdFiles_.push_back(path);
+    packages_.push_back(PackageDirName(index_));
     size_ = 0;
+    streams_.clear();
     return true;
 }
 
-// Moves the last stream of the current package into a fresh package.
+bool PackageWriter::Close(std::wstring* error) {
+    if (!file_) return true;
+    file_.Reset();
+    return WriteContents(dir_, streams_, error);
+}
+
+bool PackageWriter::WriteContents(const std::wstring& dir, const std::vector<StoredStream>& streams,
+                                  std::wstring* error) {
+    const std::wstring path = dir + kContentsFileName;
+    const std::wstring beside = path + L".new";
+    createdFiles_.push_back(beside);
+    if (!WriteFileBytes(beside.c_str(), FormatPackageContents(streams)) ||
+        !::MoveFileExW(beside.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        *error = path + L": cannot write the package's contents list";
+        return false;
+    }
+    createdFiles_.push_back(path);
+    return true;
+}
+
+// Moves the last stream of the open package into a fresh package; the previous one ends
+// before that stream and is completed then.
 bool PackageWriter::MoveTail(int64_t start, int64_t length, std::wstring* error) {
     ombrix::ScopedFileHandle previous(file_.Release());
+    const std::wstring previousDir = dir_;
+    std::vector<StoredStream> previousStreams;
+    previousStreams.swap(streams_);
     if (!OpenNextPackage(error)) return false;
     LARGE_INTEGER position;
     position.QuadPart = start;
@@ -86,41 +118,57 @@ bool PackageWriter::MoveTail(int64_t start, int64_t length, std::wstring* error)
         *error = L"cannot shorten the previous package file";
         return false;
     }
+    previous.Reset();
     size_ = length;
-    return true;
+    return WriteContents(previousDir, previousStreams, error);
 }
 
-bool PackageWriter::Add(const std::wstring& path, PackedEntry* entry, std::wstring* error) {
-    if (!file_ && !OpenNextPackage(error)) return false;
-    const int64_t start = size_;
-    LARGE_INTEGER zero{};
-    if (!::SetFilePointerEx(file_.Get(), zero, nullptr, FILE_END)) {
-        *error = L"cannot seek in the package file";
-        return false;
-    }
-    CompressedFile compressed;
-    if (!CompressFileTo(path, file_.Get(), &compressed, error)) return false;
-    if (compressed.length > std::numeric_limits<int32_t>::max()) {
-        *error = path +
-                 L": its compressed data reaches 2 GiB, more than a configuration line "
-                 L"can describe";
+bool PackageWriter::Finish(int64_t start, int64_t length, const FileDigest& digest,
+                           PackedEntry* entry, std::wstring* error) {
+    if (length > std::numeric_limits<int32_t>::max()) {
+        *error = L"compressed data reaching 2 GiB, more than a configuration line can describe";
         return false;
     }
     entry->offset = start;
-    size_ = start + compressed.length;
-    if (start > 0 && size_ > limit_) {
-        if (!MoveTail(start, compressed.length, error)) return false;
-        entry->offset = 0;
-    }
     entry->packageDir = PackageDirName(index_);
-    entry->length = static_cast<int32_t>(compressed.length);
-    entry->md5 = compressed.md5;
-    entry->inputSize = compressed.inputSize;
+    entry->length = static_cast<int32_t>(length);
+    entry->md5 = digest.md5;
+    entry->inputSize = digest.size;
+    streams_.push_back(StoredStream{BytesToHex(digest.md5), digest.size, start, entry->length});
+    bytesWritten_ += length;
     return true;
 }
 
-void PackageWriter::Close() {
-    file_.Reset();
+bool PackageWriter::AddStream(const std::string& gz, const FileDigest& digest, PackedEntry* entry,
+                              std::wstring* error) {
+    const int64_t length = static_cast<int64_t>(gz.size());
+    if (!file_ || (size_ > 0 && size_ + length > limit_)) {
+        if (!OpenNextPackage(error)) return false;
+    }
+    DWORD written = 0;
+    if (!::WriteFile(file_.Get(), gz.data(), static_cast<DWORD>(gz.size()), &written, nullptr) ||
+        written != gz.size()) {
+        *error = L"cannot write the package file (disk full?)";
+        return false;
+    }
+    const int64_t start = size_;
+    size_ += length;
+    return Finish(start, length, digest, entry, error);
+}
+
+bool PackageWriter::AddFile(const std::wstring& path, GzipCompressor* compressor,
+                            PackedEntry* entry, std::wstring* error) {
+    if (!file_ && !OpenNextPackage(error)) return false;
+    int64_t start = size_;
+    FileDigest digest;
+    int64_t length = 0;
+    if (!compressor->CompressFileTo(path, file_.Get(), &digest, &length, error)) return false;
+    size_ = start + length;
+    if (start > 0 && size_ > limit_) {
+        if (!MoveTail(start, length, error)) return false;
+        start = 0;
+    }
+    return Finish(start, length, digest, entry, error);
 }
 
 void PackageWriter::RemoveOutput() {

@@ -1,12 +1,16 @@
-// Writes the package files of a CDN tree: OUT\pkg\0001\qz_game.qzpkg, OUT\pkg\0002\... Each
-// input file becomes one gzip stream, back to back; a file that would carry a package past the
-// size limit starts the next package (a file larger than the limit gets a package of its own).
+// Writes new package files into a CDN tree: TREE\pkg\NNNN\qz_game.qzpkg, numbered upwards from
+// a first number the tree has never used. Each input file becomes one gzip stream, back to
+// back; a stream that would carry a package past the size limit starts the next package (a
+// stream larger than the limit gets a package of its own). When a package is complete its
+// contents list is written beside it; a package is never opened again.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "GzipCompressor.h"
+#include "PackageContents.h"
 #include "framework/ScopedHandle.h"
 
 struct PackedEntry {
@@ -19,17 +23,23 @@ struct PackedEntry {
 
 class PackageWriter {
   public:
-    PackageWriter(const std::wstring& outDir, int64_t limitBytes);
+    PackageWriter(const std::wstring& treeDir, int32_t firstIndex, int64_t limitBytes);
     PackageWriter(const PackageWriter&) = delete;
     PackageWriter& operator=(const PackageWriter&) = delete;
 
-    // Compresses the file at path into the current package (or the next one).
-    bool Add(const std::wstring& path, PackedEntry* entry, std::wstring* error);
-    // Closes the open package.
-    void Close();
+    // Appends one gzip stream, compressed already, of a file with the given digest.
+    bool AddStream(const std::string& gz, const FileDigest& digest, PackedEntry* entry,
+                   std::wstring* error);
+    // Compresses the file at path straight into the packages (for files too large to hold).
+    bool AddFile(const std::wstring& path, GzipCompressor* compressor, PackedEntry* entry,
+                 std::wstring* error);
+    // Completes the open package: closes it and writes its contents list.
+    bool Close(std::wstring* error);
     // Deletes every file and folder this writer created (after a failure).
     void RemoveOutput();
-    int32_t PackageCount() const { return index_; }
+
+    const std::vector<std::wstring>& Packages() const { return packages_; }
+    int64_t BytesWritten() const { return bytesWritten_; }
 
     // "pkg/0001" for index 1; four digits at least.
     static std::wstring PackageDirName(int32_t index);
@@ -37,14 +47,22 @@ class PackageWriter {
 
   private:
     bool OpenNextPackage(std::wstring* error);
+    bool Finish(int64_t start, int64_t length, const FileDigest& digest, PackedEntry* entry,
+                std::wstring* error);
     bool MoveTail(int64_t start, int64_t length, std::wstring* error);
+    bool WriteContents(const std::wstring& dir, const std::vector<StoredStream>& streams,
+                       std::wstring* error);
     bool MakeDirectory(const std::wstring& dir, std::wstring* error);
 
-    std::wstring outDir_;  // ends with "\"
+    std::wstring treeDir_;  // ends with "\"
     int64_t limit_;
-    int32_t index_ = 0;
+    int32_t index_;
+    std::wstring dir_;  // folder of the open package, ends with "\"
     ombrix::ScopedFileHandle file_;
     int64_t size_ = 0;
+    std::vector<StoredStream> streams_;
+    std::vector<std::wstring> packages_;
+    int64_t bytesWritten_ = 0;
     std::vector<std::wstring> createdFiles_;
     std::vector<std::wstring> createdDirs_;
 };

@@ -22,7 +22,11 @@ bool ListInto(const std::wstring& dir, const std::wstring& prefix, std::vector<S
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!ListInto(dir + entry + L"\\", prefix + entry + L"\\", files, error)) return false;
         } else {
-            files->push_back(SourceFile{prefix + entry, dir + entry});
+            files->push_back(
+                SourceFile{prefix + entry, dir + entry,
+                           static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
+                           static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                               data.ftLastWriteTime.dwLowDateTime});
         }
     } while (::FindNextFileW(find.Get(), &data));
     if (::GetLastError() != ERROR_NO_MORE_FILES) {

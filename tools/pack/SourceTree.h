@@ -1,12 +1,15 @@
 // The files of an input folder, as the relative names the launcher installs them under.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 struct SourceFile {
-    std::wstring name;  // relative, "\" between folders
-    std::wstring path;  // full path to read
+    std::wstring name;       // relative, "\" between folders
+    std::wstring path;       // full path to read
+    int64_t size = 0;        // as the folder listing gave them
+    uint64_t writeTime = 0;  // last write, 100 ns units
 };
 
 // Lists every file below dir (recursively, folders without files leave no trace), sorted by

@@ -1,0 +1,288 @@
+#include "CdnTree.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwctype>
+#include <set>
+
+#include "app/FileServices.h"
+#include "app/TextConvert.h"
+#include "framework/ScopedHandle.h"
+
+const wchar_t kReleaseRecordName[] = L"releases.txt";
+
+namespace {
+
+const wchar_t kConfigSuffix[] = L".txt";
+const wchar_t kPackageFile[] = L"qz_game.qzpkg";
+
+bool IsAlnum(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
+
+// "0003" -> 3; 0 when the text is no package number.
+int32_t PackageNumber(const std::wstring& text) {
+    if (text.size() < 4 || text.size() > 9) return 0;
+    int32_t n = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return 0;
+        n = n * 10 + (c - L'0');
+    }
+    return n;
+}
+
+// Names of the entries of a folder (files or folders).
+std::vector<std::wstring> ListFolder(const std::wstring& dir, bool folders) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    ombrix::ScopedFindHandle find(::FindFirstFileW((dir + L"*").c_str(), &data));
+    if (!find) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (name != L"." && name != L".." && isFolder == folders) names.push_back(name);
+    } while (::FindNextFileW(find.Get(), &data));
+    return names;
+}
+
+int64_t FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return -1;
+    }
+    return static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// Parses a configuration as the tool writes it (name=md5=pkg/NNNN=offset=length[=launcher],
+// CRLF, nothing trimmed) without the general parser's costs. False when a line has another
+// form; the caller then uses the general parser, which reads what the launcher reads.
+bool ParseCanonicalConfig(const std::wstring& text, ResoureConfigList* lines) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t eol = text.find(L"\r\n", pos);
+        if (eol == std::wstring::npos || eol == pos) return false;
+        size_t cut[6];
+        size_t fields = 0;
+        for (size_t at = pos; at < eol && fields < 6; ++at) {
+            if (text[at] == L'=') cut[fields++] = at;
+        }
+        if (fields != 4 &&
+            !(fields == 5 && text.compare(cut[4], eol - cut[4], L"=launcher") == 0)) {
+            return false;
+        }
+        ResoureConfigInfo info;
+        info.name.assign(text, pos, cut[0] - pos);
+        info.md5.assign(text, cut[0] + 1, cut[1] - cut[0] - 1);
+        info.packageDir.assign(text, cut[1] + 1, cut[2] - cut[1] - 1);
+        int64_t numbers[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            const size_t from = cut[2 + k] + 1;
+            const size_t to = k == 0 ? cut[3] : (fields == 5 ? cut[4] : eol);
+            if (to == from || to - from > 12) return false;
+            for (size_t at = from; at < to; ++at) {
+                if (text[at] < L'0' || text[at] > L'9') return false;
+                numbers[k] = numbers[k] * 10 + (text[at] - L'0');
+            }
+        }
+        if (info.name.empty() || info.md5.size() != 32 || numbers[1] > INT32_MAX ||
+            iswspace(info.name.front()) || iswspace(info.name.back())) {
+            return false;
+        }
+        info.offset = numbers[0];
+        info.length = static_cast<int32_t>(numbers[1]);
+        if (fields == 5) info.category = L"launcher";
+        lines->push_back(std::move(info));
+        pos = eol + 2;
+    }
+    return true;
+}
+
+bool ReadRecord(CdnTree* tree, std::vector<TreeRelease>* recorded, std::wstring* error) {
+    const std::wstring path = tree->root + kReleaseRecordName;
+    if (!FileExists(path)) return true;
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes)) {
+        *error = path + L": cannot read the tree's record";
+        return false;
+    }
+    ResoureConfigList lines;
+    ParseManifestText(Utf8ToTextExact(bytes), &lines);
+    for (const ResoureConfigInfo& line : lines) {
+        if (line.name == L"packages") {
+            tree->lastPackage = std::max(tree->lastPackage, PackageNumber(line.md5));
+        } else if (line.name == L"release") {
+            recorded->push_back(TreeRelease{line.md5, line.packageDir});
+        }
+    }
+    return true;
+}
+
+// Checks every line of one configuration against the packages it names.
+bool CheckConfig(const CdnTree& tree, const std::wstring& release, const ResoureConfigList& lines,
+                 std::wstring* error) {
+    const std::wstring where = L"the configuration config\\" + release + kConfigSuffix;
+    for (const ResoureConfigInfo& line : lines) {
+        const int32_t number = line.packageDir.compare(0, 4, L"pkg/") == 0
+                                   ? PackageNumber(line.packageDir.substr(4))
+                                   : 0;
+        const auto found = tree.packages.find(number);
+        if (number == 0 || found == tree.packages.end() || found->second.fileSize < 0) {
+            *error = where + L" names the package " + line.packageDir +
+                     L", which the tree does not hold";
+            return false;
+        }
+        const TreePackage& package = found->second;
+        if (!package.complete) {
+            *error =
+                where + L" names the package " + line.packageDir + L", which has no contents list";
+            return false;
+        }
+        // The streams follow each other from offset 0: find the one starting at the offset.
+        const auto stream = std::lower_bound(
+            package.streams.begin(), package.streams.end(), line.offset,
+            [](const StoredStream& s, int64_t offset) { return s.offset < offset; });
+        const bool matches = stream != package.streams.end() && stream->offset == line.offset &&
+                             stream->length == line.length &&
+                             stream->md5.size() == line.md5.size() &&
+                             std::equal(line.md5.begin(), line.md5.end(), stream->md5.begin());
+        if (!matches) {
+            *error = where + L": " + line.name + L" does not match what the package " +
+                     line.packageDir + L" holds";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsValidReleaseName(const std::wstring& name) {
+    if (name.empty() || name.size() > 64 || !IsAlnum(name[0])) return false;
+    for (wchar_t c : name) {
+        if (!IsAlnum(c) && c != L'.' && c != L'_' && c != L'-') return false;
+    }
+    return true;
+}
+
+std::wstring ConfigPathOf(const CdnTree& tree, const std::wstring& release) {
+    return tree.root + L"config\\" + release + kConfigSuffix;
+}
+
+std::wstring UtcNowText() {
+    SYSTEMTIME now;
+    ::GetSystemTime(&now);
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
+    *tree = CdnTree();
+    tree->root = root;
+    if (tree->root.back() != L'\\') tree->root.push_back(L'\\');
+    std::vector<TreeRelease> recorded;
+    if (!ReadRecord(tree, &recorded, error)) return false;
+
+    for (const std::wstring& folder : ListFolder(tree->root + L"pkg\\", true)) {
+        const int32_t number = PackageNumber(folder);
+        if (number == 0) continue;
+        tree->lastPackage = std::max(tree->lastPackage, number);
+        TreePackage& package = tree->packages[number];
+        package.dir = L"pkg/" + folder;
+        package.path = tree->root + L"pkg\\" + folder + L"\\";
+        package.fileSize = FileSize(package.path + kPackageFile);
+        std::string contents;
+        if (ReadFileBytes(package.path + kContentsFileName, &contents)) {
+            package.complete = ParsePackageContents(contents, &package.streams);
+            if (!package.complete) {
+                *error = package.path + kContentsFileName + L": damaged contents list";
+                return false;
+            }
+        }
+    }
+
+    const std::wstring configDir = tree->root + L"config\\";
+    for (const std::wstring& file : ListFolder(configDir, false)) {
+        const size_t suffix = file.size() - 4;
+        if (file.size() <= 4 || file.compare(suffix, 4, kConfigSuffix) != 0) continue;
+        const std::wstring release = file.substr(0, suffix);
+        std::string bytes;
+        if (!ReadFileBytes(configDir + file, &bytes)) {
+            *error = configDir + file + L": cannot read the configuration";
+            return false;
+        }
+        if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+        ResoureConfigList& lines = tree->configs[release];
+        const std::wstring text = Utf8ToTextExact(bytes);
+        if (!ParseCanonicalConfig(text, &lines)) {
+            lines.clear();
+            ParseManifestText(text, &lines);
+        }
+    }
+
+    // Every package a configuration names must hold what it says; the package file must end
+    // where its contents list ends.
+    for (const auto& config : tree->configs) {
+        if (!CheckConfig(*tree, config.first, config.second, error)) return false;
+    }
+    std::set<std::wstring> namedDirs;
+    for (const auto& config : tree->configs) {
+        const std::wstring* last = nullptr;  // lines of one package mostly follow each other
+        for (const ResoureConfigInfo& line : config.second) {
+            if (last == nullptr || *last != line.packageDir) namedDirs.insert(line.packageDir);
+            last = &line.packageDir;
+        }
+    }
+    for (auto& entry : tree->packages) {
+        TreePackage& package = entry.second;
+        package.named = namedDirs.count(package.dir) > 0;
+        if (!package.complete) continue;
+        const int64_t end = package.streams.empty()
+                                ? 0
+                                : package.streams.back().offset + package.streams.back().length;
+        if (package.named && package.fileSize != end) {
+            *error = L"the package " + package.dir + L" holds " +
+                     std::to_wstring(package.fileSize) + L" bytes, its contents list " +
+                     std::to_wstring(end);
+            return false;
+        }
+    }
+
+    // The record's releases that have a configuration (an interrupted publish leaves a
+    // recorded release without one), oldest first; a later entry of a name wins.
+    for (const TreeRelease& release : recorded) {
+        if (tree->configs.count(release.name) == 0) continue;
+        for (auto it = tree->releases.begin(); it != tree->releases.end(); ++it) {
+            if (it->name == release.name) {
+                tree->releases.erase(it);
+                break;
+            }
+        }
+        tree->releases.push_back(release);
+    }
+    return true;
+}
+
+bool WriteReleaseRecord(const std::wstring& root, int32_t lastPackage,
+                        const std::vector<TreeRelease>& releases, std::wstring* error) {
+    wchar_t number[16];
+    std::swprintf(number, 16, L"%04d", lastPackage);
+    std::wstring text = L"packages=" + std::wstring(number) + L"\r\n";
+    for (const TreeRelease& release : releases) {
+        text += L"release=" + release.name + L"=" + release.published + L"\r\n";
+    }
+    const std::wstring path = root + kReleaseRecordName;
+    const std::wstring beside = path + L".new";
+    if (!WriteFileBytes(beside.c_str(), TextToUtf8Exact(text)) ||
+        !::MoveFileExW(beside.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(beside.c_str());
+        *error = path + L": cannot write the tree's record";
+        return false;
+    }
+    return true;
+}

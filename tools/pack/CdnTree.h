@@ -1,0 +1,59 @@
+// A CDN tree of releases, as the package tool keeps it:
+//   config\NAME.txt        one configuration per release (what the launcher is pointed at)
+//   pkg\NNNN\qz_game.qzpkg the packages, shared by the releases; never rewritten
+//   pkg\NNNN\contents.txt  what each package stores (PackageContents.h)
+//   releases.txt           the tree's record: the highest package number ever used, then the
+//                          releases in the order they were published, with their times
+// Loading a tree checks that every configuration names only packages that are there and
+// match what the configuration says of them.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "PackageContents.h"
+#include "resources/ManifestText.h"
+
+struct TreePackage {
+    std::wstring dir;       // "pkg/0003"
+    std::wstring path;      // folder on disk, ends with "\"
+    bool complete = false;  // its contents list is there
+    std::vector<StoredStream> streams;
+    int64_t fileSize = -1;  // of qz_game.qzpkg; -1 when it is missing
+    bool named = false;     // a configuration names it (then it was checked)
+};
+
+struct TreeRelease {
+    std::wstring name;
+    std::wstring published;  // UTC, "2026-12-09T14:08:14Z"
+};
+
+struct CdnTree {
+    std::wstring root;                  // ends with "\"
+    int32_t lastPackage = 0;            // the highest package number ever used in the tree
+    std::vector<TreeRelease> releases;  // recorded, with a configuration; oldest first
+    std::map<std::wstring, ResoureConfigList> configs;  // every configuration, by release
+    std::map<int32_t, TreePackage> packages;            // every package folder, by number
+};
+
+extern const wchar_t kReleaseRecordName[];
+
+// Release names become file names and addresses: 1 to 64 letters, digits, ".", "_" and "-",
+// starting with a letter or digit.
+bool IsValidReleaseName(const std::wstring& name);
+
+std::wstring ConfigPathOf(const CdnTree& tree, const std::wstring& release);
+
+// Reads the tree below root (a missing or empty folder is an empty tree). False with a
+// message when it cannot be read, or a configuration names a package that is missing or
+// does not hold what the configuration says.
+bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error);
+
+// Writes the record (beside, then renamed over the previous one).
+bool WriteReleaseRecord(const std::wstring& root, int32_t lastPackage,
+                        const std::vector<TreeRelease>& releases, std::wstring* error);
+
+// The current time as the record keeps it.
+std::wstring UtcNowText();

@@ -1,0 +1,28 @@
+// Reads, hashes and compresses the input files on several threads and hands the results over
+// in the inputs' order, on the calling thread. Files whose content the tree already stores are
+// only hashed. At most a bounded window of finished results waits to be taken.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "GzipCompressor.h"
+
+struct PreparedFile {
+    FileDigest digest;
+    bool known = false;  // isKnown said the content is stored already: not compressed
+    bool whole = true;   // false: too large to hold, the taker compresses it from the file
+    std::string gz;      // the gzip stream, when compressed here
+    std::wstring error;  // not empty when the file could not be read or compressed
+};
+
+// Runs threads workers over paths. isKnown tells whether the tree stores content; it is called
+// on the workers and must be safe to call from several threads at once. take gets every
+// result in order and stops the run by returning false. Returns false when take did.
+bool RunFilePipeline(const std::vector<std::wstring>& paths, int threads,
+                     const std::function<bool(const FileDigest&)>& isKnown,
+                     const std::function<bool(size_t, PreparedFile*)>& take);
+
+// Worker threads worth starting on this machine.
+int DefaultThreadCount();

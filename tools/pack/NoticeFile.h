@@ -1,0 +1,23 @@
+// The notice service's answer that names one release of a CDN tree:
+//   {"Code":"a|b","PCPackageURL":"BASE/config/NAME.txt"}
+// BASE is the address the tree is served at. Without one given, the answer already in the
+// file supplies it (two levels above its configuration address, as the launcher derives the
+// CDN base), so switching between releases is a single command.
+#pragma once
+
+#include <string>
+
+struct NoticeRequest {
+    std::wstring file;      // the answer the notice service serves
+    std::wstring release;   // a release of the tree
+    std::wstring baseUrl;   // optional: where the tree is served, ends with "/"
+    std::wstring codeList;  // optional: "a|b"; the previous answer's list when not given
+    bool codeListGiven = false;
+};
+
+// The answer's text; false with a message when no base address is known.
+bool BuildNoticeAnswer(const NoticeRequest& request, const std::string& previousAnswer,
+                       std::string* answer, std::wstring* error);
+
+// Builds the answer and writes it (beside, then renamed over the previous one).
+bool WriteNoticeAnswer(const NoticeRequest& request, std::wstring* error);

@@ -1,0 +1,22 @@
+// The contents list beside each package file (pkg\NNNN\contents.txt): one line per gzip stream
+// of the package, in package order: md5=size=offset=length (the digest as 32 upper-case hex
+// digits and the size of the file the stream unpacks to). Written once, when the package is
+// complete; later releases find there what the tree already stores.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct StoredStream {
+    std::string md5;  // 32 upper-case hexadecimal digits
+    int64_t size = 0;
+    int64_t offset = 0;
+    int32_t length = 0;
+};
+
+extern const wchar_t kContentsFileName[];
+
+std::string FormatPackageContents(const std::vector<StoredStream>& streams);
+// False when a line does not fit, or the streams do not follow each other from offset 0.
+bool ParsePackageContents(const std::string& text, std::vector<StoredStream>* streams);

@@ -1,0 +1,36 @@
+// Publishes one release into a CDN tree: the packages the release needs that the tree does not
+// hold yet, the tree's record, and last the release's configuration, written beside and
+// renamed into place, so that no configuration ever names missing or partial bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CdnTree.h"
+#include "SourceStamps.h"
+#include "SourceTree.h"
+
+struct PublishInput {
+    SourceFile file;
+    bool launcher = false;
+};
+
+struct PublishStats {
+    size_t files = 0;
+    size_t launcherFiles = 0;
+    int64_t inputBytes = 0;
+    size_t readFiles = 0;  // the others were taken by their stamps
+    size_t reusedFiles = 0;
+    int64_t reusedBytes = 0;  // bytes of package data the release shares with the tree
+    std::vector<std::wstring> newPackages;
+    int64_t newBytes = 0;
+};
+
+// tree comes from LoadCdnTree and is updated to the new state. False with a message when a
+// file cannot be read or the tree cannot be written; the new packages are removed again.
+// A file whose size and write time match its entry of previous (the tree's source stamps, or
+// none to read every file) is taken by the stamp's digest (SourceStamps.h).
+bool PublishRelease(CdnTree* tree, const std::wstring& release,
+                    const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
+                    const SourceStamps& previous, PublishStats* stats, std::wstring* error);
