@@ -167,7 +167,7 @@ TEST(PublishableName, ChecksSingleNamesAndSets) {
     std::wstring reason;
     EXPECT_TRUE(IsPublishableName(L"d\\\u89D2\u8272.dat", false, &reason));
     EXPECT_TRUE(IsPublishableName(L"game.dat", true, &reason));
-    for (const wchar_t* bad : {L"a=b", L" a", L"a ", L"..\\a", L"a/b", L"\u0E01"}) {
+    for (const wchar_t* bad : {L"a=b", L" a", L"a ", L"..\\a", L"a/b", L"\u0E01", L"d.\\a"}) {
         EXPECT_FALSE(IsPublishableName(bad, false, &reason)) << bad;
     }
     for (const wchar_t* bad : {L"VERSION.txt", L"launcher.tmp", L"game\\x.dat"}) {
@@ -178,6 +178,8 @@ TEST(PublishableName, ChecksSingleNamesAndSets) {
     EXPECT_FALSE(CheckPublishableSet({{L"A.dat", L"p1"}, {L"a.DAT", L"p2"}}, false, &error));
     EXPECT_FALSE(CheckPublishableSet({{L"a.dat", L"p1"}, {L"a.dat.t", L"p2"}}, false, &error));
     EXPECT_TRUE(CheckPublishableSet({{L"a.dat", L"p1"}, {L"b.dat.t", L"p2"}}, false, &error));
+    EXPECT_FALSE(CheckPublishableSet({{L"version.txt.new", L"p1"}}, true, &error));
+    EXPECT_FALSE(CheckPublishableSet({{L"Game", L"p1"}}, true, &error));
 
     PackedEntry entry;
     entry.packageDir = L"pkg/0002";

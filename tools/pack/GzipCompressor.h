@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Md5.h"
+#include "app/Crypto.h"
 
 struct FileDigest {
     int64_t size = 0;
@@ -42,5 +42,5 @@ class GzipCompressor {
     std::vector<unsigned char> input_;
     std::vector<unsigned char> output_;
     size_t loaded_ = 0;
-    Md5 md5_;
+    Md5Hasher md5_;  // the platform's MD5, one hash object reused for every file
 };

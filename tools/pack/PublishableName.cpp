@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/TextConvert.h"
+#include "resources/ConfigNameCollisions.h"
 #include "resources/ManifestName.h"
 
 namespace {
@@ -25,7 +26,9 @@ bool IsBlank(wchar_t c) {
 
 bool IsPublishableName(const std::wstring& name, bool launcherFile, std::wstring* reason) {
     if (!IsSafeManifestName(name)) {
-        *reason = L"the launcher refuses this name (it could reach outside its folder)";
+        *reason =
+            L"the launcher refuses this name (it could reach outside its folder, or a part ends "
+            L"in a dot or a blank, which Windows strips)";
         return false;
     }
     if (name.find_first_of(L"=\r\n/") != std::wstring::npos) {
@@ -75,6 +78,19 @@ bool CheckPublishableSet(const std::vector<SourceFile>& files, bool launcherFile
             *error = upper + L": this name is the temporary download name of another file";
             return false;
         }
+    }
+    // Whatever else the launcher would refuse as naming one file twice, or a file of its own.
+    ResoureConfigList list;
+    for (const SourceFile& file : files) {
+        ResoureConfigInfo info;
+        info.name = file.name;
+        if (launcherFiles) info.category = L"launcher";
+        list.push_back(info);
+    }
+    if (HasCollidingNames(list)) {
+        *error = L"two names meet on one file, or a launcher file takes a name the launcher keeps "
+                 L"for itself (\"version.txt.new\", \"game\")";
+        return false;
     }
     return true;
 }
