@@ -2,6 +2,8 @@
 
 #include <json/json.h>
 
+#include <exception>
+
 namespace {
 
 enum class Member { Absent, Text, Malformed };
@@ -22,7 +24,12 @@ NoticeAnswer ParseNoticeAnswer(const std::string& text) {
     NoticeAnswer answer;
     Json::Value root;
     Json::Reader reader;
-    if (!reader.parse(text, root)) return answer;
+    // The reader throws beyond a thousand levels of nesting: an unusable answer, not a crash.
+    try {
+        if (!reader.parse(text, root)) return answer;
+    } catch (const std::exception&) {
+        return answer;
+    }
     // The literal null has neither member; any other non-object root is an unusable answer.
     if (!root.isObject()) return answer;
 

@@ -70,8 +70,9 @@ TEST(NoticeAnswer, CodeListSplitting) {
 }
 
 TEST(NoticeAnswer, UnusableAnswers) {
+    const std::string deep(1200, '[');  // beyond the reader's nesting limit
     for (const char* body :
-         {"", "not json", "null", "[1,2]", "\"text\"", "42", "{\"Code\":\"a\"",
+         {deep.c_str(), "", "not json", "null", "[1,2]", "\"text\"", "42", "{\"Code\":\"a\"",
           "{\"PCPackageURL\":null}", "{\"PCPackageURL\":7}", "{\"PCPackageURL\":{\"x\":1}}",
           "{\"Code\":5,\"PCPackageURL\":\"u\"}", "{\"Code\":[\"a\"],\"PCPackageURL\":\"u\"}"}) {
         const Outcome o = Answer(body);

@@ -1,0 +1,58 @@
+// The text conversions off Windows, for the fuzz targets only: UTF-8 is decoded to 16-bit units
+// (a broken sequence gives U+FFFD), and the narrow code page is taken as one unit per byte, so
+// the pass through it turns every unit above 0xFF into "?" as the system's replacement does.
+#include "app/TextConvert.h"
+
+#include <cstring>
+
+namespace {
+
+std::wstring DecodeUtf8(const char* bytes, size_t size) {
+    std::wstring text;
+    for (size_t i = 0; i < size;) {
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        const size_t length = b < 0x80         ? 1
+                              : (b >> 5) == 6  ? 2
+                              : (b >> 4) == 14 ? 3
+                              : (b >> 3) == 30 ? 4
+                                               : 0;
+        unsigned value = length == 1 ? b : b & (0x7Fu >> length);
+        size_t k = 1;
+        for (; k < length && i + k < size && (bytes[i + k] & 0xC0) == 0x80; ++k) {
+            value = (value << 6) | (bytes[i + k] & 0x3Fu);
+        }
+        if (length == 0 || k != length) {
+            text.push_back(L'\uFFFD');
+            i += length == 0 ? 1 : k;
+            continue;
+        }
+        if (value > 0xFFFF) {  // a surrogate pair, as UTF-16 holds it
+            value -= 0x10000;
+            text.push_back(static_cast<wchar_t>(0xD800 + (value >> 10)));
+            value = 0xDC00 + (value & 0x3FF);
+        }
+        text.push_back(static_cast<wchar_t>(value));
+        i += length;
+    }
+    return text;
+}
+
+}  // namespace
+
+int Utf8ToText(const char* bytes, std::wstring* out) {
+    if (bytes == nullptr || out == nullptr) return 0;
+    *out = NarrowToText(TextToNarrow(DecodeUtf8(bytes, std::strlen(bytes))));
+    return 1;
+}
+
+std::string TextToNarrow(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) bytes.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+    return bytes;
+}
+
+std::wstring NarrowToText(const std::string& bytes) {
+    std::wstring text;
+    for (char c : bytes) text.push_back(static_cast<unsigned char>(c));
+    return text;
+}

@@ -1,0 +1,54 @@
+// Manifest grammar: every record holds trimmed fields free of separators, the two-field form
+// written back reads back to the same names and digests, and the decimal fields saturate like
+// the C library's conversion.
+#include <algorithm>
+#include <cstdlib>
+#include <cwctype>
+#include <limits>
+
+#include "FuzzInput.h"
+#include "app/TextFormat.h"
+#include "resources/ManifestText.h"
+
+namespace {
+
+bool IsCleanField(const std::wstring& field) {
+    return field == TrimWhiteSpace(field) && field.find_first_of(L"\r\n=") == std::wstring::npos;
+}
+
+void CheckDecimal(const std::wstring& field) {
+    if (!field.empty() && std::iswspace(field[0])) return;  // wcstoll would skip it
+    const long long expected = std::wcstoll(field.c_str(), nullptr, 10);
+    if (ParseInt64Field(field) != expected) std::abort();
+    const long long clamped =
+        std::min<long long>(std::max<long long>(expected, std::numeric_limits<int32_t>::min()),
+                            std::numeric_limits<int32_t>::max());
+    if (ParseInt32Field(field) != clamped) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::wstring text = WideText(std::string(reinterpret_cast<const char*>(data), size));
+    CheckDecimal(text);
+
+    ResoureConfigList list;
+    if (!ParseManifestText(text, &list)) std::abort();
+    for (const ResoureConfigInfo& info : list) {
+        if (info.name.empty() || info.md5.empty() || !IsCleanField(info.name) ||
+            !IsCleanField(info.md5) || !IsCleanField(info.packageDir) ||
+            !IsCleanField(info.category)) {
+            std::abort();
+        }
+    }
+
+    std::wstring written;
+    if (FormatManifestText(list, &written) != !list.empty()) std::abort();
+    ResoureConfigList reread;
+    ParseManifestText(written, &reread);
+    if (reread.size() != list.size()) std::abort();
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (reread[i].name != list[i].name || reread[i].md5 != list[i].md5) std::abort();
+    }
+    return 0;
+}
