@@ -15,7 +15,7 @@ packages=(
   fonts-wqy-zenhei fonts-dejavu-core
   nginx-light curl python3 bc
   dpkg-dev locales
-  clang libclang-rt-14-dev libjsoncpp-dev   # native fuzz targets (libFuzzer, sanitizers)
+  clang libclang-rt-14-dev libjsoncpp-dev zlib1g-dev   # native fuzz targets (libFuzzer, sanitizers)
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

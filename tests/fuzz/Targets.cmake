@@ -8,4 +8,5 @@ set(OMBRIX_FUZZ_TARGETS
   SplitTokensFuzz
   Utf8CheckFuzz
   ManifestNameFuzz
-  SegmentMergeFuzz)
+  SegmentMergeFuzz
+  RangeUnpackerFuzz)
