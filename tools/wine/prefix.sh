@@ -8,6 +8,13 @@
 #   prefix.sh BUILD
 set -euo pipefail
 build="$(cd "$1" && pwd)"
+# The Xvfb, the wineserver and the session started here outlive the caller: they must not
+# inherit its descriptors, or a lock the caller holds (the notice port's, taken with flock)
+# stays held for as long as they run. (255 is the one bash reads this script through.)
+for fd in /proc/$$/fd/*; do
+  fd="${fd##*/}"
+  if [ "$fd" -gt 2 ] && [ "$fd" != 255 ]; then eval "exec $fd>&-"; fi
+done
 root="$build/wine"
 mkdir -p "$root/home"
 
