@@ -212,9 +212,8 @@ scenario_entrance_update() {
   cp "$OMBRIX_BIN/OmbrixLauncherNext.exe" "$work/launcher/OmbrixLauncher.exe"
   echo "channel=100001" >"$work/launcher/launcher.ini"
   publish_game "$work/launcher"
-  # The installed launcher lists itself as the build it is, not the published one.
-  launcher_manifest_of "$config_path" |
-    sed 's/^OmbrixLauncher\.exe=.*/OmbrixLauncher.exe=0123456789ABCDEF\r/' >"$root_unix/launcher_manifest.txt"
+  # The installed launcher lists older files than the published ones.
+  launcher_manifest_of "$config_path" | sed 's/=.*/=0123456789ABCDEF\r/' >"$root_unix/launcher_manifest.txt"
   serve
   watch_start "$work/watch" --follow OmbrixLauncher.exe "$entrance_win"
   expect_event launcher
