@@ -4,7 +4,8 @@
 # with nginx, and runs the installed launcher under launcher_watch, which reports its status
 # line and questions. Screenshots go to BUILD/screenshots/.
 #   demo.sh BUILD               fresh install, then a second start with one changed file
-#   demo.sh BUILD --launcher-update   a changed launcher file: update and restart
+#   demo.sh BUILD --launcher-update   a newer build of the launcher: started through the
+#                    entrance, it updates itself, restarts, and installs and starts the game
 # Needs the build tree's wine prefix (tools/wine/prefix.sh BUILD) and its env.sh sourced.
 set -euo pipefail
 build="$(cd "$1" && pwd)"; mode="${2:-}"
@@ -57,13 +58,12 @@ announce() {
 
 # ---- the installation before the first start ----------------------------------------------
 
-# The launcher as its installer leaves it: in C:\Ombrix\ with the program that starts it, and
+# The launcher as its installer leaves it: in C:\Ombrix\ with the entrance that starts it, and
 # its manifest beside the (not yet installed) game. No game files.
 install_launcher() {
   rm -rf "$root_unix" "$launcher_dir_unix"
   mkdir -p "$launcher_dir_unix" "$root_unix"
-  cp "$OMBRIX_BIN/OmbrixLauncher.exe" "$launcher_dir_unix/"
-  cp "$OMBRIX_BIN/vemo_game.exe" "$launcher_dir_unix/OmbrixEntrance.exe"
+  cp "$OMBRIX_BIN/OmbrixLauncher.exe" "$OMBRIX_BIN/OmbrixEntrance.exe" "$launcher_dir_unix/"
   launcher_manifest_of "$demo/cdn/cdn-a/v1/config/resources.txt" >"$root_unix/launcher_manifest.txt"
 }
 
@@ -72,16 +72,18 @@ install_launcher() {
 # Runs the launcher once (NAME names the run's screenshots); after a screenshot, answers the
 # first two questions with their first button ("确定", or "重试" after a failure) and any
 # later one with the second ("退出"); reports what happened. Sets run_ms (start to game or
-# restart) and run_record (the stand-in's record).
+# restart) and run_record (the stand-in's record). With --entrance instead of arguments the
+# player's start is the entrance's, and every launcher it starts is followed.
 run_launcher() {
   local name="$1"; shift
-  local started_ms code n=0 shot=0 status
+  local started_ms code n=0 shot=0 status program="$launcher_win" follow=()
   run_record="$root_unix/game/vemo_game_started.txt"
-  # Started with ENTRANCE, the launcher may restart through that program instead.
-  case "${1:-}" in ENTRANCE=*) run_record="$launcher_dir_unix/vemo_game_started.txt" ;; esac
-  rm -f "$root_unix/game/vemo_game_started.txt" "$launcher_dir_unix/vemo_game_started.txt"
-  watch_start "$demo/watch-$name" --game-window --limit-s 300 "$launcher_win" "$@"
-  say "started $launcher_win $*"
+  if [ "${1:-}" = --entrance ]; then
+    shift; program="$entrance_win"; follow=(--follow OmbrixLauncher.exe)
+  fi
+  rm -f "$root_unix/game/vemo_game_started.txt"
+  watch_start "$demo/watch-$name" --game-window --limit-s 300 "${follow[@]}" "$program" "$@"
+  say "started $program $*"
   watch_wait started || { say "the launcher did not start"; return 1; }
   started_ms="${WATCH_FIELDS[1]}"
   # Follow the events as they come; a screenshot at the start, mid-download and at the end.
@@ -110,9 +112,13 @@ run_launcher() {
       exit)
         code="${WATCH_FIELDS[0]}"
         say "  the launcher ended with exit code $code"
-        # Without a started game there is no window to wait for.
+        # Without a started game there is no window to wait for (a launcher that restarted
+        # through the entrance is followed by the next one).
+        [ "${#follow[@]}" = 0 ] || continue
         for _ in $(seq 150); do [ -f "$run_record" ] && break; sleep 0.1; done
         [ -f "$run_record" ] || : >"$WATCH_DIR/stop.txt" ;;
+      launcher)
+        say "  launcher process ${WATCH_FIELDS[0]} started (C:\\Ombrix\\OmbrixLauncher.exe)" ;;
       game)
         screenshot "$shots/$name-3-end.png"
         watch_close_game ;;
@@ -160,6 +166,32 @@ report_record() {
   [ -z "$run_ms" ] || say "  wall time from the launcher's start to $what: $(seconds "$run_ms")"
 }
 
+# The FileVersion of an executable's VERSIONINFO.
+version_of() {
+  x86_64-w64-mingw32-strings -el "$1" | grep -A1 -x FileVersion | sed -n 2p
+}
+
+# What the update through the entrance did: the versions that asked the notice service, the
+# time from state 18 to the new launcher's window, what is installed, and the game's start.
+report_launcher_update() {
+  local events="$WATCH_DIR/events.txt" times ok=0
+  say "  notice requests, the launcher version each one names: $(notice_versions | tr '\n' ' ')"
+  # State 18 shows its status line; the second launcher's first window event is the new window.
+  times="$(awk -F'\t' '$2 == "status" && index($3, "正在重启Launcher") && !t18 { t18 = $1 }
+    $2 == "answered" && t18 && !ta { ta = $1 }
+    $2 == "launcher" && t18 { started = 1 }
+    $2 == "window" && started && !tw { tw = $1 }
+    END { if (tw) printf "%.2f %.2f", (tw - t18) / 1000, (tw - ta) / 1000 }' "$events")"
+  if [ -n "$times" ]; then
+    say "  from state 18 to the new launcher's window: ${times% *} s (${times#* } s after the answer to the question)"
+  fi
+  say "  installed launcher: C:\\Ombrix\\OmbrixLauncher.exe $(version_of "$launcher_dir_unix/OmbrixLauncher.exe"), launcher.ini $(tr -d '\r' <"$launcher_dir_unix/launcher.ini" 2>/dev/null | tr '\n' ' ')"
+  cmp -s "$launcher_dir_unix/OmbrixLauncher.exe" "$demo/launcher/OmbrixLauncher.exe" && ok=1
+  [ -e "$root_unix/launcher.tmp" ] && say "  the bundle C:\\VEMO\\Ombrix\\launcher.tmp is still there" && ok=0
+  report_record started "the game's start" || ok=0
+  [ "$ok" = 1 ]
+}
+
 # ---- the demo ---------------------------------------------------------------------------------
 
 mkdir -p "$shots"
@@ -172,15 +204,13 @@ say "CDN: http://127.0.0.1:$cdn_port/ (cdn-a and cdn-b), 3 MiB/s per connection"
 install_launcher
 
 if [ "$mode" = --launcher-update ]; then
+  cp "$OMBRIX_BIN/OmbrixLauncherNext.exe" "$demo/launcher/OmbrixLauncher.exe"
   printf 'channel=100001\r\nskin=winter\r\n' >"$demo/launcher/launcher.ini"
   publish_version v2
   announce v2
-  say "launcher update: launcher.ini changed on the CDN"
-  run_launcher demo-launcher-update "ENTRANCE=${entrance_win//\\//}" || failed=1
-  say "  fetched: launcher.ini, $(stat -c %s "$root_unix/launcher.ini" 2>/dev/null || echo no) bytes, into C:\\VEMO\\Ombrix\\"
-  say "  the launcher bundle for the restarted program: C:\\VEMO\\Ombrix\\launcher.tmp, $(stat -c %s "$root_unix/launcher.tmp" 2>/dev/null || echo no) bytes"
-  say "  downloaded: $(downloaded_bytes) bytes of packages; no game file was touched before the restart"
-  report_record restarted "the restart" || failed=1
+  say "launcher update: the launcher $(version_of "$launcher_dir_unix/OmbrixLauncher.exe") is installed, $(version_of "$demo/launcher/OmbrixLauncher.exe") and a changed launcher.ini are on the CDN"
+  run_launcher demo-launcher-update --entrance || failed=1
+  report_launcher_update || failed=1
 else
   announce v1
   say "first start: nothing of the game installed yet"

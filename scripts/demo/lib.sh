@@ -63,13 +63,20 @@ launcher_manifest_of() {
 }
 
 # Starts the notice service on 127.0.0.1:8001: a POST to /notice_upgrade is answered with the
-# package URL and the code list.
+# package URL and the code list. Every request body is recorded (notice_versions); nginx reads
+# a body only for a request it passes on, so the answer comes through a second location.
 notice_start() {
   local url="$1" codes="$2" conf="$OMBRIX_NGINX_DIR/notice.conf"
   mkdir -p "$OMBRIX_NGINX_DIR/empty"
   cat >"$conf" <<CONF
     location = /notice_upgrade {
       if (\$request_method != POST) { return 405; }
+      access_log $OMBRIX_NGINX_DIR/notice/access.log;
+      access_log $OMBRIX_NGINX_DIR/notice/bodies.log body;
+      proxy_pass http://127.0.0.1:$ombrix_notice_port/notice_answer;
+    }
+    location = /notice_answer {
+      access_log off;
       default_type application/json;
       return 200 '{"Code":"$codes","PCPackageURL":"$url"}';
     }
@@ -113,6 +120,11 @@ port_in_use() {
   (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
+# The "version" member of every notice request so far, one a line, in order.
+notice_versions() {
+  sed -n 's/.*"version":"\([^"]*\)".*/\1/p' "$OMBRIX_NGINX_DIR/notice/bodies.log" 2>/dev/null || true
+}
+
 # How many notice requests reached the service.
 notice_posts() {
   grep -c '"POST /notice_upgrade[? ]' "$OMBRIX_NGINX_DIR/notice/access.log" 2>/dev/null || true
@@ -145,12 +157,14 @@ servers_reset() {
 
 # Starts LAUNCHER (a Windows path) with ARGUMENTS under launcher_watch, which writes its
 # events to WATCH_DIR/events.txt; sets WATCH_PID. Options for the watcher come first.
-#   watch_start WATCH_DIR [--game-window] [--limit-s N] LAUNCHER [ARGUMENTS...]
+#   watch_start WATCH_DIR [--game-window] [--limit-s N] [--follow NAME] LAUNCHER [ARGUMENTS...]
 watch_start() {
   WATCH_DIR="$1"; shift
   local options=()
   while [ "${1:-}" != "${1#--}" ]; do
-    options+=("$1"); [ "$1" = --limit-s ] && { shift; options+=("$1"); }; shift
+    options+=("$1")
+    case "$1" in --limit-s | --follow) shift; options+=("$1") ;; esac
+    shift
   done
   rm -rf "$WATCH_DIR" && mkdir -p "$WATCH_DIR"
   : >"$WATCH_DIR/events.txt"

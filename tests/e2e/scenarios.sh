@@ -232,3 +232,88 @@ scenario_cdn_silent() {
   expect_installed
   expect_game_started "$short_pauses_win"
 }
+
+# The launcher updates itself for real: the player starts the entrance; the installed
+# launcher fetches the next build of itself, restarts through the entrance, which swaps it in;
+# the new launcher finds itself current, installs the game and starts it.
+scenario_entrance_update() {
+  make_game_source
+  mkdir -p "$work/launcher" "$root_unix"
+  cp "$OMBRIX_BIN/OmbrixEntrance.exe" "$launcher_dir_unix/"
+  cp "$OMBRIX_BIN/OmbrixLauncherNext.exe" "$work/launcher/OmbrixLauncher.exe"
+  echo "channel=100001" >"$work/launcher/launcher.ini"
+  publish_game "$work/launcher"
+  # The installed launcher lists older files than the published ones.
+  launcher_manifest_of "$config_path" | sed 's/=.*/=0123456789ABCDEF\r/' >"$root_unix/launcher_manifest.txt"
+  serve
+  watch_start "$work/watch" --follow OmbrixLauncher.exe "$entrance_win"
+  expect_event launcher
+  expect_question "Launcher更新完成,准备重启Launcher!" "确定" ""
+  watch_answer "$question" 1
+  expect_event exit
+  expect_event launcher
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the new launcher"
+  expect_eq "$(watch_events question | wc -l)" 1 "questions"
+
+  local version next
+  version="$(sed -n 's/^project(Ombrix VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")"
+  next="$(awk -F. '{ print $1 "." $2 "." $3 + 1 ".0" }' <<<"$version")"
+  expect_eq "$(notice_versions | tr '\n' ' ')" "$version $next " "versions asking the notice service"
+  cmp -s "$launcher_dir_unix/OmbrixLauncher.exe" "$OMBRIX_BIN/OmbrixLauncherNext.exe" ||
+    fail "the new launcher is not installed"
+  expect_eq "$(cat "$launcher_dir_unix/launcher.ini")" "channel=100001" "launcher.ini"
+  expect_eq "$(tr -d '\r' <"$root_unix/launcher_manifest.txt")" \
+    "$(launcher_manifest_of "$config_path" | tr -d '\r')" "launcher manifest"
+  [ ! -e "$root_unix/launcher.tmp" ] || fail "the bundle is still there"
+  expect_eq "$(find "$launcher_dir_unix" -name '*.ombrix-*' | wc -l)" 0 "files left by the swap"
+  expect_installed
+  expect_game_started "$launcher_win"
+}
+
+# Bundles that must not be installed, and a file that cannot be replaced: the launcher in
+# place (here the stand-in, which records its start) stays as it was and is started again;
+# only a bundle that can never be installed is deleted.
+scenario_entrance_bad_bundles() {
+  # Bundle bytes go straight to the file: a shell variable cannot hold a zero byte.
+  le32() {
+    # shellcheck disable=SC2059
+    printf "$(printf '\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24)))"
+  }
+  record() { le32 "${#1}"; printf %s "$1"; le32 "${#2}"; printf %s "$2"; }
+  files() { record OmbrixLauncher.exe 'MZ new'; record launcher.ini new; }
+  manifest() { record launcher_manifest.txt 'OmbrixLauncher.exe=NEW'; }
+  local bundle="$root_unix/launcher.tmp" kind flag body code kept got
+  cp "$OMBRIX_BIN/OmbrixEntrance.exe" "$launcher_dir_unix/"
+  cp "$OMBRIX_BIN/vemo_game.exe" "$launcher_dir_unix/OmbrixLauncher.exe"
+  printf 'old\r\n' >"$launcher_dir_unix/launcher.ini"
+  mkdir -p "$root_unix" "$work/holder"
+  printf 'OmbrixLauncher.exe=OLD\r\n' >"$root_unix/launcher_manifest.txt"
+  # A running program holds launcher.ini open for reading only.
+  cp "$OMBRIX_BIN/vemo_game.exe" "$work/holder/"
+  VEMO_GAME_EXIT=0 VEMO_GAME_HOLD='C:\Ombrix\launcher.ini' VEMO_GAME_RECORD="$(win_path "$work/holder/started.txt")" \
+    "$WINE" "$(win_path "$work/holder/vemo_game.exe")" >/dev/null 2>&1 </dev/null &
+  GAME_PID=$!
+  wait_for_file "$work/holder/started.txt" || fail "the program holding launcher.ini did not start"
+  # kind, flag byte, records after it, exit code of the entrance, bundle kept afterwards
+  while IFS='|' read -r kind flag body code kept; do
+    # shellcheck disable=SC2059
+    { printf "\\x$flag"; eval "$body"; } >"$bundle"
+    rm -f "$entrance_record"
+    "$WINE" "$entrance_win" LAUNCHER_REBOOT=TRUE >/dev/null 2>&1 </dev/null && got=0 || got=$?
+    expect_eq "$got" "$code" "$kind: exit code of the entrance"
+    wait_for_file "$entrance_record" || fail "$kind: the launcher was not started"
+    expect_eq "$(record_line "$entrance_record" 1)" \
+      "$launcher_win ENTRANCE=${entrance_win//\\//} LAUNCHER_REBOOT=TRUE" "$kind: launcher command line"
+    expect_eq "$(record_line "$entrance_record" 2)" 'C:\Ombrix' "$kind: launcher working directory"
+    cmp -s "$launcher_dir_unix/OmbrixLauncher.exe" "$OMBRIX_BIN/vemo_game.exe" || fail "$kind: launcher replaced"
+    expect_eq "$(tr -d '\r' <"$launcher_dir_unix/launcher.ini")" old "$kind: launcher.ini"
+    expect_eq "$(tr -d '\r' <"$root_unix/launcher_manifest.txt")" OmbrixLauncher.exe=OLD "$kind: manifest"
+    expect_eq "$([ -e "$bundle" ] && echo kept || echo deleted)" "$kept" "$kind: bundle"
+    expect_eq "$(find "$launcher_dir_unix" -name '*.ombrix-*' | wc -l)" 0 "$kind: files left by the swap"
+  done <<'CASES'
+unfinished|00|files; manifest|2|deleted
+record longer than the file|01|files; le32 21; printf launcher_manifest.txt; le32 999; printf x|3|deleted
+launcher.ini held by a running program|01|files; manifest|4|kept
+CASES
+}

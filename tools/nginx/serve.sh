@@ -32,6 +32,7 @@ error_log $dir/error.log warn;
 events { worker_connections 256; }
 http {
   access_log $dir/access.log;
+  log_format body escape=none '\$request_body';
   client_body_temp_path $dir/tmp/body;
   proxy_temp_path $dir/tmp/proxy;
   fastcgi_temp_path $dir/tmp/fastcgi;

@@ -4,6 +4,8 @@
 // second its working directory. The file is %VEMO_GAME_RECORD% when that variable is set,
 // otherwise "vemo_game_started.txt" next to the executable. Then it shows a small window saying
 // that it was started, until that window is closed; with VEMO_GAME_EXIT=1 it ends at once.
+// With VEMO_GAME_HOLD=PATH it keeps that file open while it runs, sharing it for reading only,
+// as a running program holds its files: nobody can then replace, rename or delete it.
 #include <windows.h>
 
 #include <string>
@@ -80,6 +82,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const std::wstring commandLine = ::GetCommandLineW();
     wchar_t workingDir[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, workingDir);
+    const std::wstring hold = EnvironmentValue(L"VEMO_GAME_HOLD");
+    HANDLE held = hold.empty() ? INVALID_HANDLE_VALUE
+                               : ::CreateFileW(hold.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     Record(commandLine, workingDir);
     if (EnvironmentValue(L"VEMO_GAME_EXIT") == L"1") return 0;
 
@@ -103,5 +109,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
+    if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
     return 0;
 }

@@ -8,6 +8,13 @@
 #   prefix.sh BUILD
 set -euo pipefail
 build="$(cd "$1" && pwd)"
+# The Xvfb, the wineserver and the session started here outlive the caller: they must not
+# inherit its descriptors, or a lock the caller holds (the notice port's, taken with flock)
+# stays held for as long as they run. (255 is the one bash reads this script through.)
+for fd in /proc/$$/fd/*; do
+  fd="${fd##*/}"
+  if [ "$fd" -gt 2 ] && [ "$fd" != 255 ]; then eval "exec $fd>&-"; fi
+done
 root="$build/wine"
 mkdir -p "$root/home"
 
@@ -31,17 +38,6 @@ mv "$root/env.sh.$$" "$root/env.sh"  # a name of its own: tests start this scrip
 # shellcheck disable=SC1091
 source "$root/env.sh"
 
-# Closes every descriptor above 2 of the current shell. Long-lived helpers (the display server,
-# the persistent wineserver) start from a subshell that called it, so that they never keep a
-# caller's lock or pipe open after the caller ends.
-close_inherited_fds() {
-  local fd n
-  for fd in /proc/$BASHPID/fd/*; do
-    n="${fd##*/}"
-    [ "$n" -gt 2 ] && eval "exec $n>&-"
-  done 2>/dev/null
-}
-
 # A display for programs that open windows: the caller's, or an Xvfb of this tree's own.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   exec 8>"$root/display.lock"; flock 8
@@ -49,8 +45,7 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   [ -f "$root/display" ] && n="$(cut -c2- "$root/display")"
   if [ -z "$n" ] || ! DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
     for n in $(seq 90 140); do [ -e "/tmp/.X$n-lock" ] || break; done
-    (close_inherited_fds; exec setsid Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp) \
-      >/dev/null 2>&1 </dev/null &
+    setsid Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 < /dev/null &
     for _ in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     echo ":$n" > "$root/display"
   fi
@@ -93,7 +88,7 @@ if [ ! -f "$root/prefix/.ombrix-unmanaged" ]; then
     touch "$root/prefix/.ombrix-unmanaged"
 fi
 # Keep the server up between the many short test programs of one run.
-(close_inherited_fds; exec "$wineserver" -p60) >/dev/null 2>&1 </dev/null || true
+"$wineserver" -p60 >/dev/null 2>&1 || true
 # Boot the session (services.exe and friends) here, without our output: booted by a test, they
 # would inherit CTest's output pipe and hold it open until the server ends, a minute later.
 "$wine" wineboot >/dev/null 2>&1 </dev/null || true

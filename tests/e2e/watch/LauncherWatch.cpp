@@ -1,7 +1,7 @@
 // launcher_watch: runs the launcher and reports what its windows show, for the end-to-end
 // tests and the demo, which follow the report from outside wine.
 //
-//   launcher_watch [--limit-s N] [--game-window] DIR LAUNCHER [ARGUMENTS...]
+//   launcher_watch [--limit-s N] [--game-window] [--follow NAME] DIR LAUNCHER [ARGUMENTS...]
 //
 // Starts LAUNCHER with ARGUMENTS in its own folder and appends one line per event to
 // DIR\events.txt (UTF-8; fields separated by tabs; line breaks inside texts become spaces):
@@ -15,14 +15,21 @@
 //   MS game X Y W H / MS game-closed   (--game-window) the stand-in game's window
 //   MS limit                       N seconds (default 120) passed: the launcher was ended
 //   MS stopped                     DIR\stop.txt appeared: the launcher was ended
+//   MS launcher PID                (--follow) a process of the executable NAME appeared
 // A question is answered when DIR\answer-N.txt appears holding 1 or 7: the button is pressed
 // as a click would. With --game-window the watcher then waits for the window of the stand-in
 // game (or of the program the launcher restarted through) and closes it when
 // DIR\close-game.txt appears. The exit status is the launcher's exit code (99 on the limit,
-// 98 when stopped).
+// 98 when stopped). With --follow NAME the started program is not followed itself (it is the
+// program that starts the launcher): every process whose executable is named NAME is followed
+// in turn, as long as the started program runs or a new one appears within 15 seconds of the
+// last one's end (and no stand-in game window shows); questions are numbered across them.
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "WindowScan.h"
@@ -31,6 +38,7 @@ namespace {
 
 const wchar_t kStandInClass[] = L"OmbrixVemoGameStandIn";
 const DWORD kPollMs = 20;
+const ULONGLONG kNextLauncherMs = 15000;
 
 class EventLog {
   public:
@@ -111,6 +119,7 @@ std::wstring Quoted(const std::wstring& arg) {
 struct Options {
     ULONGLONG limitMs = 120000;
     bool gameWindow = false;
+    std::wstring follow;  // executable name of the processes to follow instead of the started one
     std::wstring dir;
     std::wstring launcher;
     std::wstring arguments;
@@ -122,6 +131,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
         const std::wstring option = argv[i];
         if (option == L"--game-window") {
             options->gameWindow = true;
+        } else if (option == L"--follow" && i + 1 < argc) {
+            options->follow = argv[++i];
         } else if (option == L"--limit-s" && i + 1 < argc) {
             options->limitMs = std::wcstoull(argv[++i], nullptr, 10) * 1000;
         } else {
@@ -159,11 +170,12 @@ void WriteRect(EventLog& log, const wchar_t* kind, const RECT& r) {
 }
 
 // Follows the launcher until it ends or the limit passes; answers questions as told.
-DWORD Follow(const Options& options, EventLog& log, HANDLE process, DWORD processId) {
+DWORD Follow(const Options& options, EventLog& log, HANDLE process, DWORD processId,
+             int* questionCount) {
     std::wstring lastStatus;
     bool statusSeen = false;
     RECT lastRect{};
-    int questions = 0;
+    int& questions = *questionCount;
     HWND currentBox = nullptr;
     bool awaitingAnswer = false;
     for (;;) {
@@ -209,6 +221,56 @@ DWORD Follow(const Options& options, EventLog& log, HANDLE process, DWORD proces
     return code;
 }
 
+// A running process of the executable name that is not in seen, or 0.
+DWORD FindNewProcess(const std::wstring& name, const std::set<DWORD>& seen) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    DWORD found = 0;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more && found == 0;
+         more = ::Process32NextW(snapshot, &entry)) {
+        if (::lstrcmpiW(entry.szExeFile, name.c_str()) == 0 && seen.count(entry.th32ProcessID) == 0)
+            found = entry.th32ProcessID;
+    }
+    ::CloseHandle(snapshot);
+    return found;
+}
+
+// Follows every process of options.follow in turn (see the head of this file); the exit code
+// of the last one.
+DWORD FollowChain(const Options& options, EventLog& log, HANDLE starter) {
+    const std::wstring stop = options.dir + L"stop.txt";
+    std::set<DWORD> seen;
+    int questions = 0;
+    DWORD code = 0;
+    ULONGLONG lastEnd = log.Elapsed();
+    while (log.Elapsed() < options.limitMs && !FileThere(stop)) {
+        const DWORD id = FindNewProcess(options.follow, seen);
+        HANDLE process =
+            id == 0
+                ? nullptr
+                : ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+                                FALSE, id);
+        if (process != nullptr) {
+            seen.insert(id);
+            log.Write(L"launcher", {Number(id)});
+            code = Follow(options, log, process, id, &questions);
+            ::CloseHandle(process);
+            lastEnd = log.Elapsed();
+            continue;
+        }
+        const bool starterRuns = ::WaitForSingleObject(starter, 0) == WAIT_TIMEOUT;
+        DWORD gameId = 0;
+        if (!starterRuns && (log.Elapsed() - lastEnd > kNextLauncherMs ||
+                             (options.gameWindow && FindWindowOfClass(kStandInClass, &gameId)))) {
+            break;
+        }
+        ::Sleep(kPollMs);
+    }
+    return code;
+}
+
 // Waits for the stand-in's window, reports it and closes it when told to.
 void FollowGameWindow(const Options& options, EventLog& log) {
     const ULONGLONG deadline = log.Elapsed() + options.limitMs;
@@ -242,7 +304,8 @@ int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fputs(
-            "usage: launcher_watch [--limit-s N] [--game-window] DIR LAUNCHER [ARGUMENTS...]\n",
+            "usage: launcher_watch [--limit-s N] [--game-window] [--follow NAME] DIR LAUNCHER "
+            "[ARGUMENTS...]\n",
             stderr);
         return 2;
     }
@@ -258,7 +321,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     ::CloseHandle(process.hThread);
     log.Write(L"started", {Number(process.dwProcessId), Number(EpochMilliseconds())});
-    const DWORD code = Follow(options, log, process.hProcess, process.dwProcessId);
+    int questions = 0;
+    const DWORD code = options.follow.empty()
+                           ? Follow(options, log, process.hProcess, process.dwProcessId, &questions)
+                           : FollowChain(options, log, process.hProcess);
     ::CloseHandle(process.hProcess);
     if (options.gameWindow) FollowGameWindow(options, log);
     return static_cast<int>(code);

@@ -1,0 +1,24 @@
+// Installing the launcher bundle into the launcher's folder.
+#pragma once
+
+#include <string>
+
+struct BundleTargets {
+    std::wstring bundlePath;      // the game root + "launcher.tmp"
+    std::wstring launcherFolder;  // where the launcher's files go, ends with "\"
+    std::wstring manifestPath;    // the game root + "launcher_manifest.txt"
+    std::wstring selfName;        // file name of the running entrance: staged for its next start
+};
+
+enum class BundleOutcome {
+    NoBundle,
+    Installed,   // every file in place, the manifest written, the bundle deleted
+    Unfinished,  // flag 0: deleted, the launcher fetches its files again
+    Damaged,     // refused before anything was written, deleted
+    Failed,      // a file could not be put in place: everything restored, the bundle kept
+};
+
+// Checks the whole bundle, writes every file beside its target, swaps them in together with
+// the new manifest, and deletes the bundle. A file named like the running entrance goes to
+// selfName + kPendingSelfSuffix, for ApplyPendingSelf at the next start.
+BundleOutcome InstallLauncherBundle(const BundleTargets& targets);
