@@ -1,5 +1,8 @@
 // OmbrixUpdate: one whole update through the resource manager, without a window.
 //   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N] [--timeout-ms N]
+//                [--segment-pause-ms N]
+// (--segment-pause-ms changes the product's pause before each request: benchmarks measure what
+// that pause costs.)
 // Prints every progress state (state 17 only as a running byte count), then the wall time and
 // the peak working set. Exit status 0 when the update ended with state 18 or 19, otherwise the
 // final state. A state 7 is answered as the window does: wait until the downloader's workers
@@ -72,6 +75,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring launcher;
     std::wstring config;
     long retryPause = -1;
+    long segmentPause = -1;
     long timeout = -1;  // receive time-out of every request (send time-outs never exceed it)
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring option = argv[i];
@@ -83,6 +87,8 @@ int wmain(int argc, wchar_t** argv) {
             config = argv[i + 1];
         } else if (option == L"--retry-pause-ms") {
             retryPause = std::wcstol(argv[i + 1], nullptr, 10);
+        } else if (option == L"--segment-pause-ms") {
+            segmentPause = std::wcstol(argv[i + 1], nullptr, 10);
         } else if (option == L"--timeout-ms") {
             timeout = std::wcstol(argv[i + 1], nullptr, 10);
         }
@@ -90,7 +96,7 @@ int wmain(int argc, wchar_t** argv) {
     if (root.empty() || config.empty()) {
         std::fprintf(stderr,
                      "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
-                     "[--retry-pause-ms N] [--timeout-ms N]\n");
+                     "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N]\n");
         return 2;
     }
     if (root.back() != L'\\') root.push_back(L'\\');
@@ -98,7 +104,7 @@ int wmain(int argc, wchar_t** argv) {
     if (launcher.back() != L'\\') launcher.push_back(L'\\');
     ScopedDownloadPauses pauses(
         retryPause >= 0 ? static_cast<uint32_t>(retryPause) : kTransferRetryPauseMs,
-        kSegmentPauseMs);
+        segmentPause >= 0 ? static_cast<uint32_t>(segmentPause) : kSegmentPauseMs);
     ScopedTransferTimeouts timeouts(timeout > 0 ? static_cast<uint32_t>(timeout)
                                                 : kTransferReceiveTimeoutMs);
 
