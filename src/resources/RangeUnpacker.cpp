@@ -75,8 +75,8 @@ bool RangeUnpacker::Inflate(const unsigned char* data, size_t size, Output& out)
         if (result == Z_STREAM_END) {
             mode_ = Mode::NextMember;
             const size_t consumed = size - z.avail_in;
-            return consumed == size || Feed(reinterpret_cast<const char*>(data + consumed),
-                                            size - consumed, out);
+            return consumed == size ||
+                   Feed(reinterpret_cast<const char*>(data + consumed), size - consumed, out);
         }
         if (result != Z_OK && result != Z_BUF_ERROR) return Fail();
         // Done with this input once it is used up and inflate had room left for more output.

@@ -35,7 +35,9 @@ class RangeUnpacker {
     // when a gzip member is incomplete, or after a failure.
     bool Finish(Output& out);
     // Whether the range is gzip (known once its first two bytes, or its end, have arrived).
-    bool IsGzip() const { return mode_ == Mode::Gzip || mode_ == Mode::NextMember || mode_ == Mode::Trailing; }
+    bool IsGzip() const {
+        return mode_ == Mode::Gzip || mode_ == Mode::NextMember || mode_ == Mode::Trailing;
+    }
 
   private:
     enum class Mode { Start, Copy, Gzip, NextMember, Trailing, Failed };
@@ -50,7 +52,7 @@ class RangeUnpacker {
     std::vector<char> block_;
     size_t used_ = 0;
     Mode mode_ = Mode::Start;
-    bool any_ = false;       // a byte of the range arrived
-    bool held_ = false;      // one byte waits for the next to tell whether a member starts
+    bool any_ = false;   // a byte of the range arrived
+    bool held_ = false;  // one byte waits for the next to tell whether a member starts
     unsigned char heldByte_ = 0;
 };

@@ -45,7 +45,6 @@ int64_t SumLengths(const ResourceUpdateList& list) {
     return total;
 }
 
-
 }  // namespace
 
 CResourceManager& CResourceManager::GetInstance() {

@@ -87,16 +87,16 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         const char* body;
         bool refused;
     } cases[] = {
-        {"a.dat=1=p=0=1\r\nA.DAT=2=p=1=1\r\n", true},              // case only
-        {"d\\x=1=p=0=1\r\nD/X=2=p=1=1\r\n", true},               // separator and case
-        {"x=1=p=0=1\r\nx.T=2=p=1=1\r\n", true},                    // beside its temporary name
-        {"a.=1=p=0=1\r\n", true},                                    // trailing dot
-        {"dir \\a=1=p=0=1\r\n", true},                             // trailing blank
-        {"version.txt=1=p=0=1=launcher\r\n", true},                  // the launcher's own files
+        {"a.dat=1=p=0=1\r\nA.DAT=2=p=1=1\r\n", true},  // case only
+        {"d\\x=1=p=0=1\r\nD/X=2=p=1=1\r\n", true},     // separator and case
+        {"x=1=p=0=1\r\nx.T=2=p=1=1\r\n", true},        // beside its temporary name
+        {"a.=1=p=0=1\r\n", true},                      // trailing dot
+        {"dir \\a=1=p=0=1\r\n", true},                 // trailing blank
+        {"version.txt=1=p=0=1=launcher\r\n", true},    // the launcher's own files
         {"Launcher.tmp=1=p=0=1=launcher\r\n", true},
         {"game\\x.exe=1=p=0=1=launcher\r\n", true},
         {"version.txt=1=p=0=1\r\nversion.txt=1=p=0=1=launcher\r\n", true},
-        {"x.dll=1=p=0=1\r\nx.dll=2=p=1=1=launcher\r\n", false},   // two folders
+        {"x.dll=1=p=0=1\r\nx.dll=2=p=1=1=launcher\r\n", false},  // two folders
         {"version.txt=1=p=0=1\r\ngame.dat=2=p=1=1=launcher\r\n", false},
         {"\xce\xb1.dat=1=p=0=1\r\n\xce\x91.DAT=2=p=1=1\r\n", true},  // Greek alpha, both cases
     };
@@ -125,8 +125,9 @@ TEST(CDNResourceDataProcessor, InstallsOnlyCheckedBytes) {
         {"plain, right bytes", content, Md5Text(content), true, content},
         {"plain, wrong bytes", other, Md5Text(content), false, ""},
         {"zeros instead of gzip", std::string(packed.size(), '\0'), Md5Text(content), false, ""},
-        {"gzip with a flipped byte", packed.substr(0, 500) + char(packed[500] ^ 1) +
-                                         packed.substr(501), Md5Text(content), false, ""},
+        {"gzip with a flipped byte",
+         packed.substr(0, 500) + char(packed[500] ^ 1) + packed.substr(501), Md5Text(content),
+         false, ""},
         {"not an MD5 digest: trusted", other, L"v2", true, other},
     };
     for (const Case& c : cases) {
@@ -138,7 +139,9 @@ TEST(CDNResourceDataProcessor, InstallsOnlyCheckedBytes) {
         FolderCache folders;
         CDNResourceDataProcessor sink(task, dir.path() + task.name, c.digest, &folders);
         int installs = 0;
-        sink.onInstalled = [&installs](const DownloadTaskInfo&, const std::wstring&) { ++installs; };
+        sink.onInstalled = [&installs](const DownloadTaskInfo&, const std::wstring&) {
+            ++installs;
+        };
         EXPECT_EQ(c.installed, Attempt(sink, c.body)) << c.what;
         EXPECT_EQ(c.installed ? 1 : 0, installs) << c.what;
         EXPECT_EQ(c.installed, FileExists(dir.path() + task.name)) << c.what;
@@ -162,8 +165,8 @@ TEST(CDNResourceDataProcessor, RetriesCountBytesOnceAndLeaveAnInstalledFileAlone
 
     EXPECT_TRUE(sink.OnFinish());  // failed before its body: the transfer keeps its status
     ASSERT_TRUE(Write(dir.path() + task.name, "old"));
-    EXPECT_FALSE(Attempt(sink, ""));                          // an empty body fails
-    EXPECT_FALSE(Attempt(sink, packed.substr(0, 200000)));    // cut short: nothing stays
+    EXPECT_FALSE(Attempt(sink, ""));                        // an empty body fails
+    EXPECT_FALSE(Attempt(sink, packed.substr(0, 200000)));  // cut short: nothing stays
     EXPECT_FALSE(FileExists(dir.path() + task.name));
     ASSERT_TRUE(Attempt(sink, packed, 100));
     EXPECT_EQ(content, Read(dir.path() + task.name));

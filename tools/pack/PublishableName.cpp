@@ -88,8 +88,9 @@ bool CheckPublishableSet(const std::vector<SourceFile>& files, bool launcherFile
         list.push_back(info);
     }
     if (HasCollidingNames(list)) {
-        *error = L"two names meet on one file, or a launcher file takes a name the launcher keeps "
-                 L"for itself (\"version.txt.new\", \"game\")";
+        *error =
+            L"two names meet on one file, or a launcher file takes a name the launcher keeps "
+            L"for itself (\"version.txt.new\", \"game\")";
         return false;
     }
     return true;
