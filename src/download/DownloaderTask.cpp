@@ -36,6 +36,7 @@ int32_t DownloaderTask::Start() {
             // Started again from inside workerFinished: the thread goes on with its loop.
             leaving_ = false;
             restartInPlace_ = true;
+            if (transfer) cancelsAtStart_ = transfer->CancelCount();
             running.exchange(1);
             return 1;
         }
@@ -50,6 +51,8 @@ int32_t DownloaderTask::Start() {
         transfer->SetFormHeaders();
         if (useJsonContentType != 0) transfer->SetJsonHeaders();
     }
+    // Every Stop from here on cancels this run's transfers, even one not yet begun.
+    cancelsAtStart_ = transfer->CancelCount();
     {
         ombrix::ScopedLock guard(startLock_);
         leaving_ = false;
@@ -123,7 +126,7 @@ void DownloaderTask::RunSegment(const SegmentDownloadTaskInfo& segment) {
     if (!sinks.empty()) {
         transfer->maxAttempts = maxAttempts;
         status = transfer->Download(segment.url, &segmentSink, verb, segment.postData,
-                                    segment.rangeStart, segment.rangeLength);
+                                    segment.rangeStart, segment.rangeLength, cancelsAtStart_);
     }
     if (!taskResult) return;
     for (const DownloadTaskInfo& task : segment.tasks) {

@@ -30,7 +30,8 @@ class DownloaderTask : public CCustomInstanceID {
     // request: on its own thread it simply goes on; from elsewhere the old thread is awaited first.
     int32_t Start();
 
-    // Asks the worker to stop after its current segment and cancels the transfer in flight.
+    // Asks the worker to stop after its current segment and cancels the transfer in flight, or
+    // the next one when the worker is between segments: a stopped run starts no transfer.
     void Stop();
 
     // Waits until the worker's thread has ended (not from that thread itself).
@@ -61,4 +62,5 @@ class DownloaderTask : public CCustomInstanceID {
     bool leaving_ = false;         // the thread has decided to leave its loop
     bool restartInPlace_ = false;  // a Start on the leaving thread itself: go on looping
     DWORD threadId_ = 0;
+    uint32_t cancelsAtStart_ = 0;  // the transfer's cancel count when this run was started
 };

@@ -49,7 +49,9 @@ void DownloaderTaskDispatcher::StartWorkers() {
     available = std::min<int32_t>(available, static_cast<int32_t>(pendingSegments.size()));
     for (int32_t i = 0; i < available; ++i) {
         DownloaderTask* worker = TakeWorker();
-        worker->nextSegment = [this](SegmentDownloadTaskInfo* out) { return NextSegment(out); };
+        worker->nextSegment = [this, worker](SegmentDownloadTaskInfo* out) {
+            return NextSegment(worker, out);
+        };
         worker->workerFinished = [this](DownloaderTask* w) { OnWorkerFinished(w); };
         worker->createProcessor = [this](const DownloadTaskInfo& task) {
             return owner != nullptr ? owner->CreateDataProcessor(task) : nullptr;
@@ -78,8 +80,12 @@ DownloaderTask* DownloaderTaskDispatcher::TakeWorker() {
     return workers_.back().get();
 }
 
-int32_t DownloaderTaskDispatcher::NextSegment(SegmentDownloadTaskInfo* out) {
+int32_t DownloaderTaskDispatcher::NextSegment(DownloaderTask* worker,
+                                              SegmentDownloadTaskInfo* out) {
     ombrix::ScopedLock guard(lock);
+    // StopAll and Start change these under the lock: a stopped worker takes nothing, and the
+    // segment stays queued for the next cycle.
+    if (stopped_ || worker->running.load() == 0) return 0;
     if (pendingSegments.empty()) return 0;
     *out = std::move(*pendingSegments.front());
     pendingSegments.pop_front();

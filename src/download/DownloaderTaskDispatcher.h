@@ -42,7 +42,7 @@ class DownloaderTaskDispatcher {
     void BuildSegments(const std::vector<DownloadTaskInfo>& tasks);
     void StartWorkers();
     DownloaderTask* TakeWorker();
-    int32_t NextSegment(SegmentDownloadTaskInfo* out);
+    int32_t NextSegment(DownloaderTask* worker, SegmentDownloadTaskInfo* out);
     void OnWorkerFinished(DownloaderTask* worker);
 
     std::vector<std::unique_ptr<DownloaderTask>> workers_;  // owns every worker ever made

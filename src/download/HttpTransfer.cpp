@@ -85,9 +85,9 @@ bool SetOption(HINTERNET handle, DWORD option, DWORD value) {
     return ::InternetSetOptionW(handle, option, &value, sizeof(value)) != FALSE;
 }
 
-// The send and receive time-outs and the connect retries. Set on the root handle for whatever
-// inherits from it, and again on each request handle: some WinINet implementations ignore the
-// root handle's values for the request, and without them a silent server holds the send or a
+// The send, receive and connect time-outs and the connect retries. Set on the root handle for
+// whatever inherits from it, and again on each request handle: some WinINet implementations ignore
+// the root handle's values for the request, and without them a silent server holds the send or a
 // read forever (closing the handle from another thread does not wake a blocked read either).
 void SetTimeouts(HINTERNET handle) {
     const DWORD send = GetTransferSendTimeoutMs();
@@ -96,6 +96,7 @@ void SetTimeouts(HINTERNET handle) {
     SetOption(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, receive);
     SetOption(handle, INTERNET_OPTION_DATA_SEND_TIMEOUT, send);
     SetOption(handle, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, receive);
+    SetOption(handle, INTERNET_OPTION_CONNECT_TIMEOUT, GetTransferConnectTimeoutMs());
     SetOption(handle, INTERNET_OPTION_CONNECT_RETRIES, kTransferConnectRetries);
 }
 
@@ -140,7 +141,7 @@ void HttpTransfer::SetJsonHeaders() {
 }
 
 void HttpTransfer::Cancel() {
-    cancelled.exchange(1);
+    cancels_.fetch_add(1);
     if (wake_) ::SetEvent(wake_.Get());
 }
 
@@ -156,9 +157,17 @@ void HttpTransfer::Pause() {
 int32_t HttpTransfer::Download(const std::wstring& url, DownloadDataProcessor* sink, int32_t verb,
                                const std::wstring& postData, int64_t rangeStart,
                                uint32_t rangeLength) {
-    cancelled.exchange(0);
+    return Download(url, sink, verb, postData, rangeStart, rangeLength, CancelCount());
+}
+
+int32_t HttpTransfer::Download(const std::wstring& url, DownloadDataProcessor* sink, int32_t verb,
+                               const std::wstring& postData, int64_t rangeStart,
+                               uint32_t rangeLength, uint32_t cancelsSeen) {
+    cancelsSeen_ = cancelsSeen;
+    // A cancel after this reset and before the count check below is caught by that check.
     if (wake_) ::ResetEvent(wake_.Get());
     if (sink == nullptr || maxAttempts <= 0) return TransferInvalidRequest;
+    if (Cancelled()) return TransferCancelled;
 
     UrlParts parts;
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
@@ -170,11 +179,11 @@ int32_t HttpTransfer::Download(const std::wstring& url, DownloadDataProcessor* s
         status = Attempt(parts.host, parts.port, parts.object, sink, verb, body, rangeStart,
                          rangeLength);
         if (!sink->OnFinish()) status = TransferFailed;
-        if (cancelled.load() != 0) return TransferCancelled;
+        if (Cancelled()) return TransferCancelled;
         if (status == TransferSuccess) return TransferSuccess;
         Pause();
         // A cancel during the pause ends the transfer now rather than after another attempt.
-        if (cancelled.load() != 0) return TransferCancelled;
+        if (Cancelled()) return TransferCancelled;
     }
     return status;
 }
@@ -227,10 +236,18 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
 
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadBytes]);
     if (!buffer) return TransferFailed;
+    TransferProgressFloor floor;
+    const ULONGLONG bodyStart = ::GetTickCount64();
+    uint64_t received = 0;
     for (;;) {
-        if (cancelled.load() != 0) return status;
+        if (Cancelled()) return status;
+        // Waits (at most the receive time-out) for what the server sends next and reads only
+        // that: a read of a whole buffer would wait through a trickle of single bytes.
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(request.Get(), &available, 0, 0)) return TransferFailed;
         DWORD got = 0;
-        if (!::InternetReadFile(request.Get(), buffer.get(), kReadBytes, &got)) {
+        if (available > 0 && !::InternetReadFile(request.Get(), buffer.get(),
+                                                 std::min(available, kReadBytes), &got)) {
             return TransferFailed;
         }
         // WinINet reports a connection cut short as a normal end: compare with what was due.
@@ -239,11 +256,13 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
         uint32_t take = 0;
         window.Next(got, &skip, &take);
         for (uint32_t offset = 0; offset < take;) {
-            if (cancelled.load() != 0) return status;
+            if (Cancelled()) return status;
             const uint32_t n = std::min(kSinkChunkBytes, take - offset);
             if (!sink->OnData(buffer.get() + skip + offset, n)) return TransferWriteRefused;
             offset += n;
         }
         if (window.Done()) return status;
+        received += got;
+        if (!floor.Enough(::GetTickCount64() - bodyStart, received)) return TransferFailed;
     }
 }

@@ -42,13 +42,20 @@ class HttpTransfer {
     // Returns 200, the HTTP status of the last attempt, or a TransferStatus failure.
     int32_t Download(const std::wstring& url, DownloadDataProcessor* sink, int32_t verb,
                      const std::wstring& postData, int64_t rangeStart, uint32_t rangeLength);
+    // The same, cancelled by any Cancel after CancelCount() answered cancelsSeen, even one that
+    // came before this call began (it then returns -2 without a request). An owner that reads
+    // the count when its run starts thus never loses a cancel given just before the transfer.
+    int32_t Download(const std::wstring& url, DownloadDataProcessor* sink, int32_t verb,
+                     const std::wstring& postData, int64_t rangeStart, uint32_t rangeLength,
+                     uint32_t cancelsSeen);
 
     // Asks a running Download (from any thread) to stop: it returns -2 at its next check, and a
-    // pause between attempts ends at once. A Download that begins later resets the request.
+    // pause between attempts ends at once. A Download that begins later (first form) resets the
+    // request. A read already waiting ends when data comes or the receive time-out passes.
     void Cancel();
+    uint32_t CancelCount() const { return cancels_.load(); }
 
     std::vector<std::wstring> headers;  // request header lines, without line ends
-    std::atomic<int32_t> cancelled{0};  // nonzero asks the running Download to stop
     int32_t maxAttempts = 1;            // attempts Download may make; set by the owning worker
 
   private:
@@ -56,6 +63,9 @@ class HttpTransfer {
                     DownloadDataProcessor* sink, int32_t verb, const std::string& body,
                     int64_t rangeStart, uint32_t rangeLength);
     void Pause();
+    bool Cancelled() const { return cancels_.load() != cancelsSeen_; }
 
-    ombrix::ScopedKernelHandle wake_;  // signalled by Cancel: ends the pause between attempts
+    std::atomic<uint32_t> cancels_{0};  // Cancel calls so far
+    uint32_t cancelsSeen_ = 0;          // the count the running Download started from
+    ombrix::ScopedKernelHandle wake_;   // signalled by Cancel: ends the pause between attempts
 };

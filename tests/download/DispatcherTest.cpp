@@ -133,6 +133,17 @@ TEST_F(DispatcherTest, StopAllReportsRunningSegmentsAsCancelledAndKeepsTheQueue)
     EXPECT_EQ(200, owner.StatusOf(more[0].name));
 }
 
+// A stop that comes after a worker took its segment and before its transfer begins is kept:
+// the transfer sends nothing and the task is reported cancelled.
+TEST_F(DispatcherTest, AStopJustBeforeATransferBeginsIsKept) {
+    owner.onCreate = [this](const DownloadTaskInfo&) { dispatcher.StopAll(); };
+    std::vector<DownloadTaskInfo> tasks = {Task(0, 10)};
+    dispatcher.AddTasks(tasks);
+    ASSERT_TRUE(owner.WaitAllFinished());
+    EXPECT_EQ(-2, owner.StatusOf(tasks[0].name));
+    EXPECT_EQ(0u, server.RequestCount());
+}
+
 TEST_F(DispatcherTest, TasksWithoutSinks) {
     // No sink for any task of a segment: -1 for each, and no request.
     owner.noSinkFor = {L"/pkg#0", L"/pkg#10"};

@@ -1,9 +1,11 @@
 // A package range fetched the way a download worker fetches it (its number of attempts, short
 // time-outs and pauses) from servers that misbehave: every case ends, within seconds, in the
-// status the worker reports, and a success delivers exactly the asked bytes.
+// status the worker reports, and a success delivers exactly the asked bytes. A cancel from
+// another thread ends a trickling or silent transfer within the receive time-out.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LoopbackHttpServer.h"
@@ -40,6 +42,7 @@ struct HostileCase {
     std::vector<Reply> script;  // the last reply repeats
     int32_t status;             // what the transfer returns after the worker's attempts
     size_t requests;            // 0: one per attempt
+    int cancelAfterMs = -1;     // 0 or more: another thread cancels the transfer then
 };
 
 TEST(HostileServerTest, EveryMisbehaviourEndsInItsStatusWithinSeconds) {
@@ -53,6 +56,9 @@ TEST(HostileServerTest, EveryMisbehaviourEndsInItsStatusWithinSeconds) {
         r.stall = true;
     });
     const Reply silentHead = With(Reply::File(), [](Reply& r) { r.hold = true; });
+    // A byte every thirtieth of the receive time-out: each read gets its byte in time, the body
+    // would take minutes; the progress floor ends the attempt.
+    const Reply trickle = With(Reply::File(), [](Reply& r) { r.trickleMs = 10; });
     const std::vector<HostileCase> cases = {
         {"silent after part of the body", {silentBody}, TransferFailed, 0},
         {"silent before the head", {silentHead}, TransferFailed, 0},
@@ -73,6 +79,10 @@ TEST(HostileServerTest, EveryMisbehaviourEndsInItsStatusWithinSeconds) {
          1},
         {"5xx storm", {Reply::Status(500), Reply::Status(502), Reply::Status(503)}, 503, 0},
         {"5xx, then well", {Reply::Status(500), Reply::Status(503), Reply::File()}, 200, 3},
+        {"trickling", {trickle}, TransferFailed, 0},
+        {"trickling, cancelled", {trickle}, TransferCancelled, 1, 100},
+        {"silent after part of the body, cancelled", {silentBody}, TransferCancelled, 1, 100},
+        {"silent before the head, cancelled", {silentHead}, TransferCancelled, 1, 100},
     };
 
     ScopedDownloadPauses pauses{10, 0};
@@ -89,9 +99,17 @@ TEST(HostileServerTest, EveryMisbehaviourEndsInItsStatusWithinSeconds) {
         RecordingSink sink;
 
         const ULONGLONG started = ::GetTickCount64();
+        std::thread canceller;
+        if (c.cancelAfterMs >= 0) {
+            canceller = std::thread([&transfer, &c] {
+                ::Sleep(c.cancelAfterMs);
+                transfer.Cancel();
+            });
+        }
         const int32_t status =
             transfer.Download(server.Url(L"/pkg"), &sink, HttpVerbGet, L"", kStart, kLength);
         const ULONGLONG elapsed = ::GetTickCount64() - started;
+        if (canceller.joinable()) canceller.join();
         server.Stop();
 
         EXPECT_EQ(c.status, status);
@@ -102,6 +120,10 @@ TEST(HostileServerTest, EveryMisbehaviourEndsInItsStatusWithinSeconds) {
         }
         // A hang guard, not a measurement: ten silent attempts take about three seconds.
         EXPECT_LT(elapsed, 20000u);
+        // Cancelled: within the receive time-out (300 ms) of the cancel, with room for wine.
+        if (c.cancelAfterMs >= 0) {
+            EXPECT_LT(elapsed, 2000u);
+        }
     }
 }
 

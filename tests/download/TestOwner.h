@@ -19,6 +19,7 @@
 class TestOwner : public DownloaderTaskProcessor {
   public:
     const DownloadDataProcessor* CreateDataProcessor(const DownloadTaskInfo& task) override {
+        if (onCreate) onCreate(task);
         ombrix::ScopedLock guard(lock);
         if (noSinkFor.count(task.name) != 0) return nullptr;
         auto& sink = sinks[task.name];
@@ -84,6 +85,7 @@ class TestOwner : public DownloaderTaskProcessor {
     int allFinished = 0;
     std::function<void(const DownloadTaskResultInfo&)> onResult;
     std::function<void()> onAllFinished;
+    std::function<void(const DownloadTaskInfo&)> onCreate;  // before a worker's transfer begins
     ombrix::ScopedKernelHandle resultEvent{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     ombrix::ScopedKernelHandle allEvent{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
 };

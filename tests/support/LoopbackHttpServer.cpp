@@ -348,7 +348,11 @@ void LoopbackHttpServer::Serve(SOCKET client) {
     if (!SendAll(client, head.data(), head.size())) return;
     size_t count = body.size();
     if (reply.sendLimit >= 0) count = std::min(count, static_cast<size_t>(reply.sendLimit));
-    if (!SendAll(client, body.data(), count)) return;
+    for (size_t i = 0; reply.trickleMs > 0 && i < count; ++i) {
+        if (::WaitForSingleObject(stopEvent_.Get(), reply.trickleMs) == WAIT_OBJECT_0) return;
+        if (!SendAll(client, body.data() + i, 1)) return;
+    }
+    if (reply.trickleMs == 0 && !SendAll(client, body.data(), count)) return;
     while (reply.endless && !body.empty() && !stopping_) {
         if (!SendAll(client, body.data(), body.size())) return;
     }

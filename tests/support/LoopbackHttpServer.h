@@ -2,8 +2,8 @@
 // Winsock. It records every request (request line, header lines, body) and answers from a
 // script: replies are used in order and the last one repeats. A reply can omit Content-Length,
 // cut the body short, stall until released, close without an answer, repeat its body without
-// end, or serve a file with or without honouring Range. Each connection gets one answer and is
-// closed.
+// end, trickle its body, or serve a file with or without honouring Range. Each connection gets one
+// answer and is closed.
 #pragma once
 
 #include <winsock2.h>
@@ -32,6 +32,7 @@ class LoopbackHttpServer {
         bool hold = false;                 // wait until released before answering at all
         bool endless = false;              // after the body, send it again and again until the
                                            // client leaves (give no Content-Length with it)
+        int trickleMs = 0;                 // send the body a byte at a time, this far apart
 
         static Reply Status(int code, std::string text = std::string());
         static Reply Close();
