@@ -207,8 +207,13 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         }
     }
     // Records the digests the existence check and the plan emptied: those files leave the saved
-    // list until they are installed.
-    SaveLocalManifest();
+    // list until they are installed. Without that record nothing may be replaced: a file
+    // rewritten under its old digest would pass as current after a kill.
+    if (!SaveLocalManifest()) {
+        ResourceManagerUpdateErrorInfo info(kSaveFailedCode);
+        Report(ProgressResourceUpdateFailed, &info);
+        return;
+    }
     if (total != 0) {
         RequestDownloadTotalSizeNoticeInfo info(total);
         Report(ProgressDownloadSizeNotice, &info);
@@ -240,7 +245,11 @@ int32_t CResourceManager::StartResourceUpdate() {
                 localResources.erase(removal.name);
             }
         }
-        SaveLocalManifest();
+        if (!SaveLocalManifest()) {
+            ResourceManagerUpdateErrorInfo info(kSaveFailedCode);
+            Report(ProgressResourceUpdateFailed, &info);
+            return 1;
+        }
     }
     for (const ResourceUpdateInfo& removal : resourceRemovals) {
         const std::wstring path = gameDir + removal.name;
@@ -321,6 +330,8 @@ void CResourceManager::OnBatchFinished(CDNDownloadState state, int32_t mode, int
             SaveLocalManifest();
             Report(ProgressResourceUpdateFinished, nullptr);
         } else {
+            // What did arrive is recorded, also the files of the last save interval.
+            SaveLocalManifest();
             ResourceManagerUpdateErrorInfo info(statusMask);
             Report(ProgressResourceUpdateFailed, &info);
         }
@@ -332,7 +343,7 @@ void CResourceManager::OnProgress(int64_t downloadedBytes, int64_t totalBytes) {
     Report(ProgressUpdateProgress, &info);
 }
 
-void CResourceManager::SaveLocalManifest() {
+bool CResourceManager::SaveLocalManifest() {
     // Saves follow one another in the order of their snapshots: a worker's save never replaces
     // a newer one of another thread with an older list.
     ScopedLock saving(saveLock);
@@ -340,9 +351,13 @@ void CResourceManager::SaveLocalManifest() {
     {
         ScopedLock guard(lock);
         lastSaveTick = ::GetTickCount64();
-        if (!FormatManifestText(localResources, &text)) return;
+        FormatManifestText(localResources, &text);  // an empty list leaves the text empty
     }
-    WriteManifestFile(rootDir + kVersionFileName, text);
+    const std::wstring path = rootDir + kVersionFileName;
+    // An empty list must not leave a file naming files that are gone; where there is no file,
+    // there is nothing to correct.
+    if (text.empty() && !FileExists(path)) return true;
+    return WriteManifestFile(path, text);
 }
 
 std::wstring CResourceManager::GetResourceHash() {

@@ -31,9 +31,12 @@ class CResourceManager {
     // tells whether it did. Returns 1.
     int32_t StartLauncherUpdate(int32_t* launcherUpdateStarted);
     // Deletes obsolete resources and starts the resource batch (or reports 19). Returns 1.
+    // When the list without the obsolete files cannot be saved first, reports 12 with
+    // kSaveFailedCode and neither deletes nor downloads anything.
     int32_t StartResourceUpdate();
-    // Writes "version.txt" from the local resource list (left alone when the list is empty).
-    void SaveLocalManifest();
+    // Writes "version.txt" from the local resource list; an empty list empties an existing file
+    // and writes none where there is none. False when the file could not be written.
+    bool SaveLocalManifest();
     // The resource hash of "version.txt" under rootDir.
     std::wstring GetResourceHash();
 
@@ -58,6 +61,9 @@ class CResourceManager {
     void OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest);
 
     static const uint64_t kSaveIntervalMs = 1000;
+    // The code of state 12 when "version.txt" could not be saved before a batch (after the
+    // comparison, or before obsolete files are deleted): the status of a refused write.
+    static const int32_t kSaveFailedCode = -4;
 
     std::wstring gameDir;      // rootDir + "game\"
     std::wstring rootDir;      // installation root, holds "version.txt"

@@ -154,24 +154,68 @@ TEST_F(CdnUpdate, LauncherBatchBuildsTheBundleAndLeavesResourcesAlone) {
     EXPECT_FALSE(FileExists(root.path() + L"version.txt"));
 }
 
-TEST_F(CdnUpdate, RangeAnswering404FailsTheBatchWith476) {
-    Files game;
-    game[L"a.dat"] = RandomBytes(3000, 1);
-    game[L"b.dat"] = RandomBytes(3000, 2);
-    ASSERT_FALSE(Publish(L"notfound", game).empty());
-    // b.dat now points at a package that does not exist.
-    std::string config = Read(ConfigPath(L"notfound"));
-    const size_t b = config.find("b.dat=");
-    const size_t dir = config.find("pkg/0001", b);
-    config.replace(dir, 8, "pkg/nope");
-    ASSERT_TRUE(Write(ConfigPath(L"notfound"), config));
-
-    TempFolder root;
-    const UpdateRun run =
-        RunUpdate(root.path(), Env(L"OMBRIX_TEST_CDN_URL") + L"notfound/config/resources.txt");
-    EXPECT_EQ(Concat(kConfigStates, {7, 11, 12}), run.states);
-    EXPECT_EQ(476, run.errorCode);
-    EXPECT_FALSE(FileExists(root.path() + L"version.txt"));
+// The saves of "version.txt" around a batch. A range answering 404 fails the batch with 476,
+// and what did arrive before is recorded (also within the last save interval). A list whose
+// every entry is obsolete is written empty. A list that cannot be saved before the batch stops
+// the update: nothing is deleted, replaced or recorded.
+TEST_F(CdnUpdate, RangeAnswering404FailsTheBatchWith476AndSavesKeepTheListHonest) {
+    // "notfound": a.dat sound, b.dat in a package that does not exist; "allgone": only b.dat.
+    for (const wchar_t* tree : {L"notfound", L"allgone"}) {
+        Files game;
+        if (std::wstring(tree) == L"notfound") game[L"a.dat"] = RandomBytes(3000, 1);
+        game[L"b.dat"] = RandomBytes(3000, 2);
+        ASSERT_FALSE(Publish(tree, game).empty());
+        std::string config = Read(ConfigPath(tree));
+        const size_t b = config.find("b.dat=");
+        const size_t dir = config.find("pkg/000", b);
+        config.replace(dir, 8, "pkg/nope");
+        ASSERT_TRUE(Write(ConfigPath(tree), config));
+    }
+    std::string aLine;
+    for (const ResoureConfigInfo& info : ReadConfig(L"notfound")) {
+        if (info.name == L"a.dat") aLine = "a.dat=" + TextToUtf8Exact(info.md5) + "\r\n";
+    }
+    const std::string staleList = "a.dat=00000000000000000000000000000000\r\ngone.dat=1\r\n";
+    struct Case {
+        const char* what;
+        const wchar_t* tree;
+        std::string localList;  // "version.txt" before the run ("" for none)
+        bool saveBlocked;       // "version.txt" cannot be written
+        std::vector<int> states;
+        int32_t errorCode;
+        std::string listAfter;  // "version.txt" after the run
+        bool goneKept;          // game\gone.dat still there
+    };
+    const Case cases[] = {
+        {"fresh", L"notfound", "", false, Concat(kConfigStates, {7, 11, 12}), 476, aLine, true},
+        {"every entry obsolete", L"allgone", "gone.dat=1\r\n", false,
+         Concat(kConfigStates, {7, 11, 12}), 404, "", false},
+        {"no save before the batch", L"notfound", staleList, true, Concat(kConfigStates, {12}),
+         CResourceManager::kSaveFailedCode, staleList, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder root;
+        ASSERT_TRUE(Write(root.path() + L"game\\gone.dat", "gone"));
+        ASSERT_TRUE(Write(root.path() + L"game\\a.dat", "old"));
+        if (!c.localList.empty()) {
+            ASSERT_TRUE(Write(root.path() + L"version.txt", c.localList));
+        }
+        // A folder where the save writes its new file.
+        if (c.saveBlocked) {
+            ASSERT_TRUE(::CreateDirectoryW((root.path() + L"version.txt.new").c_str(), nullptr));
+        }
+        const UpdateRun run =
+            RunUpdate(root.path(), Env(L"OMBRIX_TEST_CDN_URL") + c.tree + L"/config/resources.txt");
+        EXPECT_EQ(c.states, run.states);
+        EXPECT_EQ(c.errorCode, run.errorCode);
+        EXPECT_TRUE(FileExists(root.path() + L"version.txt"));
+        EXPECT_EQ(c.listAfter, Read(root.path() + L"version.txt"));
+        EXPECT_EQ(c.goneKept, FileExists(root.path() + L"game\\gone.dat"));
+        if (c.saveBlocked) {
+            EXPECT_EQ("old", Read(root.path() + L"game\\a.dat"));
+        }
+    }
 }
 
 TEST_F(CdnUpdate, BytesThatAreNotThePublishedFileAreFetchedAgainThenFail) {
