@@ -1,52 +1,63 @@
 #include "resources/ConfigNameCollisions.h"
 
 #include <set>
-#include <utility>
 
+#include "resources/FileSystemCase.h"
 #include "resources/ManifestText.h"
 
 namespace {
-
-wchar_t FoldCase(wchar_t c) {
-    if (c == L'/') return L'\\';
-    if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
-    if ((c >= 0x00E0 && c <= 0x00FE && c != 0x00F7) ||  // Latin-1
-        (c >= 0x03B1 && c <= 0x03CB && c != 0x03C2) ||  // Greek
-        (c >= 0x0430 && c <= 0x044F) ||                 // Cyrillic
-        (c >= 0xFF41 && c <= 0xFF5A)) {                 // full-width Latin
-        return static_cast<wchar_t>(c - 0x20);
-    }
-    if (c >= 0x0450 && c <= 0x045F) return static_cast<wchar_t>(c - 0x50);  // Cyrillic Ѐ..Џ
-    return c;
-}
 
 bool IsReservedLauncherName(const std::wstring& key) {
     static const wchar_t* const kKept[] = {L"VERSION.TXT", L"VERSION.TXT.NEW", L"LAUNCHER.TMP",
                                            L"LAUNCHER_MANIFEST.TXT", L"GAME"};
     for (const wchar_t* kept : kKept) {
-        if (key == kept) return true;
+        const std::wstring name = kept;
+        if (key == name || key.compare(0, name.size() + 1, name + L"\\") == 0) return true;
     }
-    return key.compare(0, 5, L"GAME\\") == 0;
+    return false;
 }
 
 }  // namespace
 
 std::wstring FileSystemKey(const std::wstring& name) {
-    std::wstring key = name;
-    for (wchar_t& c : key) c = FoldCase(c);
+    std::wstring key = FileSystemUpperCase(name);
+    for (wchar_t& c : key) {
+        if (c == L'/') c = L'\\';
+    }
     return key;
 }
 
-bool HasCollidingNames(const ResoureConfigList& list) {
-    std::set<std::pair<bool, std::wstring>> keys;
-    for (const ResoureConfigInfo& info : list) {
-        const bool launcher = IsLauncherCategory(info.category);
-        const std::wstring key = FileSystemKey(info.name);
-        if (launcher && IsReservedLauncherName(key)) return true;
-        if (!keys.insert({launcher, key}).second) return true;
+bool NamesMeetInOneFolder(const std::vector<std::wstring>& names) {
+    std::set<std::wstring> keys;
+    for (const std::wstring& name : names) {
+        if (!keys.insert(FileSystemKey(name)).second) return true;
     }
-    for (const auto& key : keys) {
-        if (keys.count({key.first, key.second + L".T"}) != 0) return true;
+    for (const std::wstring& key : keys) {
+        if (keys.count(key + L".T") != 0) return true;
+        // Every folder on the way to this file must not be a file (nor its temporary name).
+        for (size_t slash = key.find(L'\\'); slash != std::wstring::npos;
+             slash = key.find(L'\\', slash + 1)) {
+            const std::wstring folder = key.substr(0, slash);
+            if (keys.count(folder) != 0) return true;
+            if (folder.size() > 2 && folder.compare(folder.size() - 2, 2, L".T") == 0 &&
+                keys.count(folder.substr(0, folder.size() - 2)) != 0) {
+                return true;
+            }
+        }
     }
     return false;
+}
+
+bool HasCollidingNames(const ResoureConfigList& list) {
+    std::vector<std::wstring> resources;
+    std::vector<std::wstring> launcher;
+    for (const ResoureConfigInfo& info : list) {
+        if (IsLauncherCategory(info.category)) {
+            if (IsReservedLauncherName(FileSystemKey(info.name))) return true;
+            launcher.push_back(info.name);
+        } else {
+            resources.push_back(info.name);
+        }
+    }
+    return NamesMeetInOneFolder(resources) || NamesMeetInOneFolder(launcher);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "TestTree.h"
@@ -12,6 +13,7 @@
 #include "resources/CDNConfigText.h"
 #include "resources/CDNResourceDataProcessor.h"
 #include "resources/CDNResourceDownloader.h"
+#include "resources/ConfigNameCollisions.h"
 #include "resources/FolderCache.h"
 #include "resources/RangeUnpacker.h"
 #include "resources/ResourceManager.h"
@@ -99,12 +101,30 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         {"x.dll=1=p=0=1\r\nx.dll=2=p=1=1=launcher\r\n", false},  // two folders
         {"version.txt=1=p=0=1\r\ngame.dat=2=p=1=1=launcher\r\n", false},
         {"\xce\xb1.dat=1=p=0=1\r\n\xce\x91.DAT=2=p=1=1\r\n", true},  // Greek alpha, both cases
+        {"a=1=p=0=1\r\nA\\b=2=p=1=1\r\n", true},                     // a file and its folder
+        {"d\\a=1=p=0=1\r\nd/a/b/c=2=p=1=1\r\n", true},
+        {"a=1=p=0=1\r\na.t\\b=2=p=1=1\r\n", true},  // a folder on the temporary name
+        {"a\\b=1=p=0=1\r\na\\c=2=p=1=1\r\nab=3=p=2=1\r\n", false},
+        {"version.txt\\x=1=p=0=1=launcher\r\n", true},
+        // A letter pair the Chinese code page keeps and the file system folds: Roman one.
+        {"\xe2\x85\xa0=1=p=0=1\r\n\xe2\x85\xb0=2=p=1=1\r\n", true},
     };
     for (const Case& c : cases) {
         ResoureConfigList list;
         EXPECT_EQ(c.refused ? CDNDownloadParseFailed : CDNDownloadSuccess,
                   ParseCDNConfigText(c.body, &list))
             << c.body;
+    }
+    // Letters the file system folds and a Western code page keeps beyond Latin-1 (S, OE, Z with
+    // caron or ligature, Y with diaeresis), checked on wide names whatever the code page.
+    for (const auto& pair :
+         {std::make_pair(L"\u0160", L"\u0161"), std::make_pair(L"\u0152", L"\u0153"),
+          std::make_pair(L"\u017D", L"\u017E"), std::make_pair(L"\u0178", L"\u00FF"),
+          std::make_pair(L"\u2160", L"\u2170")}) {
+        ResoureConfigList list(2);
+        list[0].name = std::wstring(L"D\\") + pair.first;
+        list[1].name = std::wstring(L"d\\") + pair.second;
+        EXPECT_TRUE(HasCollidingNames(list)) << static_cast<int>(pair.second[0]);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "BundleRecords.h"
 #include "EntranceCommand.h"
 #include "PendingSelf.h"
+#include "app/TextConvert.h"
 #include "framework/ScopedHandle.h"
 #include "resources/LauncherBundle.h"
 
@@ -51,6 +52,18 @@ TEST(EntranceBundle, ParsesOnlyWhatIsWholeAndInside) {
         {"no manifest record", "\x01" + kFiles, BundleState::Damaged},
         {"manifest not last", "\x01" + manifest + kFiles + manifest, BundleState::Damaged},
         {"same file twice", "\x01" + kFiles + Record("OMBRIXLAUNCHER.EXE", "x") + manifest,
+         BundleState::Damaged},
+        // Names in the ANSI code page that the file system folds together: a Roman numeral
+        // (Chinese code page) and S with caron (Western ones), each in both cases.
+        {"same file twice, Roman one in both cases",
+         "\x01" + Record(TextToNarrow(L"\u2160.dll"), "x") +
+             Record(TextToNarrow(L"\u2170.dll"), "y") + manifest,
+         BundleState::Damaged},
+        {"same file twice, S with caron in both cases",
+         "\x01" + Record(TextToNarrow(L"\u0160.dll"), "x") +
+             Record(TextToNarrow(L"\u0161.dll"), "y") + manifest,
+         BundleState::Damaged},
+        {"a file and a folder of one name", "\x01" + kFiles + Record("DATA", "x") + manifest,
          BundleState::Damaged},
     };
     for (const Case& c : cases) {

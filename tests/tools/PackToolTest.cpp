@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <utility>
 
 #include "../resources/UpdateHarness.h"
 #include "ConfigLine.h"
@@ -178,6 +179,14 @@ TEST(PublishableName, ChecksSingleNamesAndSets) {
     EXPECT_FALSE(CheckPublishableSet({{L"A.dat", L"p1"}, {L"a.DAT", L"p2"}}, false, &error));
     EXPECT_FALSE(CheckPublishableSet({{L"a.dat", L"p1"}, {L"a.dat.t", L"p2"}}, false, &error));
     EXPECT_TRUE(CheckPublishableSet({{L"a.dat", L"p1"}, {L"b.dat.t", L"p2"}}, false, &error));
+    for (const auto& pair :
+         {std::make_pair(L"\u0160.dat", L"\u0161.dat"), std::make_pair(L"\u0152", L"\u0153"),
+          std::make_pair(L"\u017D", L"\u017E"), std::make_pair(L"\u0178", L"\u00FF"),
+          std::make_pair(L"\u2160", L"\u2170"), std::make_pair(L"a", L"A\\b")}) {
+        EXPECT_FALSE(
+            CheckPublishableSet({{pair.first, L"p1"}, {pair.second, L"p2"}}, false, &error))
+            << pair.second;
+    }
     EXPECT_FALSE(CheckPublishableSet({{L"version.txt.new", L"p1"}}, true, &error));
     EXPECT_FALSE(CheckPublishableSet({{L"Game", L"p1"}}, true, &error));
 

@@ -1,7 +1,9 @@
 #include "BundleRecords.h"
 
 #include <cstdint>
-#include <set>
+
+#include "app/TextConvert.h"
+#include "resources/ConfigNameCollisions.h"
 
 namespace {
 
@@ -24,14 +26,6 @@ bool ReadPiece(const std::string& bytes, size_t* pos, uint32_t length, std::stri
     return true;
 }
 
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c == '/') c = '\\';
-    }
-    return text;
-}
-
 ParsedBundle Damaged(const std::string& problem) {
     ParsedBundle bundle;
     bundle.problem = problem;
@@ -51,7 +45,6 @@ ParsedBundle ParseLauncherBundle(const std::string& bytes,
     if (bytes[0] != 1) return Damaged("unknown flag");
 
     std::vector<BundleRecord> records;
-    std::set<std::string> seen;  // the same file twice would be swapped twice
     size_t pos = 1;
     while (pos < bytes.size()) {
         BundleRecord record;
@@ -62,11 +55,13 @@ ParsedBundle ParseLauncherBundle(const std::string& bytes,
         if (!ReadLength(bytes, &pos, &length) || !ReadPiece(bytes, &pos, length, &record.content)) {
             return Damaged("content beyond the end of the file: " + record.name);
         }
-        if (!seen.insert(Lowered(record.name)).second) {
-            return Damaged("file given twice: " + record.name);
-        }
         records.push_back(std::move(record));
     }
+    // The same file twice would be swapped twice, and a file cannot also be another's folder:
+    // the launcher's own name check, with the file system's case folding.
+    std::vector<std::wstring> names;
+    for (const BundleRecord& record : records) names.push_back(NarrowToText(record.name));
+    if (NamesMeetInOneFolder(names)) return Damaged("a file given twice, or as a folder");
     if (records.empty() || records.back().name != kBundleManifestName) {
         return Damaged("no manifest record at the end");
     }

@@ -6,16 +6,14 @@
 
 #include "app/TextConvert.h"
 #include "resources/ConfigNameCollisions.h"
+#include "resources/FileSystemCase.h"
 #include "resources/ManifestName.h"
 
 namespace {
 
+// The file system's folding, as the launcher's name check applies it.
 std::wstring UpperCase(const std::wstring& text) {
-    std::wstring upper = text;
-    if (!upper.empty()) {
-        ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-    }
-    return upper;
+    return FileSystemUpperCase(text);
 }
 
 bool IsBlank(wchar_t c) {
@@ -89,8 +87,8 @@ bool CheckPublishableSet(const std::vector<SourceFile>& files, bool launcherFile
     }
     if (HasCollidingNames(list)) {
         *error =
-            L"two names meet on one file, or a launcher file takes a name the launcher keeps "
-            L"for itself (\"version.txt.new\", \"game\")";
+            L"two names meet on one file, a file is also the folder of another, or a launcher "
+            L"file takes a name the launcher keeps for itself (\"version.txt.new\", \"game\")";
         return false;
     }
     return true;
