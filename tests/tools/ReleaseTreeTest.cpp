@@ -60,6 +60,8 @@ TEST(PackReleases, RefusalsLeaveTheTreeAsItWas) {
     const std::function<void()> longer = [&] { Write(package, Read(package) + "x"); };
     const std::function<void()> otherPackage = [&] { Replace(config, "pkg/0001", "pkg/0009"); };
     const std::function<void()> otherDigest = [&] { Replace(config, "=", "=0"); };
+    const std::function<void()> opaque = [&] { Replace(config, "\r\n", "\r\n \r\n"); };
+    const std::function<void()> badRecord = [&] { Write(tree + L"notice-record.txt", "r1\r\n"); };
     std::unique_ptr<TreeLock> holder;  // another run holding the tree
     const std::function<void()> held = [&] {
         holder.reset(new TreeLock);
@@ -90,6 +92,10 @@ TEST(PackReleases, RefusalsLeaveTheTreeAsItWas) {
              L" --release r9 --url http://h/"},
         {"no address, notice", none,
          L"--cdn " + Quote(tree) + L" --notice " + Quote(notice) + L" --release r1"},
+        {"configuration not understood, notice", opaque,
+         L"--cdn " + Quote(tree) + L" --notice " + Quote(notice) +
+             L" --release r1 --url http://h/"},
+        {"unreadable notice record, cleanup", badRecord, prune},
         {"held, publish", held, publish2},
         {"held, cleanup", held, prune},
         {"held, notice", held,
@@ -225,27 +231,32 @@ TEST(PackReleases, WhatTheToolDoesNotUnderstandNeitherBlocksNorGoes) {
         std::string content;
         std::vector<std::wstring> kept;  // after a publish of r3 and a cleanup keeping 1
         std::vector<std::wstring> gone;
+        const wchar_t* served;  // the release the notice answer names before the cleanup
     } cases[] = {
         {"upper-case configuration",
          L"config\\HAND.TXT",
          r1,
          {L"config\\HAND.TXT", L"pkg\\0001\\qz_game.qzpkg"},
-         {L"config\\r1.txt", L"pkg\\0002\\qz_game.qzpkg"}},
+         {L"config\\r1.txt", L"pkg\\0002\\qz_game.qzpkg"},
+         L"HAND"},
         {"recorded configuration the launcher stops reading",
          L"config\\r1.txt",
          r1.substr(0, r1.find("\r\n") + 2) + " \r\n" + r1.substr(r1.find("\r\n") + 2),
          {L"config\\r1.txt", L"pkg\\0001\\qz_game.qzpkg"},
-         {L"config\\r2.txt", L"pkg\\0002\\qz_game.qzpkg"}},
+         {L"config\\r2.txt", L"pkg\\0002\\qz_game.qzpkg"},
+         nullptr},
         {"configuration that is not UTF-8",
          L"config\\odd.txt",
          r1 + "\xFF\xFE=x\r\n",
          {L"config\\odd.txt", L"pkg\\0001\\qz_game.qzpkg"},
-         {L"config\\r1.txt", L"config\\r2.txt"}},
+         {L"config\\r1.txt", L"config\\r2.txt"},
+         nullptr},
         {"leftover package with a damaged contents list",
          L"pkg\\0009\\contents.txt",
          "x=1",
          {L"pkg\\0010\\qz_game.qzpkg"},
-         {L"pkg\\0009\\contents.txt", L"pkg\\0001\\qz_game.qzpkg"}},
+         {L"pkg\\0009\\contents.txt", L"pkg\\0001\\qz_game.qzpkg"},
+         nullptr},
     };
     for (const auto& c : cases) {
         testing_tree::RemoveTree(tree);
@@ -253,6 +264,12 @@ TEST(PackReleases, WhatTheToolDoesNotUnderstandNeitherBlocksNorGoes) {
         ASSERT_TRUE(Write(tree + c.file, c.content));
         if (c.file.find(L"pkg") == 0) Write(tree + L"pkg\\0009\\qz_game.qzpkg", "partial");
         EXPECT_EQ(0, PublishRelease(tree, L"r3", {{L"y.dat", "y release"}})) << c.what;
+        if (c.served != nullptr) {
+            const std::wstring answer = work.path() + L"notice.json";
+            ASSERT_EQ(0, Pack(L"--cdn " + Quote(tree) + L" --notice " + Quote(answer) +
+                              L" --release " + c.served + L" --url http://h/"));
+            EXPECT_NE(std::string::npos, Read(answer).find("/config/HAND.TXT\""));
+        }
         EXPECT_EQ(0, Pack(L"--cdn " + Quote(tree) + L" --prune --keep 1")) << c.what;
         EXPECT_TRUE(FileExists(tree + L"config\\r3.txt")) << c.what;
         for (const std::wstring& path : c.kept) EXPECT_TRUE(FileExists(tree + path)) << c.what;
