@@ -4,6 +4,8 @@
 //   pkg\NNNN\contents.txt  what each package stores (PackageContents.h)
 //   releases.txt           the tree's record: the highest package number ever used, then the
 //                          releases in the order they were published, with their times
+//   notice-record.txt      the releases the notice answers serve (NoticeRecord.h)
+//   tree.lock              while a run holds the tree (TreeLock.h)
 // Loading a tree checks that every configuration names only packages that are there and
 // match what the configuration says of them. A configuration file the tool cannot read as a
 // configuration, and a package named by nothing whose contents list is damaged, are reported
