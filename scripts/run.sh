@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs the demo under wine in the private prefix of
 # build/: a demo game published with the package tool, the notice service and the CDN on nginx
-# (127.0.0.1), and the launcher installing the game and starting it, then starting again with
+# (127.0.0.1; the CDN over https with the build tree's test authority, trusted in the prefix
+# only), and the launcher installing the game and starting it, then starting again with
 # one changed file (scripts/demo/demo.sh). With --launcher-update a changed launcher file is
 # published instead and the launcher updates itself and restarts. The window is shown on the
 # screen when there is a display, else on the build tree's Xvfb; screenshots go to

@@ -13,7 +13,7 @@ packages=(
   googletest
   wine64 xvfb xdotool x11-utils imagemagick
   fonts-wqy-zenhei fonts-dejavu-core
-  nginx-light curl python3 bc
+  nginx-light curl python3 bc openssl   # openssl: the test certificate authority
   dpkg-dev locales
   clang libclang-rt-14-dev libjsoncpp-dev zlib1g-dev   # native fuzz targets (libFuzzer, sanitizers)
 )

@@ -52,7 +52,7 @@ publish_version() {
 
 # The notice service answers with the configuration of VERSION and the code list.
 announce() {
-  notice_start "http://127.0.0.1:$cdn_port/cdn-a/$1/config/resources.txt" "cdn-a|cdn-b"
+  notice_start "https://localhost:$cdn_port/cdn-a/$1/config/resources.txt" "cdn-a|cdn-b"
   say "notice service: http://127.0.0.1:8001/notice_upgrade names cdn-a/$1 (code list cdn-a|cdn-b)"
 }
 
@@ -199,8 +199,8 @@ rm -f "$shots"/demo-*.png
 servers_reset
 publish_version v1
 # Each connection at 3 MiB/s: with three workers the download takes a few seconds to watch.
-cdn_port="$(cdn_start "$demo/cdn" 3m)"
-say "CDN: http://127.0.0.1:$cdn_port/ (cdn-a and cdn-b), 3 MiB/s per connection"
+cdn_port="$(cdn_start --tls "$demo/cdn" 3m)"
+say "CDN: https://localhost:$cdn_port/ (cdn-a and cdn-b), 3 MiB/s per connection, TLS with the build tree's test authority"
 install_launcher
 
 if [ "$mode" = --launcher-update ]; then
@@ -224,7 +224,7 @@ else
   say "publishing v2 as a new release of the same tree with OmbrixPack"
   publish_release "$demo/game" "$demo/launcher" "$demo/cdn/cdn-a/v1" v2 | sed 's/^/run:   /'
   switch_release "$demo/cdn/cdn-a/v1" v2 "$demo/notice.json" --code-list "cdn-a|cdn-b" \
-    --url "http://127.0.0.1:$cdn_port/cdn-a/v1/" | sed 's/^/run:   /'
+    --url "https://localhost:$cdn_port/cdn-a/v1/" | sed 's/^/run:   /'
   notice_serve "$demo/notice.json"
   say "notice service: answers with $demo/notice.json: $(cat "$demo/notice.json")"
   before="$(downloaded_bytes)"

@@ -131,15 +131,18 @@ notice_posts() {
 }
 
 # Starts the CDN on a free port serving ROOT, each connection limited to RATE (nginx's
-# limit_rate, for example 4m; 0 for none). Prints the port.
+# limit_rate, for example 4m; 0 for none). Prints the port. With --tls it speaks TLS, with the
+# certificate for "localhost" of the build tree's test authority (trusted in its wine prefix).
 cdn_start() {
+  local tls=()
+  [ "${1:-}" = --tls ] && shift && tls=(--tls "$(dirname "$OMBRIX_BIN")/tls")
   local root="$1" rate="${2:-0}" conf="$OMBRIX_NGINX_DIR/cdn.conf" port
   mkdir -p "$OMBRIX_NGINX_DIR"
   echo "    limit_rate $rate;" >"$conf"
   # A port nobody listens on, from a range of its own (below the system's ephemeral ports).
   port=$((20000 + RANDOM % 10000))
   while port_in_use "$port"; do port=$((20000 + RANDOM % 10000)); done
-  "$OMBRIX_SRC/tools/nginx/serve.sh" start cdn "$root" "$port" "$conf" </dev/null
+  "$OMBRIX_SRC/tools/nginx/serve.sh" start "${tls[@]}" cdn "$root" "$port" "$conf" </dev/null
 }
 
 servers_stop() {

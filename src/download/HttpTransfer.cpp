@@ -26,6 +26,7 @@ struct UrlParts {
     std::wstring host;
     INTERNET_PORT port = 0;
     std::wstring object;  // path plus query
+    bool secure = false;  // TLS: the https scheme, or the port 443 whatever the scheme
 };
 
 // Canonicalises (browser mode) and cracks the URL. false when either step fails.
@@ -60,11 +61,12 @@ bool SplitUrl(const std::wstring& url, UrlParts* parts) {
         parts->object.append(components.lpszExtraInfo, components.dwExtraInfoLength);
     }
     if (parts->object.empty()) parts->object = L"/";
+    const bool https = components.nScheme == INTERNET_SCHEME_HTTPS;
     parts->port = components.nPort;
     if (parts->port == 0) {
-        parts->port = components.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_DEFAULT_HTTPS_PORT
-                                                                  : INTERNET_DEFAULT_HTTP_PORT;
+        parts->port = https ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
     }
+    parts->secure = https || parts->port == INTERNET_DEFAULT_HTTPS_PORT;
     return true;
 }
 
@@ -98,6 +100,15 @@ void SetTimeouts(HINTERNET handle) {
     SetOption(handle, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, receive);
     SetOption(handle, INTERNET_OPTION_CONNECT_TIMEOUT, GetTransferConnectTimeoutMs());
     SetOption(handle, INTERNET_OPTION_CONNECT_RETRIES, kTransferConnectRetries);
+}
+
+// Whether the answer came over TLS. WinINet follows redirects by itself, and some of its
+// implementations follow one from https to plain http without a word.
+bool AnsweredOverTls(HINTERNET request) {
+    DWORD flags = 0;
+    DWORD length = sizeof(flags);
+    return ::InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &length) &&
+           (flags & SECURITY_FLAG_SECURE) != 0;
 }
 
 int32_t QueryStatus(HINTERNET request) {
@@ -176,8 +187,8 @@ int32_t HttpTransfer::Download(const std::wstring& url, DownloadDataProcessor* s
 
     int32_t status = TransferInvalidRequest;
     for (int32_t attempt = 0; attempt < maxAttempts; ++attempt) {
-        status = Attempt(parts.host, parts.port, parts.object, sink, verb, body, rangeStart,
-                         rangeLength);
+        status = Attempt(parts.host, parts.port, parts.secure, parts.object, sink, verb, body,
+                         rangeStart, rangeLength);
         if (!sink->OnFinish()) status = TransferFailed;
         if (Cancelled()) return TransferCancelled;
         if (status == TransferSuccess) return TransferSuccess;
@@ -188,9 +199,9 @@ int32_t HttpTransfer::Download(const std::wstring& url, DownloadDataProcessor* s
     return status;
 }
 
-int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std::wstring& object,
-                              DownloadDataProcessor* sink, int32_t verb, const std::string& body,
-                              int64_t rangeStart, uint32_t rangeLength) {
+int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, bool secure,
+                              const std::wstring& object, DownloadDataProcessor* sink, int32_t verb,
+                              const std::string& body, int64_t rangeStart, uint32_t rangeLength) {
     // Closed in reverse order (request, connection, root) when the attempt ends.
     ScopedInternetHandle root(
         ::InternetOpenW(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
@@ -202,10 +213,12 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
                                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return TransferFailed;
 
-    // The secure flag follows the port number only, not the scheme. Every URL carries a fresh
-    // "t" parameter, so a cached copy could never be used again: bodies (packages of many
-    // megabytes) are not written into the per-user WinINet cache. The wire is the same.
-    const DWORD flags = (port == 443 ? INTERNET_FLAG_SECURE : INTERNET_FLAG_EXISTING_CONNECT) |
+    // TLS for an https URL on any port, and for any URL on port 443. No certificate error is
+    // ignored: one the system does not accept (unknown authority, another name, expired)
+    // fails the send like any network failure, and the next attempt asks for TLS again.
+    // Every URL carries a fresh "t" parameter, so a cached copy could never be used again:
+    // bodies (packages of many megabytes) are not written into the per-user WinINet cache.
+    const DWORD flags = (secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_EXISTING_CONNECT) |
                         INTERNET_FLAG_NO_CACHE_WRITE;
     const bool post = verb == HttpVerbPost;
     ScopedInternetHandle request(::HttpOpenRequestW(connection.Get(), post ? L"POST" : L"GET",
@@ -222,6 +235,7 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, const std
              : ::HttpSendRequestW(request.Get(), headerBlock.c_str(),
                                   static_cast<DWORD>(headerBlock.size()), nullptr, 0);
     if (!sent) return TransferFailed;
+    if (secure && !AnsweredOverTls(request.Get())) return TransferFailed;
 
     // A connection closed without an answer shows as no status (or a nonsense one).
     const int32_t rawStatus = QueryStatus(request.Get());

@@ -59,9 +59,9 @@ class HttpTransfer {
     int32_t maxAttempts = 1;            // attempts Download may make; set by the owning worker
 
   private:
-    int32_t Attempt(const std::wstring& host, uint16_t port, const std::wstring& object,
-                    DownloadDataProcessor* sink, int32_t verb, const std::string& body,
-                    int64_t rangeStart, uint32_t rangeLength);
+    int32_t Attempt(const std::wstring& host, uint16_t port, bool secure,
+                    const std::wstring& object, DownloadDataProcessor* sink, int32_t verb,
+                    const std::string& body, int64_t rangeStart, uint32_t rangeLength);
     void Pause();
     bool Cancelled() const { return cancels_.load() != cancelsSeen_; }
 

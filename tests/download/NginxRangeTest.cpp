@@ -1,5 +1,6 @@
-// The engine against a real peer: nginx serving a file with byte ranges on a loopback port,
-// started by run-with-nginx.sh, which passes the port and the served file in the environment.
+// The engine against a real peer: nginx serving a file with byte ranges on loopback ports, in
+// plain HTTP and in TLS, started by run-with-nginx.sh, which passes the ports, the served file
+// and the servers' log folder in the environment.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,6 +18,20 @@
 #include "framework/ScopedHandle.h"
 
 namespace {
+
+std::wstring Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::wstring() : std::wstring(value, value + std::strlen(value));
+}
+
+// The size of a server's access log: it grows with every request the server read.
+uint64_t AccessLogSize(const char* server) {
+    const std::wstring path = Env("OMBRIX_TEST_NGINX_LOGS") + L"\\" +
+                              std::wstring(server, server + std::strlen(server)) + L"\\access.log";
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 class NginxTest : public ::testing::Test {
   protected:
@@ -88,6 +103,47 @@ TEST_F(NginxTest, DispatcherFetchesManyTasks) {
         ASSERT_EQ(200, owner.StatusOf(task.name)) << task.rangeStart;
         ASSERT_EQ(content.substr(task.rangeStart, task.rangeLength), owner.DataOf(task.name))
             << task.rangeStart;
+    }
+}
+
+// An https URL speaks TLS on whatever port it names. A certificate the system does not accept
+// fails every attempt like a network failure: nothing goes to the sink and no request reaches
+// any server, in TLS or in plain text. An answer that a redirect moved to plain http is
+// refused the same way (WinINet may already have sent that request).
+TEST_F(NginxTest, TlsOnAnyPortAndRefusedCertificates) {
+    const std::wstring tls = Env("OMBRIX_TEST_NGINX_TLS_PORT");
+    const std::wstring untrusted = Env("OMBRIX_TEST_NGINX_UNTRUSTED_PORT");
+    ASSERT_FALSE(tls.empty() || untrusted.empty());
+    struct Case {
+        const char* what;
+        std::wstring url;
+        int32_t status;
+        bool reachesServer;
+    };
+    const Case cases[] = {
+        {"https on a port other than 443", L"https://localhost:" + tls + L"/pkg.bin", 200, true},
+        {"an authority nobody trusts", L"https://localhost:" + untrusted + L"/pkg.bin", -3, false},
+        {"a certificate for another name", L"https://127.0.0.1:" + tls + L"/pkg.bin", -3, false},
+        {"a redirect to plain http", L"https://localhost:" + tls + L"/to-plain.bin", -3, true},
+    };
+    const char* const servers[] = {"download-test", "download-tls", "download-untrusted"};
+    transfer.maxAttempts = 2;
+    for (const Case& c : cases) {
+        uint64_t before[3];
+        for (int i = 0; i < 3; ++i) before[i] = AccessLogSize(servers[i]);
+        RecordingSink sink;
+        EXPECT_EQ(c.status, transfer.Download(c.url, &sink, HttpVerbGet, L"", 123457, 200000))
+            << c.what;
+        if (c.status == 200) {
+            EXPECT_EQ(content.substr(123457, 200000), sink.data) << c.what;
+            EXPECT_LT(before[1], AccessLogSize(servers[1])) << c.what;
+            continue;
+        }
+        EXPECT_EQ(0, sink.begins) << c.what;
+        EXPECT_EQ(2, sink.finishes) << c.what;
+        for (int i = 0; i < 3 && !c.reachesServer; ++i) {
+            EXPECT_EQ(before[i], AccessLogSize(servers[i])) << c.what;
+        }
     }
 }
 

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Starts and stops private nginx instances on 127.0.0.1 for the tests, benchmarks and demo.
-#   serve.sh start NAME ROOT [PORT] [EXTRA_CONF]  -> prints the port (0 or none = a free one)
+#   serve.sh start [--tls DIR] NAME ROOT [PORT] [EXTRA_CONF]  -> prints the port (0 or none =
+#                                                                a free one)
 #   serve.sh stop NAME
 # State lives in $OMBRIX_NGINX_DIR (default: build/nginx) under NAME/. EXTRA_CONF is a file
 # whose text goes into the server block (for example a location answering the notice POST).
+# With --tls the port speaks TLS 1.2 only, with DIR/server.pem (the chain) and DIR/server.key
+# (tools/nginx/test-ca.sh makes them).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 base="${OMBRIX_NGINX_DIR:-$here/build/nginx}"
@@ -13,8 +16,12 @@ free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()'
 }
 
-cmd="${1:-}"; name="${2:-}"
-[ -n "$cmd" ] && [ -n "$name" ] || { echo "usage: serve.sh start|stop NAME [ROOT] [PORT] [EXTRA_CONF]" >&2; exit 2; }
+cmd="${1:-}"; shift || true
+tls=""
+if [ "${1:-}" = --tls ]; then tls="$(cd "$2" && pwd)"; shift 2; fi
+name="${1:-}"
+[ -n "$cmd" ] && [ -n "$name" ] || { echo "usage: serve.sh start|stop [--tls DIR] NAME [ROOT] [PORT] [EXTRA_CONF]" >&2; exit 2; }
+set -- "$cmd" "$@"
 dir="$base/$name"
 
 case "$cmd" in
@@ -41,9 +48,18 @@ http {
   default_type application/octet-stream;
   sendfile on;
   server {
-    listen 127.0.0.1:$port;
     root $root;
 CONF
+    if [ -n "$tls" ]; then
+      cat <<CONF
+    listen 127.0.0.1:$port ssl;
+    ssl_protocols TLSv1.2;
+    ssl_certificate $tls/server.pem;
+    ssl_certificate_key $tls/server.key;
+CONF
+    else
+      echo "    listen 127.0.0.1:$port;"
+    fi
     [ -n "$extra" ] && cat "$extra"
     echo "  }"
     echo "}"

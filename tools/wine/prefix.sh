@@ -87,6 +87,13 @@ if [ ! -f "$root/prefix/.ombrix-unmanaged" ]; then
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
     touch "$root/prefix/.ombrix-unmanaged"
 fi
+# The tree's test certificate authority (tools/nginx/test-ca.sh), trusted for this prefix's
+# user only: the servers of the tests and the demo speak TLS with certificates it issued.
+bash "$(dirname "${BASH_SOURCE[0]}")/../nginx/test-ca.sh" "$build"
+if [ "$(cat "$root/prefix/.ombrix-test-ca" 2>/dev/null)" != "$(cat "$build/tls/ca.sha1")" ]; then
+  "$wine" reg import "$(echo "$build/tls/ca.reg" | sed 's|/|\\|g; s|^|Z:|')" >/dev/null 2>&1 &&
+    cp "$build/tls/ca.sha1" "$root/prefix/.ombrix-test-ca"
+fi
 # Keep the server up between the many short test programs of one run.
 "$wineserver" -p60 >/dev/null 2>&1 || true
 # Boot the session (services.exe and friends) here, without our output: booted by a test, they
