@@ -25,3 +25,9 @@ bool IsLauncherReboot() {
     return GetCommandLineValue(L"LAUNCHER_REBOOT", &value) &&
            EqualsIgnoringAsciiCase(value, L"TRUE");
 }
+
+bool IsLauncherUpdateFailed() {
+    std::wstring value;
+    return GetCommandLineValue(L"LAUNCHER_UPDATE", &value) &&
+           EqualsIgnoringAsciiCase(value, L"FAILED");
+}

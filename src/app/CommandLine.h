@@ -15,3 +15,7 @@ bool GetCommandLineValueFrom(const std::wstring& commandLine, const std::wstring
 // True when the value of "LAUNCHER_REBOOT" is "TRUE", case ignored: the launcher was started
 // by its own restart.
 bool IsLauncherReboot();
+
+// True when the value of "LAUNCHER_UPDATE" is "FAILED", case ignored: the entrance could not
+// install the launcher's update, and the launcher goes on with its old files.
+bool IsLauncherUpdateFailed();

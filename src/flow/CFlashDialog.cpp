@@ -78,8 +78,8 @@ void CFlashDialog::OnLButtonDown(UINT, POINT) {
     SetCapture();
 }
 
-void CFlashDialog::OnMouseMove(UINT, POINT) {
-    if (!dragging) return;
+void CFlashDialog::OnMouseMove(UINT flags, POINT) {
+    if (!ombrix::DragGoesOn(dragging, flags, GetSafeHwnd())) return;
     const POINT travel = ombrix::TakeCursorTravel(lastCursorX, lastCursorY);
     if (linkedDialog != nullptr) linkedDialog->MoveBy(travel.x, travel.y);
 }
@@ -87,4 +87,8 @@ void CFlashDialog::OnMouseMove(UINT, POINT) {
 void CFlashDialog::OnLButtonUp(UINT, POINT) {
     dragging = 0;
     ReleaseCapture();
+}
+
+void CFlashDialog::OnCaptureChanged(HWND) {
+    dragging = 0;
 }

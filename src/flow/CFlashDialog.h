@@ -33,6 +33,7 @@ class CFlashDialog : public CDialogBase {
     BOOL OnEraseBkgnd(HDC dc) override;
     void OnLButtonDown(UINT flags, POINT point) override;
     void OnMouseMove(UINT flags, POINT point) override;
+    void OnCaptureChanged(HWND newOwner) override;
     void OnLButtonUp(UINT flags, POINT point) override;
 
   private:

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "app/CommandLine.h"
 #include "app/DeviceId.h"
 #include "app/FileServices.h"
 #include "app/InstallPaths.h"
@@ -235,8 +236,8 @@ void CMainForegroundDialog::OnLButtonDown(UINT, POINT) {
     SetCapture();
 }
 
-void CMainForegroundDialog::OnMouseMove(UINT, POINT) {
-    if (!dragging) return;
+void CMainForegroundDialog::OnMouseMove(UINT flags, POINT) {
+    if (!ombrix::DragGoesOn(dragging, flags, GetSafeHwnd())) return;
     const POINT travel = ombrix::TakeCursorTravel(lastCursorX, lastCursorY);
     if (linkedDialog != nullptr) linkedDialog->MoveBy(travel.x, travel.y);
 }
@@ -244,6 +245,10 @@ void CMainForegroundDialog::OnMouseMove(UINT, POINT) {
 void CMainForegroundDialog::OnLButtonUp(UINT, POINT) {
     dragging = 0;
     ReleaseCapture();
+}
+
+void CMainForegroundDialog::OnCaptureChanged(HWND) {
+    dragging = 0;
 }
 
 BOOL CMainForegroundDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -356,6 +361,12 @@ void CMainForegroundDialog::OnGameWatchTick() {
     KillTimer(TIMER_GAME_WATCH);
     if (noticePending) {
         noticePending = 0;
+        // The entrance could not install the launcher's update; this launcher goes on with its
+        // old files and does not fetch that update again.
+        if (IsLauncherUpdateFailed()) {
+            ShowMessageBox(nullptr, L"Launcher更新安装失败,将使用当前版本继续更新游戏。", 0, L"",
+                           L"", FALSE);
+        }
         request.SetCallback(
             [this](std::wstring url, RequestNoticeResult result, std::vector<std::wstring> codes) {
                 OnNoticeReply(std::move(url), result, std::move(codes));

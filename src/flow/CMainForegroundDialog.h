@@ -91,6 +91,7 @@ class CMainForegroundDialog : public CDialogBase, public LaunchHost {
     void OnSize(UINT type, int cx, int cy) override;
     void OnLButtonDown(UINT flags, POINT point) override;
     void OnMouseMove(UINT flags, POINT point) override;
+    void OnCaptureChanged(HWND newOwner) override;
     void OnLButtonUp(UINT flags, POINT point) override;
     void OnTimer(UINT_PTR timerId) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;

@@ -243,6 +243,9 @@ LRESULT Window::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSELEAVE:
             OnMouseLeave();
             return 0;
+        case WM_CAPTURECHANGED:
+            OnCaptureChanged(reinterpret_cast<HWND>(lParam));
+            return 0;
         case WM_MOUSEACTIVATE:
             return OnMouseActivate(reinterpret_cast<HWND>(wParam), LOWORD(lParam), HIWORD(lParam));
         case WM_CLOSE:
@@ -321,6 +324,9 @@ void Window::OnMouseMove(UINT, POINT) {
     Default();
 }
 void Window::OnMouseHover(UINT, POINT) {
+    Default();
+}
+void Window::OnCaptureChanged(HWND) {
     Default();
 }
 void Window::OnMouseLeave() {

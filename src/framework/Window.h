@@ -133,6 +133,8 @@ class Window {
     virtual void OnMouseMove(UINT flags, POINT point);
     virtual void OnMouseHover(UINT flags, POINT point);
     virtual void OnMouseLeave();
+    // WM_CAPTURECHANGED: newOwner took the mouse capture (null: released).
+    virtual void OnCaptureChanged(HWND newOwner);
     virtual int OnMouseActivate(HWND topLevel, UINT hitTest, UINT message);
     virtual void OnClose();
     // WM_COMMAND; return TRUE when handled (otherwise Default() runs).

@@ -7,6 +7,7 @@
 #include "app/FileServices.h"
 #include "app/TextConvert.h"
 #include "resources/CDNResourceDownloader.h"
+#include "resources/FailedLauncherRelease.h"
 #include "resources/LauncherBundle.h"
 #include "resources/ManifestFile.h"
 #include "resources/ManifestName.h"
@@ -179,6 +180,7 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         return;
     }
     Report(ProgressCDNConfigReceived, nullptr);
+    const std::wstring failedLauncherList = ReadFailedLauncherList();
     int64_t total = 0;
     {
         ScopedLock guard(lock);
@@ -195,6 +197,11 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         ResourceUpdateList launcherRemovals;
         CompareManifests(&localLauncherFiles, &cdnLauncherFiles, &launcherDownloads,
                          &launcherRemovals, false);
+        // The entrance could not install exactly these files: the launcher goes on with its
+        // old ones until the next release.
+        if (IsFailedLauncherRelease(localLauncherFiles, launcherDownloads, failedLauncherList)) {
+            launcherDownloads.clear();
+        }
         total += SumLengths(launcherDownloads);
         CompareManifests(&localResources, &cdnResources, &resourceDownloads, &resourceRemovals,
                          true);
@@ -301,6 +308,12 @@ void CResourceManager::RecordInstalled(ResoureConfigMap* local, const std::wstri
     } else {
         existing->second.md5 = digest;
     }
+}
+
+std::wstring CResourceManager::ReadFailedLauncherList() const {
+    std::string bytes;
+    if (!ReadFileBytes(launcherDir + kFailedLauncherReleaseName, &bytes)) return L"";
+    return Utf8ToTextExact(bytes);
 }
 
 bool CResourceManager::CompleteBundle() {

@@ -92,6 +92,8 @@ class CResourceManager {
     static void LoadLocalList(const std::wstring& path, ResoureConfigMap* map);
     // False when the manifest record could not be written (the bundle is then not complete).
     bool CompleteBundle();
+    // The launcher list whose bundle the entrance could not install; empty when none.
+    std::wstring ReadFailedLauncherList() const;
     // Records the digest of a file that is on disk now.
     static void RecordInstalled(ResoureConfigMap* local, const std::wstring& name,
                                 const std::wstring& digest);

@@ -92,10 +92,14 @@ void CLayeredBackgroundDialog::OnLButtonUp(UINT, POINT) {
     ReleaseCapture();
 }
 
-void CLayeredBackgroundDialog::OnMouseMove(UINT, POINT) {
-    if (!dragging) return;
+void CLayeredBackgroundDialog::OnMouseMove(UINT flags, POINT) {
+    if (!ombrix::DragGoesOn(dragging, flags, GetSafeHwnd())) return;
     const POINT travel = ombrix::TakeCursorTravel(lastCursorX, lastCursorY);
     MoveBy(travel.x, travel.y);
+}
+
+void CLayeredBackgroundDialog::OnCaptureChanged(HWND) {
+    dragging = 0;
 }
 
 int CLayeredBackgroundDialog::OnMouseActivate(HWND, UINT, UINT) {

@@ -42,6 +42,7 @@ class CLayeredBackgroundDialog : public CDialogBase {
     void OnLButtonDown(UINT flags, POINT point) override;
     void OnLButtonUp(UINT flags, POINT point) override;
     void OnMouseMove(UINT flags, POINT point) override;
+    void OnCaptureChanged(HWND newOwner) override;
     // Answers 0 without default processing.
     int OnMouseActivate(HWND topLevel, UINT hitTest, UINT message) override;
     // Answers TRUE, erases nothing.

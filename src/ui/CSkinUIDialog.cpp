@@ -85,8 +85,13 @@ void CSkinUIDialog::OnLButtonUp(UINT, POINT) {
     Default();
 }
 
-void CSkinUIDialog::OnMouseMove(UINT, POINT) {
-    if (!dragging) {
+void CSkinUIDialog::OnCaptureChanged(HWND) {
+    dragging = 0;
+    Default();
+}
+
+void CSkinUIDialog::OnMouseMove(UINT flags, POINT) {
+    if (!ombrix::DragGoesOn(dragging, flags, GetSafeHwnd())) {
         Default();
         return;
     }

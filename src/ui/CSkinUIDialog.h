@@ -40,4 +40,5 @@ class CSkinUIDialog : public CDialogBase {
     void OnLButtonDown(UINT flags, POINT point) override;
     void OnLButtonUp(UINT flags, POINT point) override;
     void OnMouseMove(UINT flags, POINT point) override;
+    void OnCaptureChanged(HWND newOwner) override;
 };

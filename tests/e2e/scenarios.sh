@@ -271,9 +271,50 @@ scenario_entrance_update() {
   expect_game_started "$launcher_win"
 }
 
+# The entrance cannot put the launcher's update in place (a program holds one of its files):
+# the launcher started after it says so once, goes on with its old files to the game, and
+# does not fetch the same update again.
+scenario_entrance_update_fails() {
+  make_game_source
+  mkdir -p "$work/launcher" "$root_unix" "$work/holder"
+  cp "$OMBRIX_BIN/OmbrixEntrance.exe" "$launcher_dir_unix/"
+  cp "$OMBRIX_BIN/OmbrixLauncherNext.exe" "$work/launcher/OmbrixLauncher.exe"
+  echo "channel=100001" >"$work/launcher/launcher.ini"
+  printf 'old\r\n' >"$launcher_dir_unix/launcher.ini"
+  publish_game "$work/launcher"
+  launcher_manifest_of "$config_path" | sed 's/=.*/=0123456789ABCDEF\r/' >"$root_unix/launcher_manifest.txt"
+  cp "$OMBRIX_BIN/vemo_game.exe" "$work/holder/"
+  VEMO_GAME_EXIT=0 VEMO_GAME_HOLD='C:\Ombrix\launcher.ini' VEMO_GAME_RECORD="$(win_path "$work/holder/started.txt")" \
+    "$WINE" "$(win_path "$work/holder/vemo_game.exe")" >/dev/null 2>&1 </dev/null &
+  GAME_PID=$!
+  wait_for_file "$work/holder/started.txt" || fail "the program holding launcher.ini did not start"
+  serve
+  watch_start "$work/watch" --follow OmbrixLauncher.exe "$entrance_win"
+  expect_event launcher
+  expect_question "Launcher更新完成,准备重启Launcher!" "确定" ""
+  watch_answer "$question" 1
+  expect_event exit
+  expect_event launcher
+  expect_question "Launcher更新安装失败,将使用当前版本继续更新游戏。" "确定" ""
+  watch_answer "$question" 1
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_eq "$(watch_events question | wc -l)" 2 "questions"
+  cmp -s "$launcher_dir_unix/OmbrixLauncher.exe" "$OMBRIX_BIN/OmbrixLauncher.exe" ||
+    fail "the old launcher is not in place"
+  expect_eq "$(tr -d '\r' <"$launcher_dir_unix/launcher.ini")" old "launcher.ini"
+  [ ! -e "$root_unix/launcher.tmp" ] || fail "the bundle is still there"
+  [ -e "$root_unix/launcher_failed.txt" ] || fail "the update given up is not recorded"
+  expect_eq "$(find "$launcher_dir_unix" -name '*.ombrix-*' -o -name '*.journal' | wc -l)" 0 \
+    "files left by the swap"
+  expect_installed
+  expect_game_started "$launcher_win"
+}
+
 # Bundles that must not be installed, and a file that cannot be replaced: the launcher in
-# place (here the stand-in, which records its start) stays as it was and is started again;
-# only a bundle that can never be installed is deleted.
+# place (here the stand-in, which records its start) stays as it was and is started again.
+# A bundle that can never be installed is deleted; one that could not be put in place is given
+# up (its launcher list recorded) and the launcher is told so instead of being restarted.
 scenario_entrance_bad_bundles() {
   # Bundle bytes go straight to the file: a shell variable cannot hold a zero byte.
   le32() {
@@ -295,8 +336,8 @@ scenario_entrance_bad_bundles() {
     "$WINE" "$(win_path "$work/holder/vemo_game.exe")" >/dev/null 2>&1 </dev/null &
   GAME_PID=$!
   wait_for_file "$work/holder/started.txt" || fail "the program holding launcher.ini did not start"
-  # kind, flag byte, records after it, exit code of the entrance, bundle kept afterwards
-  while IFS='|' read -r kind flag body code kept; do
+  # kind, flag byte, records after it, exit code of the entrance, launcher token, record kept
+  while IFS='|' read -r kind flag body code token recorded; do
     # shellcheck disable=SC2059
     { printf "\\x$flag"; eval "$body"; } >"$bundle"
     rm -f "$entrance_record"
@@ -304,16 +345,26 @@ scenario_entrance_bad_bundles() {
     expect_eq "$got" "$code" "$kind: exit code of the entrance"
     wait_for_file "$entrance_record" || fail "$kind: the launcher was not started"
     expect_eq "$(record_line "$entrance_record" 1)" \
-      "$launcher_win ENTRANCE=${entrance_win//\\//} LAUNCHER_REBOOT=TRUE" "$kind: launcher command line"
+      "$launcher_win ENTRANCE=${entrance_win//\\//} $token" "$kind: launcher command line"
     expect_eq "$(record_line "$entrance_record" 2)" 'C:\Ombrix' "$kind: launcher working directory"
     cmp -s "$launcher_dir_unix/OmbrixLauncher.exe" "$OMBRIX_BIN/vemo_game.exe" || fail "$kind: launcher replaced"
     expect_eq "$(tr -d '\r' <"$launcher_dir_unix/launcher.ini")" old "$kind: launcher.ini"
     expect_eq "$(tr -d '\r' <"$root_unix/launcher_manifest.txt")" OmbrixLauncher.exe=OLD "$kind: manifest"
-    expect_eq "$([ -e "$bundle" ] && echo kept || echo deleted)" "$kept" "$kind: bundle"
-    expect_eq "$(find "$launcher_dir_unix" -name '*.ombrix-*' | wc -l)" 0 "$kind: files left by the swap"
+    [ ! -e "$bundle" ] || fail "$kind: the bundle is still there"
+    expect_eq "$([ -e "$root_unix/launcher_failed.txt" ] && echo recorded || echo none)" "$recorded" \
+      "$kind: release given up"
+    expect_eq "$(find "$launcher_dir_unix" -name '*.ombrix-*' -o -name '*.journal' | wc -l)" 0 \
+      "$kind: files left by the swap"
   done <<'CASES'
-unfinished|00|files; manifest|2|deleted
-record longer than the file|01|files; le32 21; printf launcher_manifest.txt; le32 999; printf x|3|deleted
-launcher.ini held by a running program|01|files; manifest|4|kept
+unfinished|00|files; manifest|2|LAUNCHER_REBOOT=TRUE|none
+record longer than the file|01|files; le32 21; printf launcher_manifest.txt; le32 999; printf x|3|LAUNCHER_REBOOT=TRUE|none
+launcher.ini held by a running program|01|files; manifest|4|LAUNCHER_UPDATE=FAILED|recorded
 CASES
+  # Started again, the entrance has nothing to retry: the launcher starts as the player's.
+  rm -f "$entrance_record"
+  "$WINE" "$entrance_win" >/dev/null 2>&1 </dev/null && got=0 || got=$?
+  expect_eq "$got" 0 "started again: exit code of the entrance"
+  wait_for_file "$entrance_record" || fail "started again: the launcher was not started"
+  expect_eq "$(record_line "$entrance_record" 1)" "$launcher_win ENTRANCE=${entrance_win//\\//}" \
+    "started again: launcher command line"
 }

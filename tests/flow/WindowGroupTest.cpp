@@ -178,6 +178,7 @@ void CALLBACK ClickFirstButton(HWND, UINT, UINT_PTR id, DWORD) {
     g_click->text = text;
     ::KillTimer(nullptr, id);
     const HWND button = box->content->GetDlgItem(g_click->buttonId);
+    ::SetCapture(button);  // as the player's press on it does
     box->content->PostMessage(WM_COMMAND, MAKEWPARAM(g_click->buttonId, BN_CLICKED),
                               reinterpret_cast<LPARAM>(button));
 }
@@ -206,6 +207,52 @@ TEST_F(WindowGroupTest, QuestionsOfTheForegroundAreAskedByTheBackground) {
     EXPECT_TRUE(background->IsWindowEnabled());
     EXPECT_TRUE(foreground->IsWindowEnabled());
     EXPECT_TRUE(openMessageBoxes.empty());
+}
+
+// The player holds the button on a window when a question comes; the button goes up during
+// it and the answer's click takes the mouse. Afterwards no mouse move, with the button or
+// without, moves the group.
+TEST_F(WindowGroupTest, QuestionDuringADragEndsTheDrag) {
+    OpenGroup(1.0f);
+    for (ombrix::Window* window :
+         {static_cast<ombrix::Window*>(foreground), static_cast<ombrix::Window*>(background),
+          static_cast<ombrix::Window*>(&host)}) {
+        const RECT before = background->GetWindowRect();
+        ::SetCursorPos(before.left + 300, before.top + 150);
+        window->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        ASSERT_TRUE(window->HasCapture());
+        ClickState click{background->GetSafeHwnd(), foreground->GetSafeHwnd()};
+        g_click = &click;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ClickFirstButton);
+        foreground->ShowMessageBox(nullptr, L"比对服务器资源失败!", 1, L"重试", L"退出", FALSE);
+        ::KillTimer(nullptr, timer);
+        g_click = nullptr;
+        ASSERT_TRUE(click.clicked);
+
+        ::SetCursorPos(before.left + 460, before.top + 230);
+        window->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(170, 90));
+        ::SetCursorPos(before.left + 520, before.top + 260);
+        window->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(230, 120));
+        ombrix::PumpPendingMessages();
+        const RECT after = background->GetWindowRect();
+        EXPECT_EQ(before.left, after.left);
+        EXPECT_EQ(before.top, after.top);
+        ExpectGroupAt(after, 88, 50, 670, 255);
+    }
+
+    // A drag whose button is up without the window hearing it ends at the first move.
+    const RECT before = background->GetWindowRect();
+    ::SetCursorPos(before.left + 300, before.top + 150);
+    foreground->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    ::SetCursorPos(before.left + 310, before.top + 155);
+    foreground->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 15));
+    ::SetCursorPos(before.left + 400, before.top + 200);
+    foreground->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(110, 60));
+    foreground->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(110, 60));
+    ombrix::PumpPendingMessages();
+    EXPECT_EQ(before.left + 10, background->GetWindowRect().left);
+    EXPECT_EQ(before.top + 5, background->GetWindowRect().top);
+    EXPECT_FALSE(foreground->HasCapture());
 }
 
 TEST_F(WindowGroupTest, CloseButtonAsksAndQuitsOnlyWhenConfirmed) {

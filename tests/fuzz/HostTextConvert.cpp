@@ -56,3 +56,33 @@ std::wstring NarrowToText(const std::string& bytes) {
     for (char c : bytes) text.push_back(static_cast<unsigned char>(c));
     return text;
 }
+
+std::wstring Utf8ToTextExact(const std::string& bytes) {
+    return DecodeUtf8(bytes.data(), bytes.size());
+}
+
+std::string TextToUtf8Exact(const std::wstring& text) {
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned value = static_cast<unsigned>(text[i]) & 0xFFFF;
+        if (value >= 0xD800 && value < 0xDC00 && i + 1 < text.size()) {
+            value = 0x10000 + ((value - 0xD800) << 10) + ((text[++i] & 0xFFFF) - 0xDC00);
+        }
+        if (value < 0x80) {
+            bytes.push_back(static_cast<char>(value));
+        } else if (value < 0x800) {
+            bytes.push_back(static_cast<char>(0xC0 | (value >> 6)));
+            bytes.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+        } else if (value < 0x10000) {
+            bytes.push_back(static_cast<char>(0xE0 | (value >> 12)));
+            bytes.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+        } else {
+            bytes.push_back(static_cast<char>(0xF0 | (value >> 18)));
+            bytes.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+        }
+    }
+    return bytes;
+}

@@ -152,6 +152,15 @@ TEST_F(CdnUpdate, LauncherBatchBuildsTheBundleAndLeavesResourcesAlone) {
     // No resource batch ran.
     EXPECT_FALSE(DirectoryExists(root.path() + L"game"));
     EXPECT_FALSE(FileExists(root.path() + L"version.txt"));
+
+    // The entrance could not install this bundle and recorded its list: the launcher does not
+    // fetch it again but goes on to the game's files with its old ones.
+    ::DeleteFileW((root.path() + L"launcher.tmp").c_str());
+    Write(root.path() + L"launcher_failed.txt", records["launcher_manifest.txt"]);
+    const UpdateRun gaveUp = RunUpdate(root.path(), url);
+    EXPECT_EQ(Concat(kConfigStates, {7, 11, 19}), gaveUp.states);
+    EXPECT_FALSE(FileExists(root.path() + L"launcher.tmp"));
+    ExpectInstalled(root.path() + L"game\\", game);
 }
 
 // The saves of "version.txt" around a batch. A range answering 404 fails the batch with 476,

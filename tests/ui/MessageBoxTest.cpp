@@ -236,6 +236,14 @@ TEST_F(MessageBoxTest, DraggingTheContentMovesFrameAndContentTogether) {
         const RECT content = top.box->GetWindowRect();
         EXPECT_EQ(frame.left + 20, content.left);
         EXPECT_EQ(frame.top + 18, content.top);
+
+        // A drag the system cancels (another window takes the mouse) moves nothing after it.
+        top.box->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(80, 12));
+        top.box->SendMessage(WM_CANCELMODE, 0, 0);
+        ::SetCursorPos(frameBefore.left + 200, frameBefore.top + 90);
+        top.box->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(180, 80));
+        EXPECT_EQ(frame.left, top.frame->GetWindowRect().left);
+        EXPECT_EQ(0, top.box->dragging);
         Click(top.box->firstButton);
     });
     EXPECT_EQ(1, Run(L"drag me", 1));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "BundleRecords.h"
+#include "DurableFiles.h"
 #include "FileSwap.h"
 #include "PendingSelf.h"
 #include "app/FileServices.h"
@@ -22,9 +23,30 @@ std::wstring TargetOf(const BundleTargets& targets, const std::wstring& name) {
     return targets.launcherFolder + name;
 }
 
+// Every file of the bundle and then the manifest, in place together, or none of them.
+bool SwapIn(const BundleTargets& targets, const ParsedBundle& bundle) {
+    FileSwap swap(targets.journalPath);
+    for (const BundleRecord& record : bundle.files) {
+        if (!swap.Stage(TargetOf(targets, NarrowToText(record.name)), record.content)) {
+            return false;
+        }
+    }
+    if (!swap.Stage(targets.manifestPath, bundle.manifest) || !swap.Commit()) return false;
+    swap.Finish();
+    return true;
+}
+
+// The launcher goes on with its old files; the list it failed to install is not fetched again.
+BundleOutcome GiveUp(const BundleTargets& targets, const std::string& manifest) {
+    if (WriteDurably(targets.failedPath, manifest)) RemoveFile(targets.bundlePath);
+    return BundleOutcome::Failed;
+}
+
 }  // namespace
 
 BundleOutcome InstallLauncherBundle(const BundleTargets& targets) {
+    // An earlier install cut short (the process killed between two moves) is finished first.
+    const bool recovered = FileSwap::RecoverInterrupted(targets.journalPath);
     if (!FileExists(targets.bundlePath)) return BundleOutcome::NoBundle;
     std::string bytes;
     if (!ReadFileBytes(targets.bundlePath, &bytes)) return BundleOutcome::Failed;
@@ -38,22 +60,8 @@ BundleOutcome InstallLauncherBundle(const BundleTargets& targets) {
         return bundle.state == BundleState::Unfinished ? BundleOutcome::Unfinished
                                                        : BundleOutcome::Damaged;
     }
-
-    std::vector<std::wstring> paths;
-    for (const BundleRecord& record : bundle.files) {
-        paths.push_back(TargetOf(targets, NarrowToText(record.name)));
-    }
-    paths.push_back(targets.manifestPath);
-    // An earlier install cut short (the process killed between two moves) is undone first.
-    for (const std::wstring& path : paths) FileSwap::RecoverInterrupted(path);
-
-    FileSwap swap;
-    for (size_t i = 0; i < bundle.files.size(); ++i) {
-        if (!swap.Stage(paths[i], bundle.files[i].content)) return BundleOutcome::Failed;
-    }
-    if (!swap.Stage(targets.manifestPath, bundle.manifest)) return BundleOutcome::Failed;
-    if (!swap.Commit()) return BundleOutcome::Failed;
-    swap.Finish();
+    if (!recovered || !SwapIn(targets, bundle)) return GiveUp(targets, bundle.manifest);
+    RemoveFile(targets.failedPath);
     ::DeleteFileW(targets.bundlePath.c_str());
     return BundleOutcome::Installed;
 }

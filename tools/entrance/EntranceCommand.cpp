@@ -1,6 +1,6 @@
 #include "EntranceCommand.h"
 
-std::wstring BuildLauncherArguments(const std::wstring& entrancePath, bool reboot) {
+std::wstring BuildLauncherArguments(const std::wstring& entrancePath, LauncherStart how) {
     static const wchar_t kHex[] = L"0123456789ABCDEF";
     std::wstring arguments = L"ENTRANCE=";
     for (wchar_t c : entrancePath) {
@@ -14,6 +14,7 @@ std::wstring BuildLauncherArguments(const std::wstring& entrancePath, bool reboo
             arguments += c;
         }
     }
-    if (reboot) arguments += L" LAUNCHER_REBOOT=TRUE";
+    if (how == LauncherStart::Reboot) arguments += L" LAUNCHER_REBOOT=TRUE";
+    if (how == LauncherStart::UpdateFailed) arguments += L" LAUNCHER_UPDATE=FAILED";
     return arguments;
 }

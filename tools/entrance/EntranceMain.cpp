@@ -4,9 +4,11 @@
 // Started by the player: installs a complete bundle that waits (unless a launcher runs), then
 // starts the launcher with ENTRANCE=<this program>. Started by the launcher's restart with
 // LAUNCHER_REBOOT=TRUE: waits for the old launcher to end, installs the bundle, and starts the
-// launcher with ENTRANCE and LAUNCHER_REBOOT=TRUE. The exit code tells what happened:
+// launcher with ENTRANCE and LAUNCHER_REBOOT=TRUE. When the bundle cannot be installed the
+// launcher is started with LAUNCHER_UPDATE=FAILED instead, and goes on to the game with its old
+// files. The exit code tells what happened:
 //   0 nothing to install, or installed      2 an unfinished bundle was deleted
-//   3 a damaged bundle was deleted          4 installing failed: restored, the bundle kept
+//   3 a damaged bundle was deleted          4 installing failed: restored, the release recorded
 //   5 the old launcher did not end: nothing installed, the bundle kept
 //   1 the launcher could not be started (whatever else happened)
 #include <windows.h>
@@ -20,12 +22,14 @@
 #include "app/InstallPaths.h"
 #include "app/ModulePath.h"
 #include "app/ProcessStart.h"
+#include "resources/FailedLauncherRelease.h"
 
 namespace {
 
 const wchar_t kLauncherFile[] = L"OmbrixLauncher.exe";
 const wchar_t kBundleFile[] = L"launcher.tmp";
 const wchar_t kLauncherManifestFile[] = L"launcher_manifest.txt";
+const wchar_t kSwapJournalFile[] = L"OmbrixEntrance.journal";
 
 // How long the restart waits for the old launcher, which ends right after starting us.
 constexpr DWORD kLauncherEndLimitMs = 20000;
@@ -83,13 +87,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         targets.launcherFolder = folder;
         targets.manifestPath = root + kLauncherManifestFile;
         targets.selfName = self.substr(folder.size());
+        targets.journalPath = folder + kSwapJournalFile;
+        targets.failedPath = root + kFailedLauncherReleaseName;
         code = ExitCodeOf(InstallLauncherBundle(targets));
     }
 
     std::wstring workingDir;
     GetParentDirectory(launcher, &workingDir);
     if (workingDir.size() == 2 && workingDir[1] == L':') workingDir.push_back(L'\\');
-    if (!StartProcess(launcher, workingDir, BuildLauncherArguments(self, reboot))) {
+    const LauncherStart how = code == kInstallFailed ? LauncherStart::UpdateFailed
+                              : reboot               ? LauncherStart::Reboot
+                                                     : LauncherStart::Plain;
+    if (!StartProcess(launcher, workingDir, BuildLauncherArguments(self, how))) {
         return kLauncherNotStarted;
     }
     return code;

@@ -1,6 +1,7 @@
 // Puts a set of files in place as one step. Each file is first written in full beside its
-// target, then the targets are swapped in one after the other; the files they replace are kept
-// beside them until every file is in place, and are put back when any step fails.
+// target and flushed to the disk; the targets are noted in a journal, then swapped in one after
+// the other; the files they replace are kept beside them until every file is in place, and are
+// put back when any step fails. A swap cut short by a kill is finished from its journal alone.
 #pragma once
 
 #include <string>
@@ -8,25 +9,27 @@
 
 class FileSwap {
   public:
-    FileSwap() = default;
+    explicit FileSwap(std::wstring journalPath) : journalPath_(std::move(journalPath)) {}
     // Files staged or swapped in but never finished are taken back.
     ~FileSwap();
     FileSwap(const FileSwap&) = delete;
     FileSwap& operator=(const FileSwap&) = delete;
 
-    // Puts back what an earlier swap of target left behind when it was cut short (a kept file
-    // beside it): the target is then as it was before that swap.
-    static void RecoverInterrupted(const std::wstring& target);
+    // Finishes what an earlier swap noted in journalPath left when it was cut short: before its
+    // commit every target is put back as it was, after it the replaced files are removed. True
+    // when nothing is left to do (the journal is gone); false keeps the journal for a later try.
+    static bool RecoverInterrupted(const std::wstring& journalPath);
 
-    // Writes content beside target (creating missing folders). False when it cannot be written
-    // completely; nothing of it is left then.
+    // Writes content beside target (creating missing folders) and flushes it. False when it
+    // cannot be written completely; nothing of it is left then.
     bool Stage(const std::wstring& target, const std::string& content);
 
     // Swaps every staged file in, in the order staged. On a failure every target is put back as
     // it was and the staged files are deleted: false.
     bool Commit();
 
-    // After Commit: deletes the replaced files. The swap can no longer be undone.
+    // After Commit: removes the replaced files (read-only ones too) and the journal. The swap
+    // can no longer be undone.
     void Finish();
 
   private:
@@ -35,8 +38,10 @@ class FileSwap {
         bool hadOld = false;  // the target existed and was moved aside
         bool swapped = false;
     };
+    bool Swap(Entry& entry);
     void Undo();
 
+    std::wstring journalPath_;
     std::vector<Entry> entries_;
     bool finished_ = false;
 };

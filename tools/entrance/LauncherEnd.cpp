@@ -15,11 +15,15 @@ bool MutexHeld() {
 
 bool Replaceable(const std::wstring& path) {
     if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    // A running executable refuses to be opened for writing.
+    // A running executable refuses to be opened for writing with a sharing violation. Any other
+    // refusal (a read-only file, no right to write) is no sign of a running launcher: the
+    // install puts its files in place by moving, which those do not stop.
     ombrix::ScopedFileHandle file(::CreateFileW(
         path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, 0, nullptr));
-    return file.IsValid();
+    if (file.IsValid()) return true;
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION;
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 #include <string>
 
 // True when no launcher holds the single-instance mutex, no process runs launcherExe, and
-// launcherExe can be opened for writing (or does not exist).
+// no process holds launcherExe open against writing (a sharing violation; a read-only file or
+// missing rights do not count).
 bool IsLauncherEnded(const std::wstring& launcherExe);
 
 // Asks ended() every stepMs until it answers true (true) or limitMs have passed (false).

@@ -1,0 +1,15 @@
+#include "resources/FailedLauncherRelease.h"
+
+bool IsFailedLauncherRelease(const ResoureConfigMap& local, const ResourceUpdateList& downloads,
+                             const std::wstring& failedList) {
+    if (failedList.empty() || downloads.empty()) return false;
+    // The list the bundle would end with: each downloaded file recorded with its new digest.
+    ResoureConfigMap planned = local;
+    for (const ResourceUpdateInfo& download : downloads) {
+        ResoureConfigInfo& info = planned[download.name];
+        info.name = download.name;
+        info.md5 = download.remoteMd5;
+    }
+    std::wstring text;
+    return FormatManifestText(planned, &text) && text == failedList;
+}
