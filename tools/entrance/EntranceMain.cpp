@@ -16,8 +16,12 @@
 #include "LauncherEnd.h"
 #include "PendingSelf.h"
 #include "app/CommandLine.h"
+#include "app/CommandLineTokens.h"
 #include "app/FileServices.h"
 #include "app/InstallPaths.h"
+#include "app/LauncherNames.h"
+#include "app/LauncherVersion.h"
+#include "app/Log.h"
 #include "app/ModulePath.h"
 #include "app/ProcessStart.h"
 
@@ -48,6 +52,21 @@ std::wstring FindGameRoot() {
     return ResolveGameRoot(GetLauncherDataDir(), probes);
 }
 
+const char* OutcomeName(BundleOutcome outcome) {
+    switch (outcome) {
+        case BundleOutcome::NoBundle:
+            return "no_bundle";
+        case BundleOutcome::Installed:
+            return "installed";  // checked, every file swapped in
+        case BundleOutcome::Unfinished:
+            return "unfinished_deleted";
+        case BundleOutcome::Damaged:
+            return "damaged_deleted";
+        default:
+            return "failed_restored";  // the replaced files are back, the bundle kept
+    }
+}
+
 int ExitCodeOf(BundleOutcome outcome) {
     switch (outcome) {
         case BundleOutcome::Unfinished:
@@ -66,6 +85,10 @@ int ExitCodeOf(BundleOutcome outcome) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring self = GetModulePath();
     const std::wstring folder = GetModuleDirectory();
+    OpenLog(GetLauncherDataDir() + kEntranceLogFileName);
+    LogEvent("entrance_start",
+             {{"version", GetVersionTextOf(self)},
+              {"command_line", WithoutCommandLineToken(::GetCommandLineW(), L"LOGIN_DATA")}});
     ApplyPendingSelf(self);
 
     const bool reboot = IsLauncherReboot();
@@ -74,6 +97,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Without the restart a running launcher may be filling the bundle: it is left alone.
     const bool mayInstall =
         reboot ? WaitUntilEnded(ended, kLauncherEndLimitMs, kLauncherEndStepMs) : ended();
+    LogEvent("launcher_ended", {{"reboot", reboot}, {"ended", mayInstall}});
 
     int code = reboot && !mayInstall ? kLauncherStillRunning : kDone;
     if (mayInstall) {
@@ -83,14 +107,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         targets.launcherFolder = folder;
         targets.manifestPath = root + kLauncherManifestFile;
         targets.selfName = self.substr(folder.size());
-        code = ExitCodeOf(InstallLauncherBundle(targets));
+        const BundleOutcome outcome = InstallLauncherBundle(targets);
+        LogEvent("bundle_install", {{"root", root}, {"outcome", OutcomeName(outcome)}});
+        code = ExitCodeOf(outcome);
     }
 
     std::wstring workingDir;
     GetParentDirectory(launcher, &workingDir);
     if (workingDir.size() == 2 && workingDir[1] == L':') workingDir.push_back(L'\\');
-    if (!StartProcess(launcher, workingDir, BuildLauncherArguments(self, reboot))) {
-        return kLauncherNotStarted;
-    }
+    const bool started = StartProcess(launcher, workingDir, BuildLauncherArguments(self, reboot));
+    LogEvent("launcher_start",
+             {{"exe", launcher}, {"started", started}, {"error", started ? 0 : ::GetLastError()}});
+    if (!started) code = kLauncherNotStarted;
+    LogEvent("exit", {{"code", code}});
     return code;
 }
