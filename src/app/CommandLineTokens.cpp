@@ -42,7 +42,7 @@ bool FindCommandLineToken(const std::wstring& commandLine, const std::wstring& m
 
 std::wstring WithoutCommandLineToken(const std::wstring& commandLine, const std::wstring& key) {
     std::vector<std::wstring> tokens;
-    SplitTokens(commandLine, L" \t\r\n", &tokens);
+    SplitTokens(commandLine, L" \t\r\n\v\f", &tokens);
     std::wstring kept;
     bool insideDropped = false;  // within the quotes a dropped token opened
     for (const std::wstring& token : tokens) {
@@ -52,10 +52,10 @@ std::wstring WithoutCommandLineToken(const std::wstring& commandLine, const std:
             if (oddQuotes) insideDropped = false;
             continue;
         }
-        const size_t start = token.find_first_not_of(L'"');
+        // Whatever precedes the key in the token (quotes, a path glued to it) does not hide it.
         const size_t equals = token.find(L'=');
-        if (start != std::wstring::npos && equals != std::wstring::npos && start < equals &&
-            EqualsIgnoringAsciiCase(token.substr(start, equals - start), key)) {
+        if (equals != std::wstring::npos && equals >= key.size() &&
+            EqualsIgnoringAsciiCase(token.substr(equals - key.size(), key.size()), key)) {
             insideDropped = oddQuotes;
             continue;
         }

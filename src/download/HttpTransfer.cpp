@@ -147,8 +147,9 @@ class CountingSink : public DownloadDataProcessor {
     DownloadDataProcessor* sink_;
 };
 
-// The reason of an attempt's status, in a word for the log.
-const char* ReasonOf(int32_t status, DWORD error) {
+// The reason of an attempt's status, in a word for the log. A network failure before any body
+// byte, after the time-out had passed, is a time-out, whatever code the network layer chose.
+const char* ReasonOf(int32_t status, DWORD error, int64_t bytes, ULONGLONG milliseconds) {
     switch (status) {
         case TransferSuccess:
             return "ok";
@@ -165,10 +166,15 @@ const char* ReasonOf(int32_t status, DWORD error) {
         default:
             return "http_status";
     }
+    if (error != 0 && bytes == 0 &&
+        milliseconds >= std::min(GetTransferSendTimeoutMs(), GetTransferReceiveTimeoutMs())) {
+        return "timeout";
+    }
     switch (error) {
         case 0:
             return "body_incomplete_or_refused";  // found by the transfer or its sink
         case ERROR_INTERNET_TIMEOUT:
+        case WSAETIMEDOUT:
             return "timeout";
         case ERROR_INTERNET_CANNOT_CONNECT:
             return "cannot_connect";
@@ -198,7 +204,7 @@ void LogAttempt(const std::wstring& url, int64_t rangeStart, uint32_t rangeLengt
                                     : std::string("all")},
                       {"attempt", std::to_string(attempt) + "/" + std::to_string(maxAttempts)},
                       {"status", status},
-                      {"reason", ReasonOf(status, error)},
+                      {"reason", ReasonOf(status, error, bytes, milliseconds)},
                       {"error", error},
                       {"bytes", bytes},
                       {"ms", milliseconds},

@@ -89,7 +89,8 @@ TEST(CommandLineValue, LoginDataLeavesTheShownLineWhateverItsForm) {
         {L"\"LOGIN_DATA=a b\" X=1", L"X=1"},
         {L"LOGIN_DATA=\"a b c\" X=1", L"X=1"},
         {L"LOGIN_DATA=\"a b", L""},
-        {L"LOGIN_DATAX=1 XLOGIN_DATA=2 LOGIN_DATA", L"LOGIN_DATAX=1 XLOGIN_DATA=2 LOGIN_DATA"},
+        {L"\"C:\\L\\l.exe\"LOGIN_DATA=a \vLOGIN_DATA=b", L""},
+        {L"LOGIN_DATAX=1 LOGIN_DATA LOGIN=DATA", L"LOGIN_DATAX=1 LOGIN_DATA LOGIN=DATA"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.second, WithoutCommandLineToken(c.first, L"LOGIN_DATA")) << c.first;

@@ -179,7 +179,7 @@ TEST(HostileServerTest, AFailedUpdateLogsTheFailingUrlAndWhy) {
         std::string text;
         ASSERT_TRUE(ReadFileBytes(log, &text));
         const std::string url =
-            "url=\"http://127.0.0.1:" + std::to_string(server.Port()) + "/v1/p/qz_game.qzpkg\"";
+            "url=http://127.0.0.1:" + std::to_string(server.Port()) + "/v1/p/qz_game.qzpkg ";
         const std::string last =
             "attempt=10/10 status=" + std::to_string(c.status) + " reason=" + c.reason + " ";
         size_t lastAttempts = 0;

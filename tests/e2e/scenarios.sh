@@ -277,6 +277,10 @@ scenario_entrance_update() {
   expect_eq "$(find "$launcher_dir_unix" -name '*.ombrix-*' | wc -l)" 0 "files left by the swap"
   expect_installed
   expect_game_started "$launcher_win"
+  # The entrance's log tells both of its starts: the second one installed the bundle.
+  expect_eq "$(find "$WINEPREFIX/drive_c/users" -path '*/VEMO_PC/Ombrix/logs/entrance.log' \
+    -exec grep -ho ' bundle_install .*outcome=[a-z_]*' {} + | sed 's/.*outcome=//' | tr '\n' ' ')" \
+    "no_bundle installed " "bundle outcomes in the entrance's log"
 }
 
 # Bundles that must not be installed, and a file that cannot be replaced: the launcher in
