@@ -2,7 +2,8 @@
 # Benchmark of a fresh update of two sets, each published by the package tool and served by nginx
 # on 127.0.0.1: 2,000 files of 50 to 150 KB of incompressible data (about 200 MiB compressed),
 # and 20,000 files of 0.5 to 20 KB, half text, half random data.
-#   1. the launcher: OmbrixUpdate.exe (the resource manager without a window) under wine;
+#   1. the launcher: OmbrixUpdate.exe (the resource manager without a window) under wine, writing
+#      its log as the launcher does;
 #   2. a native baseline: curl fetching the same merged ranges (adjacent ranges of a package
 #      joined up to 10 MiB, as the launcher's dispatcher does) over three parallel connections,
 #      then gunzip of every range (zlib's inflate).
@@ -55,7 +56,8 @@ config="$work/cdn/config/resources.txt"
 echo "bench: launcher (OmbrixUpdate under wine)"
 start=$(date +%s.%N)
 "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" \
-  --config "http://127.0.0.1:$port/config/resources.txt" </dev/null > "$work/launcher.log"
+  --config "http://127.0.0.1:$port/config/resources.txt" --log "C:\\$work_name\\update.log" \
+  </dev/null > "$work/launcher.log"
 launcher_s=$(echo "$(date +%s.%N) - $start" | bc)
 grep -q '^state 19' "$work/launcher.log" || { cat "$work/launcher.log" >&2; exit 1; }
 inner_ms=$(tr -d '\r' < "$work/launcher.log" | awk '/^elapsed_ms/ {print $2}')
@@ -120,6 +122,7 @@ printf 'launcher: %.2f s wall (%.2f s inside the process, the rest is wine start
 printf 'baseline: %.2f s wall (curl %.2f s, gunzip %.2f s)\n' "$baseline_s" "$fetch_s" "$(echo "$baseline_s - $fetch_s" | bc)"
 printf 'ratio launcher/baseline: %.2f\n' "$(echo "$launcher_s / $baseline_s" | bc -l)"
 printf 'launcher peak working set: %.1f MiB\n' "$(echo "$peak / 1048576" | bc -l)"
+printf 'launcher log: %d lines, %d bytes\n' "$(wc -l < "$work/update.log")" "$(wc -c < "$work/update.log")"
 printf 'time per file: launcher %.3f ms, baseline %.3f ms\n' "$(echo "$launcher_s * 1000 / $count" | bc -l)" "$(echo "$baseline_s * 1000 / $count" | bc -l)"
 }
 

@@ -61,5 +61,10 @@ if [ -f "$link" ]; then
 else
   echo "run: no desktop shortcut in $desktop_unix"
 fi
+for log in "$data_unix"/logs/*.log; do
+  [ -f "$log" ] || continue
+  echo "run: log $data_win\\logs\\${log##*/}: $(wc -l <"$log") lines"
+  echo "run:   at $log"
+done
 [ "$code" = 0 ] || echo "run: the demo did not end as it should (exit code $code)"
 exit "$code"

@@ -62,6 +62,8 @@ announce() {
 # its manifest beside the (not yet installed) game. No game files.
 install_launcher() {
   rm -rf "$root_unix" "$launcher_dir_unix"
+  # The logs of earlier demos go too: the ones left at the end are this demo's.
+  find "$WINEPREFIX/drive_c/users" -path '*/VEMO_PC/Ombrix/logs' -prune -exec rm -rf {} +
   mkdir -p "$launcher_dir_unix" "$root_unix"
   cp "$OMBRIX_BIN/OmbrixLauncher.exe" "$OMBRIX_BIN/OmbrixEntrance.exe" "$launcher_dir_unix/"
   launcher_manifest_of "$demo/cdn/cdn-a/v1/config/resources.txt" >"$root_unix/launcher_manifest.txt"

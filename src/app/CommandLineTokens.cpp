@@ -1,5 +1,6 @@
 #include "app/CommandLineTokens.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "app/TextFormat.h"
@@ -37,4 +38,29 @@ bool FindCommandLineToken(const std::wstring& commandLine, const std::wstring& m
         return true;
     }
     return false;
+}
+
+std::wstring WithoutCommandLineToken(const std::wstring& commandLine, const std::wstring& key) {
+    std::vector<std::wstring> tokens;
+    SplitTokens(commandLine, L" \t\r\n\v\f", &tokens);
+    std::wstring kept;
+    bool insideDropped = false;  // within the quotes a dropped token opened
+    for (const std::wstring& token : tokens) {
+        if (token.empty()) continue;
+        const bool oddQuotes = (std::count(token.begin(), token.end(), L'"') % 2) != 0;
+        if (insideDropped) {
+            if (oddQuotes) insideDropped = false;
+            continue;
+        }
+        // Whatever precedes the key in the token (quotes, a path glued to it) does not hide it.
+        const size_t equals = token.find(L'=');
+        if (equals != std::wstring::npos && equals >= key.size() &&
+            EqualsIgnoringAsciiCase(token.substr(equals - key.size(), key.size()), key)) {
+            insideDropped = oddQuotes;
+            continue;
+        }
+        if (!kept.empty()) kept.push_back(L' ');
+        kept += token;
+    }
+    return kept;
 }

@@ -12,3 +12,9 @@ bool FindCommandLineToken(const std::wstring& commandLine, const std::wstring& m
 
 // Equality of two texts with ASCII letters compared without case.
 bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
+
+// The command line without the tokens of this key (case ignored for ASCII letters), for showing
+// it where the value must not appear: every token (split at any white space) whose text before
+// its first '=' ends with the key goes. A token that opens a quote it does not close takes the
+// following tokens with it up to the one that closes it. Tokens are joined by single blanks.
+std::wstring WithoutCommandLineToken(const std::wstring& commandLine, const std::wstring& key);

@@ -8,7 +8,9 @@
 #include "app/Crypto.h"
 #include "app/DeviceId.h"
 #include "app/FileServices.h"
+#include "app/CommandLineTokens.h"
 #include "app/LauncherNames.h"
+#include "app/Log.h"
 #include "app/ModulePath.h"
 #include "app/ProcessStart.h"
 #include "app/TextConvert.h"
@@ -28,6 +30,7 @@ std::wstring ReplaceAll(std::wstring text, wchar_t from, wchar_t to) {
 }
 
 void RestartFailed(LaunchHost& host) {
+    LogEvent("restart_failed", {{"error", ::GetLastError()}});
     host.SetStatusText(kRestartFailed);
     host.ShowFailureMessage(kRestartFailed);
     host.EndLauncher();
@@ -77,12 +80,19 @@ std::wstring BuildGenericGameCommandLine(LaunchHost& host) {
 
 void StartGameProcess(LaunchHost& host, const std::wstring& commandLine) {
     const std::wstring root = host.GetRootDir();
+    // The device id was logged at start-up; the login data is never logged.
+    LogEvent(
+        "game_start",
+        {{"exe", root + kGameExecutable},
+         {"command_line", WithoutCommandLineToken(
+                              WithoutCommandLineToken(commandLine, L"LOGIN_DATA"), L"DEVICE_ID")}});
     if (StartProcess(root + kGameExecutable, root + kGameDirectory, commandLine)) {
         host.ClearConfirmClose();
         host.EndLauncher();
         return;
     }
     const DWORD error = ::GetLastError();
+    LogEvent("game_start_failed", {{"error", error}});
     wchar_t text[128];
     std::swprintf(text, 128, kStartFailed, static_cast<int>(error));
     host.ShowFailureMessage(text);
@@ -98,6 +108,7 @@ void LaunchGenericGame(LaunchHost& host) {
 }
 
 void RestartLauncherWith(LaunchHost& host, bool found, const std::wstring& entrance) {
+    LogEvent("restart", {{"entrance", entrance}, {"found", found}});
     if (!found) {
         RestartFailed(host);
         return;
@@ -117,6 +128,7 @@ void RestartLauncherWith(LaunchHost& host, bool found, const std::wstring& entra
         return;
     }
     host.SetStatusText(kRestartSucceeded);
+    LogEvent("restart_started", {{"exe", exePath}});
     // The old launcher always ends here, so the new one gets the single-instance mutex.
     host.ClearConfirmClose();
     host.EndLauncher();

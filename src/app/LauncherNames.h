@@ -13,3 +13,6 @@ inline constexpr wchar_t kGameExecutable[] = L"game\\vemo_game.exe";
 inline constexpr wchar_t kGameDirectory[] = L"game\\";
 // Template id of the top-level host dialog.
 inline constexpr int kFlashDialogTemplate = 134;
+// The logs of the launcher and of the entrance, below the launcher data directory.
+inline constexpr wchar_t kLogFileName[] = L"logs\\launcher.log";
+inline constexpr wchar_t kEntranceLogFileName[] = L"logs\\entrance.log";

@@ -1,6 +1,7 @@
 // Entry point of the launcher process.
 #include <windows.h>
 
+#include "app/Log.h"
 #include "app/MainWindowHook.h"
 #include "app/NewOmbrixLauncherApp.h"
 #include "app/PngResource.h"
@@ -10,5 +11,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GdiplusSession gdiplus;
     CNewOmbrixLauncherApp app(&RunMainWindow);
     app.InitInstance();
+    LogEvent("exit", {{"code", 0}});
     return 0;
 }

@@ -3,10 +3,14 @@
 #include <commctrl.h>
 
 #include "app/CommandLine.h"
+#include "app/CommandLineTokens.h"
 #include "app/DesktopShortcut.h"
+#include "app/DeviceId.h"
 #include "app/InstallPaths.h"
 #include "app/LauncherCopy.h"
 #include "app/LauncherNames.h"
+#include "app/LauncherVersion.h"
+#include "app/Log.h"
 #include "app/ModulePath.h"
 #include "app/ProcessList.h"
 #include "app/SingleInstance.h"
@@ -39,6 +43,14 @@ CNewOmbrixLauncherApp* CNewOmbrixLauncherApp::Instance() {
 }
 
 bool CNewOmbrixLauncherApp::InitInstance() {
+    const std::wstring dataDir = GetLauncherDataDir();
+    OpenLog(dataDir + kLogFileName);
+    // The login data a caller may pass never reaches the log.
+    LogEvent("start",
+             {{"version", GetLauncherVersionText()},
+              {"command_line", WithoutCommandLineToken(::GetCommandLineW(), L"LOGIN_DATA")},
+              {"data_dir", dataDir},
+              {"device", GetDeviceId()}});
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 
@@ -46,12 +58,17 @@ bool CNewOmbrixLauncherApp::InitInstance() {
     otherInstance_ = !AcquireSingleInstance(kLauncherMutexName, reboot ? kRebootMutexRetryMs : 0,
                                             kRebootMutexStepMs, &instanceMutex_);
 
-    const std::wstring copyPath = GetLauncherDataDir() + kLauncherCopyName;
+    const std::wstring copyPath = dataDir + kLauncherCopyName;
     RefreshLauncherCopy(GetModulePath(), copyPath);
     CreateDesktopShortcut(copyPath, kDesktopShortcutName);
 
-    const std::wstring gameExe = GetGameRoot() + kGameExecutable;
+    const std::wstring gameRoot = GetGameRoot();
+    const std::wstring gameExe = gameRoot + kGameExecutable;
     const bool gameRunning = !otherInstance_ && !reboot && IsProcessRunning(gameExe);
+    LogEvent("start_decision", {{"game_root", gameRoot},
+                                {"reboot", reboot},
+                                {"other_instance", otherInstance_},
+                                {"game_running", gameRunning}});
     if (ShouldOpenMainWindow(otherInstance_, reboot, gameRunning) && runMainWindow_ != nullptr) {
         runMainWindow_();
         mainWindow_ = nullptr;

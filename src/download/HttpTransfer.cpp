@@ -8,6 +8,7 @@
 #include <ctime>
 #include <new>
 
+#include "app/Log.h"
 #include "download/DownloadPauses.h"
 #include "download/InternetHandle.h"
 #include "download/ResponseBodyWindow.h"
@@ -137,6 +138,91 @@ int64_t QueryContentRangeStart(HINTERNET request) {
     return ParseContentRangeStart(text);
 }
 
+// Passes everything on to the caller's sink and counts the body bytes of the attempt, for the log.
+class CountingSink : public DownloadDataProcessor {
+  public:
+    explicit CountingSink(DownloadDataProcessor* sink) : sink_(sink) {}
+    bool OnBegin(uint32_t contentLength) override {
+        bytes = 0;
+        return sink_->OnBegin(contentLength);
+    }
+    bool OnFinish() override { return sink_->OnFinish(); }
+    bool OnData(const void* data, uint32_t size) override {
+        bytes += size;
+        return sink_->OnData(data, size);
+    }
+    bool GetContent(std::string& out) override { return sink_->GetContent(out); }
+
+    int64_t bytes = 0;
+
+  private:
+    DownloadDataProcessor* sink_;
+};
+
+// The reason of an attempt's status, in a word for the log. A network failure before any body
+// byte, after the time-out had passed, is a time-out, whatever code the network layer chose.
+const char* ReasonOf(int32_t status, DWORD error, int64_t bytes, ULONGLONG milliseconds) {
+    switch (status) {
+        case TransferSuccess:
+            return "ok";
+        case TransferInvalidRequest:
+            return "invalid_request";
+        case TransferCancelled:
+            return "cancelled";
+        case TransferWriteRefused:
+            return "data_refused";
+        case TransferBeginRefused:
+            return "begin_refused";
+        case TransferFailed:
+            break;
+        default:
+            return "http_status";
+    }
+    if (error != 0 && bytes == 0 &&
+        milliseconds >= std::min(GetTransferSendTimeoutMs(), GetTransferReceiveTimeoutMs())) {
+        return "timeout";
+    }
+    switch (error) {
+        case 0:
+            return "body_incomplete_or_refused";  // found by the transfer or its sink
+        case ERROR_INTERNET_TIMEOUT:
+        case WSAETIMEDOUT:
+            return "timeout";
+        case ERROR_INTERNET_CANNOT_CONNECT:
+            return "cannot_connect";
+        case ERROR_INTERNET_NAME_NOT_RESOLVED:
+            return "name_not_resolved";
+        case ERROR_INTERNET_CONNECTION_ABORTED:
+            return "connection_aborted";
+        case ERROR_INTERNET_CONNECTION_RESET:
+            return "connection_reset";
+        case ERROR_HTTP_INVALID_SERVER_RESPONSE:
+            return "invalid_response";
+        default:
+            return "network_error";
+    }
+}
+
+// One line per attempt: what was asked, what came of it, and the network layer's error code.
+void LogAttempt(const std::wstring& url, int64_t rangeStart, uint32_t rangeLength, int32_t attempt,
+                int32_t maxAttempts, int32_t status, DWORD error, int64_t bytes,
+                ULONGLONG milliseconds) {
+    const bool failed = status != TransferSuccess;
+    // A header looked for and not found is no failure; it may be the last error left behind.
+    if (status != TransferFailed || error == ERROR_HTTP_HEADER_NOT_FOUND) error = 0;
+    LogEvent("http", {{"url", url},
+                      {"range", rangeStart >= 0
+                                    ? std::to_string(rangeStart) + "+" + std::to_string(rangeLength)
+                                    : std::string("all")},
+                      {"attempt", std::to_string(attempt) + "/" + std::to_string(maxAttempts)},
+                      {"status", status},
+                      {"reason", ReasonOf(status, error, bytes, milliseconds)},
+                      {"error", error},
+                      {"bytes", bytes},
+                      {"ms", milliseconds},
+                      {"retry", failed && status != TransferCancelled && attempt < maxAttempts}});
+}
+
 }  // namespace
 
 HttpTransfer::HttpTransfer() : wake_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
@@ -186,10 +272,17 @@ int32_t HttpTransfer::Download(const std::wstring& url, DownloadDataProcessor* s
     const std::string body = verb == HttpVerbPost ? ToPostBody(postData) : std::string();
 
     int32_t status = TransferInvalidRequest;
+    CountingSink counted(sink);
     for (int32_t attempt = 0; attempt < maxAttempts; ++attempt) {
-        status = Attempt(parts.host, parts.port, parts.secure, parts.object, sink, verb, body,
+        const ULONGLONG began = ::GetTickCount64();
+        counted.bytes = 0;
+        ::SetLastError(0);
+        status = Attempt(parts.host, parts.port, parts.secure, parts.object, &counted, verb, body,
                          rangeStart, rangeLength);
+        const DWORD error = ::GetLastError();
         if (!sink->OnFinish()) status = TransferFailed;
+        LogAttempt(url, rangeStart, rangeLength, attempt + 1, maxAttempts, status, error,
+                   counted.bytes, ::GetTickCount64() - began);
         if (Cancelled()) return TransferCancelled;
         if (status == TransferSuccess) return TransferSuccess;
         Pause();
@@ -277,6 +370,9 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, bool secu
         }
         if (window.Done()) return status;
         received += got;
-        if (!floor.Enough(::GetTickCount64() - bodyStart, received)) return TransferFailed;
+        if (!floor.Enough(::GetTickCount64() - bodyStart, received)) {
+            ::SetLastError(ERROR_INTERNET_TIMEOUT);  // too slow counts as silent
+            return TransferFailed;
+        }
     }
 }

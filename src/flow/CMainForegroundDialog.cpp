@@ -6,6 +6,7 @@
 #include "app/DeviceId.h"
 #include "app/FileServices.h"
 #include "app/InstallPaths.h"
+#include "app/Log.h"
 #include "app/LauncherVersion.h"
 #include "app/ScaleFactor.h"
 #include "app/WebPage.h"
@@ -386,6 +387,7 @@ void CMainForegroundDialog::StartNoticeRequest() {
     param->channelID = L"100001";
     progressFraction = 0.0f;
     ShowText(statusLabel, L"获取游戏更新地址...");
+    LogEvent("notice_request", {{"retry", retryCount}});
     Services().StartNoticeRequest(request, param);
 }
 

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "app/Log.h"
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
 #include "app/Utf8Check.h"
@@ -51,5 +52,9 @@ void QZNoticeRequest::OnResponse(std::string body, int32_t statusCode) {
         packageURL = NarrowToText(answer.packageURL);
         result = answer.result;
     }
+    LogEvent("notice_answer", {{"status", statusCode},
+                               {"result", result},
+                               {"package_url", packageURL},
+                               {"codes", codeList.size()}});
     NotifyResult(std::move(packageURL), result, std::move(codeList));
 }

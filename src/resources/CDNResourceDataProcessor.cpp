@@ -7,6 +7,8 @@
 
 #include "app/Crypto.h"
 #include "app/FileServices.h"
+#include "app/Log.h"
+#include "app/TextFormat.h"
 #include "framework/ScopedHandle.h"
 #include "resources/ContentDigest.h"
 #include "resources/FolderCache.h"
@@ -121,6 +123,9 @@ bool CDNResourceDataProcessor::Complete() {
         const std::string written = work.output.digest.Finish();
         ok = DigestMatches(written, expectedDigest_) ||
              (gzip && DigestMatches(work.rangeDigest.Finish(), expectedDigest_));
+        if (!ok) LogCheckFailed("digest", BytesToHex(written));
+    } else if (!ok) {
+        LogCheckFailed(work.output.writeFailed ? "write" : "unpack", std::string());
     }
     if (ok) {
         installed_ = true;
@@ -129,6 +134,16 @@ bool CDNResourceDataProcessor::Complete() {
     }
     Discard();
     return ok;
+}
+
+void CDNResourceDataProcessor::LogCheckFailed(const char* reason, const std::string& found) const {
+    LogEvent("check_failed", {{"name", taskInfo.name},
+                              {"reason", reason},
+                              {"expected", expectedDigest_},
+                              {"found", found},
+                              {"url", taskInfo.url},
+                              {"range", std::to_string(taskInfo.rangeStart) + "+" +
+                                            std::to_string(taskInfo.rangeLength)}});
 }
 
 void CDNResourceDataProcessor::CountBytes(uint32_t size, bool last) {
@@ -169,6 +184,7 @@ bool CDNResourceDataProcessor::OnData(const void* data, uint32_t size) {
     if (!work.unpacker.Feed(static_cast<const char*>(data), size, work.output)) {
         // A write that failed refuses the attempt; bytes that do not unpack fail it at the end.
         const bool writeFailed = work.output.writeFailed;
+        LogCheckFailed(writeFailed ? "write" : "unpack", std::string());
         failed_ = true;
         Discard();
         return !writeFailed;

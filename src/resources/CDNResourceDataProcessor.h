@@ -56,6 +56,8 @@ class CDNResourceDataProcessor : public DownloadDataProcessor {
     bool Complete();
     // Closes and deletes a file that did not pass.
     void Discard();
+    // One log line for a file whose bytes did not check out; found is the digest they had.
+    void LogCheckFailed(const char* reason, const std::string& found) const;
     void CountBytes(uint32_t size, bool last);
 
     std::wstring path_;

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "app/FileServices.h"
+#include "app/Log.h"
 #include "app/TextConvert.h"
 #include "resources/CDNConfigText.h"
 #include "resources/CDNResourceConfigDataProcessor.h"
@@ -217,6 +218,7 @@ void CCDNResourceDownloader::HandleFileResult(const DownloadTaskResultInfo& resu
         ::DeleteFileW(file->Path().c_str());
         if (!read || !AppendBundleRecord(GetBundlePath(), TextToNarrow(result.name), content)) {
             // A bundle missing a file must never be marked complete: the batch fails.
+            LogEvent("bundle_failed", {{"name", result.name}, {"read", read}});
             bundleFailed = true;
             if (dispatcher) dispatcher->StopAll();
             return;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/FileServices.h"
+#include "app/Log.h"
 #include "app/TextConvert.h"
 #include "resources/CDNResourceDownloader.h"
 #include "resources/FailedLauncherRelease.h"
@@ -46,6 +47,18 @@ int64_t SumLengths(const ResourceUpdateList& list) {
     return total;
 }
 
+// One line per reported state (the byte counts of state 17 excepted: they come per chunk), with
+// the value its record carries.
+void LogProgressState(ResourceManagerProgressState state, ResourceManagerProgressInfoBase* info) {
+    int64_t value = 0;
+    if (auto* size = dynamic_cast<RequestDownloadTotalSizeNoticeInfo*>(info)) {
+        value = size->totalBytes;
+    } else if (auto* error = dynamic_cast<ResourceManagerUpdateErrorInfo*>(info)) {
+        value = error->errorCode;
+    }
+    LogEvent("state", {{"state", state}, {"value", value}});
+}
+
 }  // namespace
 
 CResourceManager& CResourceManager::GetInstance() {
@@ -55,6 +68,7 @@ CResourceManager& CResourceManager::GetInstance() {
 
 void CResourceManager::Report(ResourceManagerProgressState state,
                               ResourceManagerProgressInfoBase* info) {
+    if (state != ProgressUpdateProgress) LogProgressState(state, info);
     if (progressCallback) progressCallback(state, info);
 }
 
@@ -90,6 +104,7 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
     launcherDir = launcherDirectory;
     configUrl = ReplaceBackslashes(configAddress);
     baseUrl = DeriveBaseUrl(configAddress);
+    LogEvent("update", {{"config", configUrl}, {"root", rootDir}, {"launcher_dir", launcherDir}});
 
     Report(ProgressLocalResourceLoading, nullptr);
     {
@@ -221,6 +236,11 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         Report(ProgressResourceUpdateFailed, &info);
         return;
     }
+    LogEvent("plan", {{"launcher_files", launcherDownloads.size()},
+                      {"launcher_bytes", SumLengths(launcherDownloads)},
+                      {"files", resourceDownloads.size()},
+                      {"bytes", SumLengths(resourceDownloads)},
+                      {"obsolete", resourceRemovals.size()}});
     if (total != 0) {
         RequestDownloadTotalSizeNoticeInfo info(total);
         Report(ProgressDownloadSizeNotice, &info);
@@ -333,7 +353,10 @@ bool CResourceManager::CompleteBundle() {
 
 void CResourceManager::OnBatchFinished(CDNDownloadState state, int32_t mode, int32_t statusMask) {
     if (mode == DownloadModeLauncher) {
-        if (state == CDNDownloadSuccess && CompleteBundle()) {
+        const bool complete = state == CDNDownloadSuccess && CompleteBundle();
+        LogEvent("bundle", {{"path", CCDNResourceDownloader::GetInstance().GetBundlePath()},
+                            {"complete", complete}});
+        if (complete) {
             Report(ProgressLauncherUpdateFinished, nullptr);
         } else {
             Report(ProgressLauncherUpdateFailed, nullptr);
@@ -370,7 +393,11 @@ bool CResourceManager::SaveLocalManifest() {
     // An empty list must not leave a file naming files that are gone; where there is no file,
     // there is nothing to correct.
     if (text.empty() && !FileExists(path)) return true;
-    return WriteManifestFile(path, text);
+    if (!WriteManifestFile(path, text)) {
+        LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
+        return false;
+    }
+    return true;
 }
 
 std::wstring CResourceManager::GetResourceHash() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/Log.h"
 #include "res/resource.h"
 #include "ui/CSkinDialog.h"
 #include "ui/CSkinMessageBox.h"
@@ -56,5 +57,6 @@ int RunMessageBox(const std::wstring& text, RECT* centerRect, const std::wstring
     // The box answers 1 or 7 from its buttons; anything else (closed, or it could not even
     // be created) is "closed another way".
     if (result != 1 && result != 7) result = 2;
+    LogEvent("question", {{"text", text}, {"type", type}, {"answer", result}});
     return static_cast<int>(result);
 }

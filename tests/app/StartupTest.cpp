@@ -81,6 +81,22 @@ TEST(CommandLineValue, BadInputFallsBackQuietly) {
     EXPECT_EQ(L"untouched", raw);
 }
 
+TEST(CommandLineValue, LoginDataLeavesTheShownLineWhateverItsForm) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"\"C:\\L\\l.exe\" ENTRANCE=C:/L/e.exe LOGIN_DATA=YWJj",
+         L"\"C:\\L\\l.exe\" ENTRANCE=C:/L/e.exe"},
+        {L"login_data=a  X=1\tLogin_Data=b", L"X=1"},
+        {L"\"LOGIN_DATA=a b\" X=1", L"X=1"},
+        {L"LOGIN_DATA=\"a b c\" X=1", L"X=1"},
+        {L"LOGIN_DATA=\"a b", L""},
+        {L"\"C:\\L\\l.exe\"LOGIN_DATA=a \vLOGIN_DATA=b", L""},
+        {L"LOGIN_DATAX=1 LOGIN_DATA LOGIN=DATA", L"LOGIN_DATAX=1 LOGIN_DATA LOGIN=DATA"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.second, WithoutCommandLineToken(c.first, L"LOGIN_DATA")) << c.first;
+    }
+}
+
 TEST(CommandLineValue, ThisProcessIsNoRestart) {
     EXPECT_FALSE(IsLauncherReboot());
     std::wstring value = L"untouched";

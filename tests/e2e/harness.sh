@@ -86,6 +86,7 @@ finish() {
 prepare_installation() {
   servers_reset
   rm -rf "$root_unix" "$launcher_dir_unix"
+  find "$WINEPREFIX/drive_c/users" -path '*/VEMO_PC/Ombrix/logs' -prune -exec rm -rf {} +
   mkdir -p "$launcher_dir_unix"
   cp "$OMBRIX_BIN/OmbrixLauncher.exe" "$OMBRIX_BIN/OmbrixLauncherShortPauses.exe" "$launcher_dir_unix/"
   cp "$OMBRIX_BIN/vemo_game.exe" "$launcher_dir_unix/OmbrixEntrance.exe"

@@ -2,12 +2,13 @@
 # shellcheck shell=bash
 
 # A fresh installation ends with the game started and the launcher gone; a second start
-# finds everything current and fetches nothing.
+# finds everything current and fetches nothing. The log tells both starts and holds no login
+# data, neither the game's nor one handed to the launcher.
 scenario_fresh_install() {
   make_game_source
   publish_game
   serve 1m  # slow enough for a look at the download
-  watch_start "$work/watch" "$launcher_win"
+  watch_start "$work/watch" "$launcher_win" LOGIN_DATA=c2VjcmV0LWxvZ2lu
   expect_event status
   screenshot "$shots/fresh_install-1-start.png"
   expect_event status "秒("  # a status line with speed, remaining time and sizes
@@ -28,6 +29,13 @@ scenario_fresh_install() {
   expect_game_started "$launcher_win"
   expect_eq "$(cdn_requests package)" "$packages" "package requests of the second start"
   expect_eq "$(cdn_requests config)" 2 "configuration requests"
+
+  local logs
+  logs="$(find "$WINEPREFIX/drive_c/users" -path '*/VEMO_PC/Ombrix/logs' -type d)"
+  expect_eq "$(cat "$logs"/*.log | grep -c ' game_start ')" 2 "game starts in the log"
+  expect_eq "$(cat "$logs"/*.log | grep -c ' state state=19 ')" 2 "finished updates in the log"
+  ! grep -rqiF -e "$login_data" -e c2VjcmV0LWxvZ2lu -e auth_key -e LOGIN_DATA "$logs" ||
+    fail "login data in the log: $(grep -rhiF -e LOGIN_DATA -e auth_key "$logs" | head -2)"
 }
 
 # The game runs: the restarted launcher waits for it to end, then asks the notice service
@@ -269,6 +277,10 @@ scenario_entrance_update() {
   expect_eq "$(find "$launcher_dir_unix" -name '*.ombrix-*' | wc -l)" 0 "files left by the swap"
   expect_installed
   expect_game_started "$launcher_win"
+  # The entrance's log tells both of its starts: the second one installed the bundle.
+  expect_eq "$(find "$WINEPREFIX/drive_c/users" -path '*/VEMO_PC/Ombrix/logs/entrance.log' \
+    -exec grep -ho ' bundle_install .*outcome=[a-z_]*' {} + | sed 's/.*outcome=//' | tr '\n' ' ')" \
+    "no_bundle installed " "bundle outcomes in the entrance's log"
 }
 
 # The entrance cannot put the launcher's update in place (a program holds one of its files):

@@ -7,6 +7,7 @@
 #include "FileSwap.h"
 #include "PendingSelf.h"
 #include "app/FileServices.h"
+#include "app/Log.h"
 #include "app/TextConvert.h"
 #include "resources/ManifestName.h"
 
@@ -53,6 +54,10 @@ BundleOutcome InstallLauncherBundle(const BundleTargets& targets) {
 
     const ParsedBundle bundle = ParseLauncherBundle(
         bytes, [](const std::string& name) { return IsSafeManifestName(NarrowToText(name)); });
+    LogEvent("bundle_checked", {{"path", targets.bundlePath},
+                                {"state", bundle.state},
+                                {"files", bundle.files.size()},
+                                {"problem", bundle.problem}});
     if (bundle.state != BundleState::Complete) {
         // Neither can ever be installed; the launcher compares against the manifest it still
         // has and fetches its files again.

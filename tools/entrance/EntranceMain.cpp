@@ -18,8 +18,12 @@
 #include "LauncherEnd.h"
 #include "PendingSelf.h"
 #include "app/CommandLine.h"
+#include "app/CommandLineTokens.h"
 #include "app/FileServices.h"
 #include "app/InstallPaths.h"
+#include "app/LauncherNames.h"
+#include "app/LauncherVersion.h"
+#include "app/Log.h"
 #include "app/ModulePath.h"
 #include "app/ProcessStart.h"
 #include "resources/FailedLauncherRelease.h"
@@ -52,6 +56,21 @@ std::wstring FindGameRoot() {
     return ResolveGameRoot(GetLauncherDataDir(), probes);
 }
 
+const char* OutcomeName(BundleOutcome outcome) {
+    switch (outcome) {
+        case BundleOutcome::NoBundle:
+            return "no_bundle";
+        case BundleOutcome::Installed:
+            return "installed";  // checked, every file swapped in
+        case BundleOutcome::Unfinished:
+            return "unfinished_deleted";
+        case BundleOutcome::Damaged:
+            return "damaged_deleted";
+        default:
+            return "failed_restored";  // the replaced files are back, the bundle kept
+    }
+}
+
 int ExitCodeOf(BundleOutcome outcome) {
     switch (outcome) {
         case BundleOutcome::Unfinished:
@@ -70,6 +89,10 @@ int ExitCodeOf(BundleOutcome outcome) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring self = GetModulePath();
     const std::wstring folder = GetModuleDirectory();
+    OpenLog(GetLauncherDataDir() + kEntranceLogFileName);
+    LogEvent("entrance_start",
+             {{"version", GetVersionTextOf(self)},
+              {"command_line", WithoutCommandLineToken(::GetCommandLineW(), L"LOGIN_DATA")}});
     ApplyPendingSelf(self);
 
     const bool reboot = IsLauncherReboot();
@@ -78,6 +101,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Without the restart a running launcher may be filling the bundle: it is left alone.
     const bool mayInstall =
         reboot ? WaitUntilEnded(ended, kLauncherEndLimitMs, kLauncherEndStepMs) : ended();
+    LogEvent("launcher_ended", {{"reboot", reboot}, {"ended", mayInstall}});
 
     int code = reboot && !mayInstall ? kLauncherStillRunning : kDone;
     if (mayInstall) {
@@ -89,7 +113,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         targets.selfName = self.substr(folder.size());
         targets.journalPath = folder + kSwapJournalFile;
         targets.failedPath = root + kFailedLauncherReleaseName;
-        code = ExitCodeOf(InstallLauncherBundle(targets));
+        const BundleOutcome outcome = InstallLauncherBundle(targets);
+        LogEvent("bundle_install", {{"root", root}, {"outcome", OutcomeName(outcome)}});
+        code = ExitCodeOf(outcome);
     }
 
     std::wstring workingDir;
@@ -98,8 +124,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const LauncherStart how = code == kInstallFailed ? LauncherStart::UpdateFailed
                               : reboot               ? LauncherStart::Reboot
                                                      : LauncherStart::Plain;
-    if (!StartProcess(launcher, workingDir, BuildLauncherArguments(self, how))) {
-        return kLauncherNotStarted;
-    }
+    const bool started = StartProcess(launcher, workingDir, BuildLauncherArguments(self, how));
+    LogEvent("launcher_start",
+             {{"exe", launcher}, {"started", started}, {"error", started ? 0 : ::GetLastError()}});
+    if (!started) code = kLauncherNotStarted;
+    LogEvent("exit", {{"code", code}});
     return code;
 }

@@ -1,12 +1,13 @@
 // OmbrixUpdate: one whole update through the resource manager, without a window.
 //   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N] [--timeout-ms N]
-//                [--segment-pause-ms N]
+//                [--segment-pause-ms N] [--log FILE]
 // (--segment-pause-ms changes the product's pause before each request: benchmarks measure what
 // that pause costs.)
 // Prints every progress state (state 17 only as a running byte count), then the wall time and
 // the peak working set. Exit status 0 when the update ended with state 18 or 19, otherwise the
-// final state. A state 7 is answered as the window does: wait until the downloader's workers
-// are idle, start the launcher batch, and the resource batch when no launcher batch started.
+// final state. With --log, FILE receives the launcher's log lines of the update (appended). A state
+// 7 is answered as the window does: wait until the downloader's workers are idle, start the
+// launcher batch, and the resource batch when no launcher batch started.
 #include <windows.h>
 #include <psapi.h>
 
@@ -15,6 +16,7 @@
 #include <deque>
 #include <string>
 
+#include "app/Log.h"
 #include "download/DownloadPauses.h"
 #include "download/TransferTimeouts.h"
 #include "framework/CriticalSection.h"
@@ -74,6 +76,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring root;
     std::wstring launcher;
     std::wstring config;
+    std::wstring logPath;
     long retryPause = -1;
     long segmentPause = -1;
     long timeout = -1;  // receive time-out of every request (send time-outs never exceed it)
@@ -89,6 +92,8 @@ int wmain(int argc, wchar_t** argv) {
             retryPause = std::wcstol(argv[i + 1], nullptr, 10);
         } else if (option == L"--segment-pause-ms") {
             segmentPause = std::wcstol(argv[i + 1], nullptr, 10);
+        } else if (option == L"--log") {
+            logPath = argv[i + 1];
         } else if (option == L"--timeout-ms") {
             timeout = std::wcstol(argv[i + 1], nullptr, 10);
         }
@@ -96,7 +101,8 @@ int wmain(int argc, wchar_t** argv) {
     if (root.empty() || config.empty()) {
         std::fprintf(stderr,
                      "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
-                     "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N]\n");
+                     "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N] "
+                     "[--log FILE]\n");
         return 2;
     }
     if (root.back() != L'\\') root.push_back(L'\\');
@@ -107,6 +113,10 @@ int wmain(int argc, wchar_t** argv) {
         segmentPause >= 0 ? static_cast<uint32_t>(segmentPause) : kSegmentPauseMs);
     ScopedTransferTimeouts timeouts(timeout > 0 ? static_cast<uint32_t>(timeout)
                                                 : kTransferReceiveTimeoutMs);
+
+    if (!logPath.empty() && !OpenLog(logPath)) {
+        std::fprintf(stderr, "OmbrixUpdate: the log cannot be opened\n");
+    }
 
     ReportQueue queue;
     CResourceManager& manager = CResourceManager::GetInstance();
@@ -168,5 +178,6 @@ int wmain(int argc, wchar_t** argv) {
         finalState == ProgressResourceUpdateFinished || finalState == ProgressLauncherUpdateFinished
             ? 0
             : finalState;
+    LogEvent("exit", {{"code", exitCode}, {"ms", elapsed}});
     ::ExitProcess(static_cast<UINT>(exitCode));
 }
