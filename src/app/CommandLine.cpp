@@ -25,3 +25,8 @@ bool IsLauncherReboot() {
     return GetCommandLineValue(L"LAUNCHER_REBOOT", &value) &&
            EqualsIgnoringAsciiCase(value, L"TRUE");
 }
+
+bool IsVerifyRequested() {
+    std::wstring value;
+    return GetCommandLineValue(L"VERIFY", &value) && EqualsIgnoringAsciiCase(value, L"TRUE");
+}

@@ -15,3 +15,7 @@ bool GetCommandLineValueFrom(const std::wstring& commandLine, const std::wstring
 // True when the value of "LAUNCHER_REBOOT" is "TRUE", case ignored: the launcher was started
 // by its own restart.
 bool IsLauncherReboot();
+
+// True when the value of "VERIFY" is "TRUE", case ignored: the player asked for every installed
+// file to be read and checked.
+bool IsVerifyRequested();

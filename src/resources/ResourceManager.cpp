@@ -124,6 +124,10 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
     downloader.onFileInstalled = [this](const DownloadTaskInfo& task, const std::wstring& digest) {
         OnFileInstalled(task, digest);
     };
+    downloader.onFileStamped = [this](const std::wstring& name, uint64_t size, uint64_t time,
+                                      const std::wstring& digest) {
+        localCheck.RecordInstalled(name, size, time, digest);
+    };
     Report(ProgressCDNConfigRequesting, nullptr);
     downloader.RequestConfig();
 }
@@ -179,6 +183,11 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         return;
     }
     Report(ProgressCDNConfigReceived, nullptr);
+    // Files found gone or changed get an empty digest here, which the comparison fetches.
+    localCheck.Run(rootDir, gameDir, lock, &localResources, list,
+                   [this](ResourceManagerCheckProgressInfo* info) {
+                       Report(ProgressLocalFilesChecking, info);
+                   });
     int64_t total = 0;
     {
         ScopedLock guard(lock);
@@ -197,7 +206,7 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
                          &launcherRemovals, false);
         total += SumLengths(launcherDownloads);
         CompareManifests(&localResources, &cdnResources, &resourceDownloads, &resourceRemovals,
-                         true);
+                         false);
         total += SumLengths(resourceDownloads);
         // A file about to be replaced no longer holds what its old digest says from the moment
         // its download begins: it is recorded as missing until its new bytes are in place.
@@ -337,12 +346,16 @@ void CResourceManager::SaveLocalManifest() {
     // a newer one of another thread with an older list.
     ScopedLock saving(saveLock);
     std::wstring text;
+    std::wstring stamps;
     {
         ScopedLock guard(lock);
         lastSaveTick = ::GetTickCount64();
         if (!FormatManifestText(localResources, &text)) return;
+        stamps = localCheck.FormatStamps(localResources);
     }
-    WriteManifestFile(rootDir + kVersionFileName, text);
+    if (WriteManifestFile(rootDir + kVersionFileName, text)) {
+        LocalFilesCheck::SaveStamps(rootDir, stamps);
+    }
 }
 
 std::wstring CResourceManager::GetResourceHash() {

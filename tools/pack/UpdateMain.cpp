@@ -1,10 +1,12 @@
 // OmbrixUpdate: one whole update through the resource manager, without a window.
 //   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N] [--timeout-ms N]
-//                [--segment-pause-ms N]
+//                [--segment-pause-ms N] [--verify]
 // (--segment-pause-ms changes the product's pause before each request: benchmarks measure what
-// that pause costs.)
-// Prints every progress state (state 17 only as a running byte count), then the wall time and
-// the peak working set. Exit status 0 when the update ended with state 18 or 19, otherwise the
+// that pause costs. --verify reads every installed file the configuration keeps, not only those
+// whose size or write time changed, and fetches again what no longer matches.)
+// Prints every progress state (states 17 and 21 only as running figures), then the files the
+// check read and those it found gone or changed and the update mended, the wall time and the
+// peak working set. Exit status 0 when the update ended with state 18 or 19, otherwise the
 // final state. A state 7 is answered as the window does: wait until the downloader's workers
 // are idle, start the launcher batch, and the resource batch when no launcher batch started.
 #include <windows.h>
@@ -77,26 +79,33 @@ int wmain(int argc, wchar_t** argv) {
     long retryPause = -1;
     long segmentPause = -1;
     long timeout = -1;  // receive time-out of every request (send time-outs never exceed it)
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool verify = false;
+    for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
+        if (option == L"--verify") {
+            verify = true;
+            continue;
+        }
+        if (i + 1 >= argc) break;
+        ++i;
         if (option == L"--root") {
-            root = argv[i + 1];
+            root = argv[i];
         } else if (option == L"--launcher") {
-            launcher = argv[i + 1];
+            launcher = argv[i];
         } else if (option == L"--config") {
-            config = argv[i + 1];
+            config = argv[i];
         } else if (option == L"--retry-pause-ms") {
-            retryPause = std::wcstol(argv[i + 1], nullptr, 10);
+            retryPause = std::wcstol(argv[i], nullptr, 10);
         } else if (option == L"--segment-pause-ms") {
-            segmentPause = std::wcstol(argv[i + 1], nullptr, 10);
+            segmentPause = std::wcstol(argv[i], nullptr, 10);
         } else if (option == L"--timeout-ms") {
-            timeout = std::wcstol(argv[i + 1], nullptr, 10);
+            timeout = std::wcstol(argv[i], nullptr, 10);
         }
     }
     if (root.empty() || config.empty()) {
         std::fprintf(stderr,
                      "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
-                     "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N]\n");
+                     "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N] [--verify]\n");
         return 2;
     }
     if (root.back() != L'\\') root.push_back(L'\\');
@@ -114,6 +123,7 @@ int wmain(int argc, wchar_t** argv) {
     manager.progressCallback = [&queue, &downloaded](ResourceManagerProgressState state,
                                                      ResourceManagerProgressInfoBase* info) {
         int64_t value = 0;
+        if (state == ProgressLocalFilesChecking) return;  // the figures come at the end
         if (state == ProgressUpdateProgress) {
             // Frequent: kept as a number only, so that reporting costs the workers nothing.
             downloaded.store(
@@ -128,6 +138,7 @@ int wmain(int argc, wchar_t** argv) {
         queue.Push(Report{state, value});
     };
 
+    if (verify) manager.localCheck.RequestFullCheck();
     const ULONGLONG started = ::GetTickCount64();
     manager.Initialize(launcher, root, config);
     int32_t finalState = 0;
@@ -156,6 +167,23 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     const ULONGLONG elapsed = ::GetTickCount64() - started;
+    // Mended: found gone or changed, and now installed with the configuration's digest.
+    size_t mended = 0;
+    {
+        ombrix::ScopedLock guard(manager.lock);
+        for (const std::wstring& name : manager.localCheck.damaged) {
+            const auto local = manager.localResources.find(name);
+            const auto cdn = manager.cdnResources.find(name);
+            if (local != manager.localResources.end() && cdn != manager.cdnResources.end() &&
+                !local->second.md5.empty() && local->second.md5 == cdn->second.md5) {
+                ++mended;
+            }
+        }
+    }
+    std::printf("files_checked %llu\nfiles_damaged %llu\nfiles_mended %llu\n",
+                static_cast<unsigned long long>(manager.localCheck.filesChecked),
+                static_cast<unsigned long long>(manager.localCheck.damaged.size()),
+                static_cast<unsigned long long>(mended));
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof(memory);
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
