@@ -21,8 +21,13 @@ wchar_t FoldCase(wchar_t c) {
 }
 
 bool IsReservedLauncherName(const std::wstring& key) {
-    static const wchar_t* const kKept[] = {L"VERSION.TXT", L"VERSION.TXT.NEW", L"LAUNCHER.TMP",
-                                           L"LAUNCHER_MANIFEST.TXT", L"GAME"};
+    static const wchar_t* const kKept[] = {L"VERSION.TXT",
+                                           L"VERSION.TXT.NEW",
+                                           L"VERSION.STAMPS",
+                                           L"VERSION.STAMPS.NEW",
+                                           L"LAUNCHER.TMP",
+                                           L"LAUNCHER_MANIFEST.TXT",
+                                           L"GAME"};
     for (const wchar_t* kept : kKept) {
         if (key == kept) return true;
     }

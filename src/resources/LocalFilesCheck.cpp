@@ -39,11 +39,6 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
     filesChecked = 0;
     damaged.clear();
 
-    InstallStampMap stamped;
-    std::wstring stampsText;
-    if (ReadTextFile((rootDir + kStampsFileName).c_str(), &stampsText)) {
-        ParseStampsText(stampsText, &stamped);
-    }
     std::vector<RecordedFile> recorded;
     {
         ScopedLock guard(lock);
@@ -64,39 +59,49 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
     for (const RecordedFile& file : recorded) names.push_back(&file.name);
     FolderListing listing;
     listing.ListFoldersOf(gameDir, names);
+    std::wstring stampsText;
+    ReadTextFile((rootDir + kStampsFileName).c_str(), &stampsText);
 
     InstallStampMap confirmed;
     std::vector<DigestJob> jobs;
     std::vector<std::pair<const RecordedFile*, ListedFile>> jobFiles;
     uint64_t totalBytes = 0;
-    for (const RecordedFile& file : recorded) {
-        const auto stamp = stamped.find(file.name);
-        const ListedFile* listed = listing.Find(file.name);
-        bool readAnyway = false;
-        if (full) {
-            const auto entry = published.find(file.name);
-            readAnyway = entry != published.end() && *entry->second == file.digest;
-        }
-        switch (JudgeRecordedFile(file.digest, stamp != stamped.end() ? &stamp->second : nullptr,
-                                  listed, readAnyway)) {
-            case CheckVerdict::Intact:
-                confirmed.emplace_hint(confirmed.end(), file.name, stamp->second);
-                break;
-            case CheckVerdict::Adopt:
-                confirmed.emplace_hint(confirmed.end(), file.name, StampOf(*listed, file.digest));
-                break;
-            case CheckVerdict::Missing:
-                damaged.push_back(file.name);
-                break;
-            case CheckVerdict::Digest: {
-                DigestJob job;
-                job.path = gameDir + file.name;
-                job.digest = file.digest;
-                job.size = listed->size;
-                jobs.push_back(std::move(job));
-                jobFiles.emplace_back(&file, *listed);
-                totalBytes += listed->size;
-                break;
+    {
+        // The stamps on disk are the current ones from here on, so that a save while files are
+        // read (the player closing the launcher) writes them back as they were.
+        ScopedLock stampsGuard(stampsLock_);
+        stamps_.clear();
+        ParseStampsText(stampsText, &stamps_);
+        for (const RecordedFile& file : recorded) {
+            const auto stamp = stamps_.find(file.name);
+            const ListedFile* listed = listing.Find(file.name);
+            bool readAnyway = false;
+            if (full) {
+                const auto entry = published.find(file.name);
+                readAnyway = entry != published.end() && *entry->second == file.digest;
+            }
+            const InstallStamp* stamped = stamp != stamps_.end() ? &stamp->second : nullptr;
+            switch (JudgeRecordedFile(file.digest, stamped, listed, readAnyway)) {
+                case CheckVerdict::Intact:
+                    confirmed.emplace_hint(confirmed.end(), file.name, *stamped);
+                    break;
+                case CheckVerdict::Adopt:
+                    confirmed.emplace_hint(confirmed.end(), file.name,
+                                           StampOf(*listed, file.digest));
+                    break;
+                case CheckVerdict::Missing:
+                    damaged.push_back(file.name);
+                    break;
+                case CheckVerdict::Digest: {
+                    DigestJob job;
+                    job.path = gameDir + file.name;
+                    job.digest = file.digest;
+                    job.size = listed->size;
+                    jobs.push_back(std::move(job));
+                    jobFiles.emplace_back(&file, *listed);
+                    totalBytes += listed->size;
+                    break;
+                }
             }
         }
     }

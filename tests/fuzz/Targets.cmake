@@ -9,4 +9,5 @@ set(OMBRIX_FUZZ_TARGETS
   Utf8CheckFuzz
   ManifestNameFuzz
   SegmentMergeFuzz
-  RangeUnpackerFuzz)
+  RangeUnpackerFuzz
+  InstallStampsFuzz)

@@ -4,11 +4,12 @@
 // (--segment-pause-ms changes the product's pause before each request: benchmarks measure what
 // that pause costs. --verify reads every installed file the configuration keeps, not only those
 // whose size or write time changed, and fetches again what no longer matches.)
-// Prints every progress state (states 17 and 21 only as running figures), then the files the
-// check read and those it found gone or changed and the update mended, the wall time and the
-// peak working set. Exit status 0 when the update ended with state 18 or 19, otherwise the
-// final state. A state 7 is answered as the window does: wait until the downloader's workers
-// are idle, start the launcher batch, and the resource batch when no launcher batch started.
+// Prints every progress state with its value and the milliseconds since the start (states 17
+// and 21 only as running figures), then the files the check read and those it found gone or
+// changed and the update mended, the processor time, the wall time and the peak working set.
+// Exit status 0 when the update ended with state 18 or 19, otherwise the final state. A state 7
+// is answered as the window does: wait until the downloader's workers are idle, start the
+// launcher batch, and the resource batch when no launcher batch started.
 #include <windows.h>
 #include <psapi.h>
 
@@ -154,7 +155,8 @@ int wmain(int argc, wchar_t** argv) {
                 std::fflush(stdout);
             }
         }
-        std::printf("state %d %lld\n", report.state, static_cast<long long>(report.value));
+        std::printf("state %d %lld %llu\n", report.state, static_cast<long long>(report.value),
+                    static_cast<unsigned long long>(::GetTickCount64() - started));
         std::fflush(stdout);
         if (report.state == ProgressDownloadSizeNotice) {
             CCDNResourceDownloader& downloader = CCDNResourceDownloader::GetInstance();
@@ -187,6 +189,13 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof(memory);
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+    FILETIME created{}, exited{}, kernel{}, user{};
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ms = [](const FILETIME& t) {
+        return ((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+               10000;
+    };
+    std::printf("cpu_ms %llu\n", ms(kernel) + ms(user));
     std::printf("elapsed_ms %llu\npeak_working_set %llu\n",
                 static_cast<unsigned long long>(elapsed),
                 static_cast<unsigned long long>(memory.PeakWorkingSetSize));
