@@ -31,3 +31,8 @@ bool IsLauncherUpdateFailed() {
     return GetCommandLineValue(L"LAUNCHER_UPDATE", &value) &&
            EqualsIgnoringAsciiCase(value, L"FAILED");
 }
+
+bool IsVerifyRequested() {
+    std::wstring value;
+    return GetCommandLineValue(L"VERIFY", &value) && EqualsIgnoringAsciiCase(value, L"TRUE");
+}

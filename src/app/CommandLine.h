@@ -19,3 +19,7 @@ bool IsLauncherReboot();
 // True when the value of "LAUNCHER_UPDATE" is "FAILED", case ignored: the entrance could not
 // install the launcher's update, and the launcher goes on with its old files.
 bool IsLauncherUpdateFailed();
+
+// True when the value of "VERIFY" is "TRUE", case ignored: the player asked for every installed
+// file to be read and checked.
+bool IsVerifyRequested();

@@ -466,6 +466,12 @@ void CMainForegroundDialog::OnResourceProgress(int state, ResourceManagerProgres
                 OnNoticeResult(notice->packageURL, notice->result, notice->codeList);
             }
             break;
+        case FlowAction::CheckFiles:
+            if (auto* check = dynamic_cast<ResourceManagerCheckProgressInfo*>(record.get())) {
+                ShowText(statusLabel, CheckProgressText(check->checkedBytes, check->totalBytes));
+                progressFraction = CheckProgressFraction(check->checkedBytes, check->totalBytes);
+            }
+            break;
     }
 }
 

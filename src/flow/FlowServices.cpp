@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/CommandLine.h"
 #include "app/ProcessList.h"
 #include "app/Terminate.h"
 #include "framework/CriticalSection.h"
@@ -27,7 +28,13 @@ class SystemServices : public FlowServices {
 
     void InitializeResources(const std::wstring& launcherDir, const std::wstring& rootDir,
                              const std::wstring& configUrl) override {
-        CResourceManager::GetInstance().Initialize(launcherDir, rootDir, configUrl);
+        CResourceManager& manager = CResourceManager::GetInstance();
+        // VERIFY=TRUE asks for one full check in this process; it stays asked until it ran.
+        if (!fullCheckAsked_) {
+            fullCheckAsked_ = true;
+            if (IsVerifyRequested()) manager.localCheck.RequestFullCheck();
+        }
+        manager.Initialize(launcherDir, rootDir, configUrl);
     }
 
     int32_t StartLauncherUpdate(int32_t* launcherUpdateStarted) override {
@@ -68,6 +75,9 @@ class SystemServices : public FlowServices {
     }
 
     void EndProcess() override { TerminateSelf(); }
+
+  private:
+    bool fullCheckAsked_ = false;  // window thread only
 };
 
 FlowServices* g_services = nullptr;  // window thread only

@@ -37,6 +37,9 @@ ProgressReaction ReactionToState(int state) {
             return {L"资源更新完成,准备启动游戏.", 1.0f, FlowAction::LaunchGame};
         case kNoticeResultState:
             return {nullptr, -1.0f, FlowAction::NoticeResult};
+        // The text carries the percentage; the window fills it from the record.
+        case 21:
+            return {nullptr, -1.0f, FlowAction::CheckFiles};
         default:
             return {};  // 3, 4, 15, 16 and anything unknown
     }
@@ -49,6 +52,22 @@ bool IsDownloadingState(int state) {
 std::wstring ResourceFailureText(const int* errorCode) {
     wchar_t text[64];
     std::swprintf(text, 64, L"加载服务器资源失败_Code:%d", errorCode ? *errorCode : 999999);
+    return text;
+}
+
+float CheckProgressFraction(int64_t checkedBytes, int64_t totalBytes) {
+    if (totalBytes <= 0 || checkedBytes >= totalBytes) return 1.0f;
+    if (checkedBytes <= 0) return 0.0f;
+    return static_cast<float>(static_cast<double>(checkedBytes) / static_cast<double>(totalBytes));
+}
+
+std::wstring CheckProgressText(int64_t checkedBytes, int64_t totalBytes) {
+    int percent = 100;
+    if (totalBytes > 0 && checkedBytes < totalBytes) {
+        percent = checkedBytes <= 0 ? 0 : static_cast<int>(checkedBytes * 100.0 / totalBytes);
+    }
+    wchar_t text[64];
+    std::swprintf(text, 64, L"正在校验游戏文件...%d%%", percent);
     return text;
 }
 

@@ -2,6 +2,7 @@
 // the status line, the progress fraction and the follow-up action. No Windows header.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Value of wParam of the progress message that carries a notice result (the resource
@@ -17,6 +18,7 @@ enum class FlowAction {
     ConfirmRestart,  // 18: tell the player, then restart the launcher
     LaunchGame,      // 19: start the game shortly
     NoticeResult,    // 20: continue with the configuration address
+    CheckFiles,      // 21: installed files are read: stage text with percentage, and the bar
 };
 
 struct ProgressReaction {
@@ -32,6 +34,12 @@ bool IsDownloadingState(int state);
 
 // Status text of a failed resource batch (999999 stands in when no code came with it).
 std::wstring ResourceFailureText(const int* errorCode);
+
+// Status text of the check of the installed files, with the share read so far, for example
+// "正在校验游戏文件...42%" (100% when there is nothing to read).
+std::wstring CheckProgressText(int64_t checkedBytes, int64_t totalBytes);
+// The share read so far, 0 to 1 (1 when there is nothing to read).
+float CheckProgressFraction(int64_t checkedBytes, int64_t totalBytes);
 
 // Question text for a notice result other than success (empty for an unknown value).
 std::wstring NoticeFailureText(int result);

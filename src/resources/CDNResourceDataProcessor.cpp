@@ -28,6 +28,7 @@ class CDNResourceDataProcessor::FileOutput : public RangeUnpacker::Output {
   public:
     bool Write(const char* data, size_t size) override {
         digest.Update(data, size);
+        written += size;
         DWORD written = 0;
         writeFailed = !::WriteFile(file.Get(), data, static_cast<DWORD>(size), &written, nullptr) ||
                       written != size;
@@ -36,6 +37,7 @@ class CDNResourceDataProcessor::FileOutput : public RangeUnpacker::Output {
 
     ombrix::ScopedFileHandle file;
     Md5Hasher digest;
+    uint64_t written = 0;
     bool writeFailed = false;
 };
 
@@ -89,6 +91,7 @@ CDNResourceDataProcessor::~CDNResourceDataProcessor() {
 bool CDNResourceDataProcessor::Open() {
     work_ = TakeWork();
     work_->output.writeFailed = false;
+    work_->output.written = 0;
     work_->unpacker.Reset();
     work_->output.digest.Reset();
     work_->rangeDigest.Reset();
@@ -118,6 +121,12 @@ bool CDNResourceDataProcessor::Complete() {
     Work& work = *work_;
     bool ok = work.unpacker.Finish(work.output);
     const bool gzip = work.unpacker.IsGzip();
+    // The write time is set, not left to the file system (which may move it at the close), so
+    // that the stamp taken here is what a listing shows afterwards. Without it the stamp holds
+    // no time, and the next start reads the file once.
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    if (!ok || !::SetFileTime(work.output.file.Get(), nullptr, nullptr, &now)) now = FILETIME{};
     ok = ::CloseHandle(work.output.file.Release()) != FALSE && ok;
     if (ok && checkDigest_) {
         const std::string written = work.output.digest.Finish();
@@ -129,6 +138,8 @@ bool CDNResourceDataProcessor::Complete() {
     }
     if (ok) {
         installed_ = true;
+        installedSize_ = work.output.written;
+        installedWriteTime_ = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     } else {
         ::DeleteFileW(path_.c_str());
     }

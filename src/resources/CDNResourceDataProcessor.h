@@ -35,6 +35,9 @@ class CDNResourceDataProcessor : public DownloadDataProcessor {
     bool GetContent(std::string& out) override;
 
     bool IsInstalled() const { return installed_; }
+    // Size and last write time (100 ns since 1601) of the installed file.
+    uint64_t InstalledSize() const { return installedSize_; }
+    uint64_t InstalledWriteTime() const { return installedWriteTime_; }
     const std::wstring& Path() const { return path_; }
 
     std::function<void(int64_t)> onBytesWritten;
@@ -70,6 +73,8 @@ class CDNResourceDataProcessor : public DownloadDataProcessor {
     bool begun_ = false;      // an attempt is open
     bool failed_ = false;     // this attempt's file did not pass
     bool installed_ = false;  // the file passed (in this or an earlier attempt)
+    uint64_t installedSize_ = 0;
+    uint64_t installedWriteTime_ = 0;
     int64_t bytesThisAttempt_ = 0;
     int64_t bytesReported_ = 0;  // highest bytesThisAttempt_ of any attempt; never reset
     int64_t bytesPending_ = 0;   // counted but not yet reported

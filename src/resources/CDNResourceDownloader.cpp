@@ -151,8 +151,12 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
                 digest != expectedDigests.end() ? digest->second : std::wstring(), &folders);
             file->onBytesWritten = [this](int64_t delta) { OnBytesWritten(delta); };
             if (task.kind == DownloadModeResource) {
-                file->onInstalled = [this](const DownloadTaskInfo& installed,
-                                           const std::wstring& checked) {
+                file->onInstalled = [this, file](const DownloadTaskInfo& installed,
+                                                 const std::wstring& checked) {
+                    if (onFileStamped) {
+                        onFileStamped(installed.name, file->InstalledSize(),
+                                      file->InstalledWriteTime(), checked);
+                    }
                     if (onFileInstalled) onFileInstalled(installed, checked);
                 };
             }

@@ -63,6 +63,10 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     // (called as soon as it is, from the worker's thread, also when a later file of its request
     // fails).
     std::function<void(const DownloadTaskInfo&, const std::wstring& digest)> onFileInstalled;
+    // Just before onFileInstalled: the installed file's size and last write time.
+    std::function<void(const std::wstring& name, uint64_t size, uint64_t writeTime,
+                       const std::wstring& digest)>
+        onFileStamped;
     std::function<void(int64_t downloadedBytes, int64_t totalBytes)> onProgress;
     std::unique_ptr<DownloaderTaskDispatcher> dispatcher;
     std::map<std::wstring, std::unique_ptr<DownloadDataProcessor>> processors;

@@ -8,8 +8,13 @@
 namespace {
 
 bool IsReservedLauncherName(const std::wstring& key) {
-    static const wchar_t* const kKept[] = {L"VERSION.TXT", L"VERSION.TXT.NEW", L"LAUNCHER.TMP",
-                                           L"LAUNCHER_MANIFEST.TXT", L"GAME"};
+    static const wchar_t* const kKept[] = {L"VERSION.TXT",
+                                           L"VERSION.TXT.NEW",
+                                           L"VERSION.STAMPS",
+                                           L"VERSION.STAMPS.NEW",
+                                           L"LAUNCHER.TMP",
+                                           L"LAUNCHER_MANIFEST.TXT",
+                                           L"GAME"};
     for (const wchar_t* kept : kKept) {
         const std::wstring name = kept;
         if (key == name || key.compare(0, name.size() + 1, name + L"\\") == 0) return true;

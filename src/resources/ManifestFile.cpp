@@ -18,6 +18,9 @@ bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list) {
 bool WriteManifestFile(const std::wstring& path, const std::wstring& text) {
     std::string bytes;
     TextToUtf8(text.c_str(), &bytes);
+    // A file that holds these bytes already is left as it is.
+    std::string current;
+    if (ReadFileBytes(path, &current) && current == bytes) return true;
     std::wstring parent;
     if (GetParentDirectory(path, &parent) && !parent.empty() && !DirectoryExists(parent)) {
         CreateDirectories(parent);

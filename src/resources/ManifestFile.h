@@ -11,5 +11,6 @@ bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list);
 
 // Writes text as UTF-8 without byte-order mark so that path holds either its previous content
 // or the whole new text, never a part: the text goes to path + ".new" first, is flushed, and
-// then replaces path. The containing directory is created when missing.
+// then replaces path. The containing directory is created when missing. A file that holds
+// the same bytes already is not written.
 bool WriteManifestFile(const std::wstring& path, const std::wstring& text);

@@ -140,6 +140,10 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
     downloader.onFileInstalled = [this](const DownloadTaskInfo& task, const std::wstring& digest) {
         OnFileInstalled(task, digest);
     };
+    downloader.onFileStamped = [this](const std::wstring& name, uint64_t size, uint64_t time,
+                                      const std::wstring& digest) {
+        localCheck.RecordInstalled(name, size, time, digest);
+    };
     Report(ProgressCDNConfigRequesting, nullptr);
     downloader.RequestConfig();
 }
@@ -195,6 +199,11 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         return;
     }
     Report(ProgressCDNConfigReceived, nullptr);
+    // Files found gone or changed get an empty digest here, which the comparison fetches.
+    localCheck.Run(rootDir, gameDir, lock, &localResources, list,
+                   [this](ResourceManagerCheckProgressInfo* info) {
+                       Report(ProgressLocalFilesChecking, info);
+                   });
     const std::wstring failedLauncherList = ReadFailedLauncherList();
     int64_t total = 0;
     {
@@ -219,7 +228,7 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         }
         total += SumLengths(launcherDownloads);
         CompareManifests(&localResources, &cdnResources, &resourceDownloads, &resourceRemovals,
-                         true);
+                         false);
         total += SumLengths(resourceDownloads);
         // A file about to be replaced no longer holds what its old digest says from the moment
         // its download begins: it is recorded as missing until its new bytes are in place.
@@ -384,10 +393,12 @@ bool CResourceManager::SaveLocalManifest() {
     // a newer one of another thread with an older list.
     ScopedLock saving(saveLock);
     std::wstring text;
+    std::wstring stamps;
     {
         ScopedLock guard(lock);
         lastSaveTick = ::GetTickCount64();
         FormatManifestText(localResources, &text);  // an empty list leaves the text empty
+        stamps = localCheck.FormatStamps(localResources);
     }
     const std::wstring path = rootDir + kVersionFileName;
     // An empty list must not leave a file naming files that are gone; where there is no file,
@@ -397,6 +408,7 @@ bool CResourceManager::SaveLocalManifest() {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
         return false;
     }
+    LocalFilesCheck::SaveStamps(rootDir, stamps);
     return true;
 }
 

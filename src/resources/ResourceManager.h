@@ -11,6 +11,7 @@
 #include "download/DownloadTaskInfo.h"
 #include "framework/CriticalSection.h"
 #include "resources/CDNDownloadState.h"
+#include "resources/LocalFilesCheck.h"
 #include "resources/ResourceManagerProgress.h"
 #include "resources/ResourceUpdateInfo.h"
 #include "resources/ResoureConfigInfo.h"
@@ -81,6 +82,8 @@ class CResourceManager {
     ResourceUpdateList launcherDownloads;
     ResourceUpdateList resourceDownloads;
     ResourceUpdateList resourceRemovals;
+    // Checks the installed resources before each comparison and stamps them as they arrive.
+    LocalFilesCheck localCheck;
 
   private:
     CResourceManager() = default;

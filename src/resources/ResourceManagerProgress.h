@@ -22,6 +22,8 @@ enum ResourceManagerProgressState : int32_t {
     ProgressUpdateProgress = 17,          // ResourceManagerUpdateProgressInfo
     ProgressLauncherUpdateFinished = 18,  // the launcher must restart
     ProgressResourceUpdateFinished = 19,  // resources are current: the game may start
+    // (20 carries the notice result to the window.)
+    ProgressLocalFilesChecking = 21,  // ResourceManagerCheckProgressInfo
 };
 
 // Base of the records passed with a report. A record lives only during the call: a receiver
@@ -66,5 +68,17 @@ class ResourceManagerUpdateProgressInfo : public ResourceManagerProgressInfoBase
         return new ResourceManagerUpdateProgressInfo(*this);
     }
     int64_t downloadedBytes;
+    int64_t totalBytes;
+};
+
+// State 21: installed files are being read and their digests compared.
+class ResourceManagerCheckProgressInfo : public ResourceManagerProgressInfoBase {
+  public:
+    ResourceManagerCheckProgressInfo(int64_t checked = 0, int64_t total = 0)
+        : checkedBytes(checked), totalBytes(total) {}
+    ResourceManagerCheckProgressInfo* Clone() const override {
+        return new ResourceManagerCheckProgressInfo(*this);
+    }
+    int64_t checkedBytes;
     int64_t totalBytes;
 };

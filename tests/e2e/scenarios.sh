@@ -38,6 +38,53 @@ scenario_fresh_install() {
     fail "login data in the log: $(grep -rhiF -e LOGIN_DATA -e auth_key "$logs" | head -2)"
 }
 
+# A damaged installation and VERIFY=TRUE: the status line shows the check of every file with
+# its percentage; a file changed in place (same size, same write time) and a deleted one are
+# fetched again, a file of the player's stays, and the game starts.
+scenario_verify_repair() {
+  make_game_source
+  # Large enough (few bytes to download: zeros) that the check stays a moment on screen.
+  head -c "${VERIFY_BIG_MIB:-512}M" /dev/zero >"$work/game/big.pak"
+  publish_game
+  serve
+  watch_start "$work/watch" "$launcher_win"
+  expect_event exit
+  expect_game_started "$launcher_win"
+  rm -f "$game_record"
+  local changed deleted packages
+  changed="$(cd "$work/game" && find . -type f -name '*.*' ! -name big.pak ! -name vemo_game.exe |
+    sort | head -1)"
+  deleted="$(cd "$work/game" && find . -type f ! -name big.pak ! -name vemo_game.exe | sort | tail -1)"
+  python3 - "$root_unix/game/$changed" <<'PY'
+import os, sys
+path = sys.argv[1]
+st = os.stat(path)
+with open(path, "r+b") as f:
+    f.seek(st.st_size // 2)
+    b = f.read(1)
+    f.seek(st.st_size // 2)
+    f.write(bytes([b[0] ^ 0xFF]))
+os.utime(path, ns=(st.st_atime_ns, st.st_mtime_ns))
+PY
+  rm "$root_unix/game/$deleted"
+  echo mine >"$root_unix/game/settings.cfg"
+  packages="$(cdn_requests package)"
+
+  watch_start "$work/watch-verify" "$launcher_win" VERIFY=TRUE
+  expect_event status "正在校验游戏文件..."
+  screenshot "$shots/verify_repair-1-check.png"
+  expect_event exit
+  expect_eq "${WATCH_FIELDS[0]}" 0 "exit code of the launcher"
+  expect_eq "$(watch_events question)" "" "questions"
+  expect_game_started "$launcher_win"
+  [ "$(cat "$root_unix/game/settings.cfg")" = mine ] || fail "a file of the player's was changed"
+  rm "$root_unix/game/settings.cfg"
+  expect_installed
+  # The two files came in one or two range requests (adjacent ranges are fetched together).
+  local fetched=$(($(cdn_requests package) - packages))
+  [ "$fetched" -ge 1 ] && [ "$fetched" -le 2 ] || fail "package requests of the check: $fetched"
+}
+
 # The game runs: the restarted launcher waits for it to end, then asks the notice service
 # exactly once.
 scenario_game_running() {

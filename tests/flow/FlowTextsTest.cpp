@@ -41,7 +41,9 @@ TEST(ProgressReaction, StageTextsFractionsAndActions) {
     EXPECT_EQ(FlowAction::ConfirmRestart, ReactionToState(18).action);
     EXPECT_EQ(FlowAction::LaunchGame, ReactionToState(19).action);
     EXPECT_EQ(FlowAction::NoticeResult, ReactionToState(kNoticeResultState).action);
-    for (int state : {0, 3, 4, 15, 16, 21}) {
+    EXPECT_EQ(FlowAction::CheckFiles, ReactionToState(21).action);
+    EXPECT_EQ(nullptr, ReactionToState(21).statusText);
+    for (int state : {0, 3, 4, 15, 16, 22}) {
         const ProgressReaction r = ReactionToState(state);
         EXPECT_EQ(nullptr, r.statusText) << state;
         EXPECT_LT(r.fraction, 0.0f) << state;
@@ -61,6 +63,20 @@ TEST(ProgressReaction, FailureTexts) {
     EXPECT_EQ(L"无法完成游戏资源更新，请求失败!", NoticeFailureText(4));
     EXPECT_EQ(L"", NoticeFailureText(1));
     EXPECT_EQ(L"", NoticeFailureText(9));
+    // The check's stage: share read so far, whole percent rounded down; nothing to read is done.
+    const struct {
+        int64_t checked, total;
+        const wchar_t* text;
+        float fraction;
+    } checks[] = {{0, 1000, L"正在校验游戏文件...0%", 0.0f},
+                  {999, 1000, L"正在校验游戏文件...99%", 0.999f},
+                  {1000, 1000, L"正在校验游戏文件...100%", 1.0f},
+                  {5000000000LL, 10000000000LL, L"正在校验游戏文件...50%", 0.5f},
+                  {0, 0, L"正在校验游戏文件...100%", 1.0f}};
+    for (const auto& check : checks) {
+        EXPECT_EQ(check.text, CheckProgressText(check.checked, check.total)) << check.checked;
+        EXPECT_FLOAT_EQ(check.fraction, CheckProgressFraction(check.checked, check.total));
+    }
 }
 
 TEST(DiskSpace, DriveAndShortageText) {

@@ -10,4 +10,5 @@ set(OMBRIX_FUZZ_TARGETS
   ManifestNameFuzz
   SegmentMergeFuzz
   RangeUnpackerFuzz
-  EntranceFilesFuzz)
+  EntranceFilesFuzz
+  InstallStampsFuzz)

@@ -2,6 +2,9 @@
 // what the package tool published.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "UpdateHarness.h"
 #include "app/TextConvert.h"
 #include "download/DownloadPauses.h"
@@ -51,6 +54,118 @@ std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
 }
 
 const std::vector<int> kConfigStates = {1, 2, 3, 4, 5, 6};
+
+// One update by OmbrixUpdate.exe; its output goes to output. Returns its exit status.
+int RunUpdateProgram(const std::wstring& root, const std::wstring& url, const wchar_t* options,
+                     std::string* output) {
+    const std::wstring outputPath = root + L"update-output.txt";
+    // Without its last "\", which would escape the closing quote.
+    const std::wstring rootArgument = root.substr(0, root.size() - 1);
+    const int code = RunProgram(
+        L"OmbrixUpdate.exe",
+        L"--root \"" + rootArgument + L"\" --config " + url + L" --retry-pause-ms 5 " + options,
+        outputPath);
+    *output = Read(outputPath);
+    ::DeleteFileW(outputPath.c_str());
+    return code;
+}
+
+// A figure OmbrixUpdate printed ("files_mended 3" gives 3); -1 when it printed none.
+long long Figure(const std::string& output, const std::string& name) {
+    const size_t at = output.find("\n" + name + " ");
+    return at == std::string::npos ? -1 : std::atoll(output.c_str() + at + name.size() + 2);
+}
+
+size_t LineCount(const std::string& text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Byte ranges per package, adjacent and overlapping ones joined.
+using Ranges = std::map<std::string, std::map<int64_t, int64_t>>;  // package -> first -> last
+
+void AddRange(Ranges* ranges, const std::string& package, int64_t first, int64_t last) {
+    std::map<int64_t, int64_t>& spans = (*ranges)[package];
+    auto next = spans.upper_bound(first);
+    if (next != spans.begin() && std::prev(next)->second + 1 >= first) {
+        --next;
+        first = next->first;
+        last = std::max(last, next->second);
+        next = spans.erase(next);
+    }
+    while (next != spans.end() && next->first <= last + 1) {
+        last = std::max(last, next->second);
+        next = spans.erase(next);
+    }
+    spans[first] = last;
+}
+
+// The package ranges of tree that the CDN served from log line `from` on.
+Ranges FetchedRanges(const std::wstring& tree, size_t from) {
+    const std::string log = Read(Env(L"OMBRIX_TEST_CDN_LOG"));
+    const std::string prefix = "GET /" + TextToUtf8Exact(tree) + "/";
+    Ranges ranges;
+    size_t line = 0;
+    for (size_t at = 0; at < log.size(); ++line) {
+        size_t end = log.find('\n', at);
+        if (end == std::string::npos) end = log.size();
+        const std::string text = log.substr(at, end - at);
+        at = end + 1;
+        const size_t get = text.find(prefix);
+        const size_t package = text.find("/qz_game.qzpkg");
+        const size_t range = text.rfind("\"bytes=");
+        if (line < from || get == std::string::npos || package == std::string::npos ||
+            range == std::string::npos) {
+            continue;
+        }
+        const long long first = std::atoll(text.c_str() + range + 7);
+        const long long last = std::atoll(text.c_str() + text.find('-', range) + 1);
+        AddRange(&ranges, text.substr(get + prefix.size(), package - get - prefix.size()), first,
+                 last);
+    }
+    return ranges;
+}
+
+// The ranges that hold the named files of tree.
+Ranges RangesOf(const std::wstring& tree, const std::vector<std::wstring>& names) {
+    Ranges ranges;
+    for (const ResoureConfigInfo& info : ReadConfig(tree)) {
+        if (std::find(names.begin(), names.end(), info.name) == names.end()) continue;
+        AddRange(&ranges, TextToUtf8Exact(info.packageDir), info.offset,
+                 info.offset + info.length - 1);
+    }
+    return ranges;
+}
+
+uint64_t WriteTimeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+// Inverts one byte in the middle of the file and sets its write time back: size and time stay.
+bool ChangeInPlace(const std::wstring& path) {
+    ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    FILETIME written{};
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileTime(file.Get(), nullptr, nullptr, &written) ||
+        !::GetFileSizeEx(file.Get(), &size)) {
+        return false;
+    }
+    LARGE_INTEGER middle{};
+    middle.QuadPart = size.QuadPart / 2;
+    char byte = 0;
+    DWORD done = 0;
+    if (!::SetFilePointerEx(file.Get(), middle, nullptr, FILE_BEGIN) ||
+        !::ReadFile(file.Get(), &byte, 1, &done, nullptr) || done != 1) {
+        return false;
+    }
+    byte = static_cast<char>(~byte);
+    return ::SetFilePointerEx(file.Get(), middle, nullptr, FILE_BEGIN) &&
+           ::WriteFile(file.Get(), &byte, 1, &done, nullptr) && done == 1 &&
+           ::SetFileTime(file.Get(), nullptr, nullptr, &written);
+}
 
 }  // namespace
 
@@ -330,4 +445,95 @@ TEST_F(CdnUpdate, NamesReachingOutsideAreNeverWrittenNorDeleted) {
     EXPECT_EQ("mine", Read(root.path() + L"outside.dat"));
     EXPECT_FALSE(FileExists(root.path() + L"game\\kept.dat"));  // a real, listed removal
     EXPECT_EQ(ExpectedVersionText(ReadConfig(L"escape")), Read(root.path() + L"version.txt"));
+}
+
+TEST_F(CdnUpdate, QuickCheckMendsChangedSizesAndTimesFullCheckEverythingElse) {
+    Files game;
+    game[L"data\\truncated.bin"] = RandomBytes(30000, 1);
+    game[L"data\\emptied.bin"] = RandomBytes(20000, 2);
+    game[L"data\\same-size.bin"] = RandomBytes(25000, 3);
+    game[L"deleted.bin"] = RandomBytes(12000, 4);
+    game[L"intact.bin"] = RandomBytes(15000, 5);
+    game[L"sub\\intact.bin"] = RandomBytes(9000, 6);
+    const std::wstring url = Publish(L"verify", game);
+    ASSERT_FALSE(url.empty());
+    TempFolder root;
+    const std::wstring dir = root.path() + L"game\\";
+    std::string output;
+    ASSERT_EQ(0, RunUpdateProgram(root.path(), url, L"", &output)) << output;
+    const std::string version = Read(root.path() + L"version.txt");
+    ASSERT_EQ(ExpectedVersionText(ReadConfig(L"verify")), version);
+
+    // What happens to each file, and which check finds it.
+    enum class Harm { Truncate, Empty, ChangeKeepingSizeAndTime, Delete };
+    const struct {
+        const wchar_t* name;
+        Harm harm;
+        bool quickFinds;
+    } harms[] = {{L"data\\truncated.bin", Harm::Truncate, true},
+                 {L"data\\emptied.bin", Harm::Empty, true},
+                 {L"data\\same-size.bin", Harm::ChangeKeepingSizeAndTime, false},
+                 {L"deleted.bin", Harm::Delete, true}};
+    std::vector<std::wstring> quickFinds;
+    std::vector<std::wstring> fullFinds;
+    for (const auto& harm : harms) {
+        const std::wstring path = dir + harm.name;
+        const std::string bytes = game[harm.name];
+        bool done = false;
+        switch (harm.harm) {
+            case Harm::Truncate:
+                done = Write(path, bytes.substr(0, bytes.size() / 2));
+                break;
+            case Harm::Empty:
+                done = Write(path, "");
+                break;
+            case Harm::ChangeKeepingSizeAndTime:
+                done = ChangeInPlace(path);
+                break;
+            case Harm::Delete:
+                done = ::DeleteFileW(path.c_str()) != FALSE;
+                break;
+        }
+        ASSERT_TRUE(done);
+        (harm.quickFinds ? quickFinds : fullFinds).push_back(harm.name);
+    }
+    // Files of the player's that no list names.
+    const Files extras = {{L"settings.cfg", "mine"}, {L"data\\screenshot.png", "picture"}};
+    WriteTree(dir, extras);
+    std::map<std::wstring, uint64_t> extraTimes;
+    for (const auto& extra : extras) extraTimes[extra.first] = WriteTimeOf(dir + extra.first);
+
+    const struct {
+        const char* check;
+        const wchar_t* options;
+        long long read;  // files read and digested
+        const std::vector<std::wstring>& mended;
+    } runs[] = {{"quick", L"", 2, quickFinds}, {"full", L"--verify", 6, fullFinds}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.check);
+        const size_t logLines = LineCount(Read(Env(L"OMBRIX_TEST_CDN_LOG")));
+        ASSERT_EQ(0, RunUpdateProgram(root.path(), url, run.options, &output)) << output;
+        EXPECT_EQ(run.read, Figure(output, "files_checked")) << output;
+        EXPECT_EQ(static_cast<long long>(run.mended.size()), Figure(output, "files_damaged"));
+        EXPECT_EQ(static_cast<long long>(run.mended.size()), Figure(output, "files_mended"));
+        EXPECT_EQ(RangesOf(L"verify", run.mended), FetchedRanges(L"verify", logLines));
+        for (const std::wstring& name : run.mended) EXPECT_TRUE(Read(dir + name) == game[name]);
+        EXPECT_EQ(version, Read(root.path() + L"version.txt"));
+        for (const auto& extra : extras) {
+            EXPECT_EQ(extra.second, Read(dir + extra.first));
+            EXPECT_EQ(extraTimes[extra.first], WriteTimeOf(dir + extra.first));
+        }
+    }
+    ExpectInstalled(dir, game);
+
+    // Intact: no package request, neither list written again, nothing read.
+    const uint64_t versionTime = WriteTimeOf(root.path() + L"version.txt");
+    const uint64_t stampsTime = WriteTimeOf(root.path() + L"version.stamps");
+    ASSERT_NE(0u, stampsTime);
+    const size_t logLines = LineCount(Read(Env(L"OMBRIX_TEST_CDN_LOG")));
+    ASSERT_EQ(0, RunUpdateProgram(root.path(), url, L"", &output)) << output;
+    EXPECT_EQ(0, Figure(output, "files_checked"));
+    EXPECT_TRUE(FetchedRanges(L"verify", logLines).empty());
+    EXPECT_EQ(versionTime, WriteTimeOf(root.path() + L"version.txt"));
+    EXPECT_EQ(stampsTime, WriteTimeOf(root.path() + L"version.stamps"));
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "resources/InstallStamps.h"
 #include "resources/ManifestText.h"
+#include "resources/QuickCheck.h"
 
 namespace {
 
@@ -98,4 +100,67 @@ TEST(ManifestText, FormatsTwoFieldFormAndReadsItBack) {
     ResoureConfigList back = Parse(text);
     ASSERT_EQ(1u, back.size());
     EXPECT_EQ(L"b", back[0].name);
+}
+
+TEST(InstallStamps, ListReadsBackAndDamagedLinesAreSkipped) {
+    const std::wstring md5 = L"0123456789ABCDEF0123456789abcdef";
+    InstallStampMap stamps;
+    stamps[L"data\\a.bin"] = {30000, 133500000000000000ULL, md5};
+    stamps[L"\u89D2\u8272.dat"] = {0, UINT64_MAX, L"x"};
+    std::wstring text;
+    FormatStampsText(stamps, &text);
+    EXPECT_EQ(0u, text.find(L"data\\a.bin=30000=133500000000000000=" + md5 + L"\r\n"));
+    InstallStampMap back;
+    ParseStampsText(text + L"\r\n\nlate=1=2=d", &back);  // blank lines end nothing
+    ASSERT_EQ(3u, back.size());
+    EXPECT_EQ(UINT64_MAX, back[L"\u89D2\u8272.dat"].writeTime);
+    EXPECT_EQ(md5, back[L"data\\a.bin"].digest);
+    EXPECT_EQ(2u, back[L"late"].writeTime);
+
+    for (const wchar_t* damaged : {L"a=1=2", L"=1=2=d", L"a=1=2=", L"a=-1=2=d", L"a=1=2x=d",
+                                   L"a==2=d", L"a=1=18446744073709551616=d", L"a=1 =2=d"}) {
+        InstallStampMap none;
+        ParseStampsText(damaged, &none);
+        EXPECT_TRUE(none.empty()) << damaged;
+    }
+    InstallStampMap first;
+    ParseStampsText(L"a=1=2=d\na=3=4=e", &first);
+    EXPECT_EQ(1u, first[L"a"].size);
+}
+
+TEST(InstallStamps, VerdictFromListingAndStamp) {
+    const std::wstring md5 = L"0123456789ABCDEF0123456789ABCDEF";
+    const InstallStamp stamp{100, 5000, md5};
+    const InstallStamp otherContent{100, 5000, L"FEDCBA9876543210FEDCBA9876543210"};
+    const InstallStamp plain{100, 5000, L"v1"};
+    const ListedFile same{100, 5000};
+    const ListedFile otherSize{99, 5000};
+    const ListedFile otherTime{100, 5001};
+    const struct {
+        const wchar_t* digest;
+        const InstallStamp* stamp;
+        const ListedFile* listed;
+        bool full;
+        CheckVerdict verdict;
+    } cases[] = {
+        {md5.c_str(), &stamp, &same, false, CheckVerdict::Intact},
+        {md5.c_str(), &stamp, &same, true, CheckVerdict::Digest},
+        {md5.c_str(), &stamp, &otherSize, false, CheckVerdict::Digest},
+        {md5.c_str(), &stamp, &otherTime, false, CheckVerdict::Digest},
+        {md5.c_str(), &stamp, nullptr, true, CheckVerdict::Missing},
+        {md5.c_str(), nullptr, &same, false, CheckVerdict::Digest},  // never stamped
+        {md5.c_str(), &otherContent, &same, false,
+         CheckVerdict::Digest},  // stamped for other bytes
+        // Digests that are no MD5 cannot be read against: the stamp alone decides.
+        {L"v1", &plain, &same, true, CheckVerdict::Intact},
+        {L"v1", &plain, &otherTime, false, CheckVerdict::Missing},
+        {L"v1", nullptr, &same, false, CheckVerdict::Adopt},
+        {L"v2", &plain, &same, false, CheckVerdict::Adopt},
+        {L"v1", nullptr, nullptr, false, CheckVerdict::Missing},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.verdict, JudgeRecordedFile(c.digest, c.stamp, c.listed, c.full)) << row;
+        ++row;
+    }
 }

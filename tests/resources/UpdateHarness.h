@@ -33,14 +33,26 @@ inline std::wstring ProgramDir() {
 }
 
 // Runs a program of the build's bin folder and returns its exit status (-1 when it could not
-// start or did not end within two minutes).
-inline int RunProgram(const std::wstring& exe, const std::wstring& arguments) {
+// start or did not end within two minutes). With output, its standard output goes to that file.
+inline int RunProgram(const std::wstring& exe, const std::wstring& arguments,
+                      const std::wstring& output = std::wstring()) {
     std::wstring commandLine = L"\"" + ProgramDir() + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    ombrix::ScopedFileHandle outputFile;
+    if (!output.empty()) {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        outputFile.Reset(::CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!outputFile) return -1;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = outputFile.Get();
+        startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+        startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    }
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process)) {
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, outputFile.IsValid(), 0,
+                          nullptr, nullptr, &startup, &process)) {
         return -1;
     }
     ombrix::ScopedKernelHandle processHandle(process.hProcess);

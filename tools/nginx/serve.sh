@@ -38,7 +38,10 @@ pid $dir/nginx.pid;
 error_log $dir/error.log warn;
 events { worker_connections 256; }
 http {
-  access_log $dir/access.log;
+  # The combined format with the Range header appended (the fields before it keep their places).
+  log_format ranged '\$remote_addr - \$remote_user [\$time_local] "\$request" \$status '
+                    '\$body_bytes_sent "\$http_referer" "\$http_user_agent" "\$http_range"';
+  access_log $dir/access.log ranged;
   log_format body escape=none '\$request_body';
   client_body_temp_path $dir/tmp/body;
   proxy_temp_path $dir/tmp/proxy;

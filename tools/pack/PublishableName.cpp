@@ -88,7 +88,8 @@ bool CheckPublishableSet(const std::vector<SourceFile>& files, bool launcherFile
     if (HasCollidingNames(list)) {
         *error =
             L"two names meet on one file, a file is also the folder of another, or a launcher "
-            L"file takes a name the launcher keeps for itself (\"version.txt.new\", \"game\")";
+            L"file takes a name the launcher keeps for itself (\"version.txt.new\", "
+            L"\"version.stamps\", \"game\")";
         return false;
     }
     return true;

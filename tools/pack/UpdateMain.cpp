@@ -1,12 +1,15 @@
 // OmbrixUpdate: one whole update through the resource manager, without a window.
 //   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N] [--timeout-ms N]
-//                [--segment-pause-ms N] [--log FILE]
+//                [--segment-pause-ms N] [--log FILE] [--verify]
 // (--segment-pause-ms changes the product's pause before each request: benchmarks measure what
-// that pause costs.)
-// Prints every progress state (state 17 only as a running byte count), then the wall time and
-// the peak working set. Exit status 0 when the update ended with state 18 or 19, otherwise the
-// final state. With --log, FILE receives the launcher's log lines of the update (appended). A state
-// 7 is answered as the window does: wait until the downloader's workers are idle, start the
+// that pause costs. --verify reads every installed file the configuration keeps, not only those
+// whose size or write time changed, and fetches again what no longer matches.)
+// Prints every progress state with its value and the milliseconds since the start (states 17
+// and 21 only as running figures), then the files the check read and those it found gone or
+// changed and the update mended, the processor time, the wall time and the peak working set.
+// Exit status 0 when the update ended with state 18 or 19, otherwise the final state. With
+// --log, FILE receives the launcher's log lines of the update (appended). A state 7
+// is answered as the window does: wait until the downloader's workers are idle, start the
 // launcher batch, and the resource batch when no launcher batch started.
 #include <windows.h>
 #include <psapi.h>
@@ -80,29 +83,36 @@ int wmain(int argc, wchar_t** argv) {
     long retryPause = -1;
     long segmentPause = -1;
     long timeout = -1;  // receive time-out of every request (send time-outs never exceed it)
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool verify = false;
+    for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
+        if (option == L"--verify") {
+            verify = true;
+            continue;
+        }
+        if (i + 1 >= argc) break;
+        ++i;
         if (option == L"--root") {
-            root = argv[i + 1];
+            root = argv[i];
         } else if (option == L"--launcher") {
-            launcher = argv[i + 1];
+            launcher = argv[i];
         } else if (option == L"--config") {
-            config = argv[i + 1];
+            config = argv[i];
         } else if (option == L"--retry-pause-ms") {
-            retryPause = std::wcstol(argv[i + 1], nullptr, 10);
+            retryPause = std::wcstol(argv[i], nullptr, 10);
         } else if (option == L"--segment-pause-ms") {
-            segmentPause = std::wcstol(argv[i + 1], nullptr, 10);
+            segmentPause = std::wcstol(argv[i], nullptr, 10);
         } else if (option == L"--log") {
-            logPath = argv[i + 1];
+            logPath = argv[i];
         } else if (option == L"--timeout-ms") {
-            timeout = std::wcstol(argv[i + 1], nullptr, 10);
+            timeout = std::wcstol(argv[i], nullptr, 10);
         }
     }
     if (root.empty() || config.empty()) {
         std::fprintf(stderr,
                      "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
                      "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N] "
-                     "[--log FILE]\n");
+                     "[--log FILE] [--verify]\n");
         return 2;
     }
     if (root.back() != L'\\') root.push_back(L'\\');
@@ -124,6 +134,7 @@ int wmain(int argc, wchar_t** argv) {
     manager.progressCallback = [&queue, &downloaded](ResourceManagerProgressState state,
                                                      ResourceManagerProgressInfoBase* info) {
         int64_t value = 0;
+        if (state == ProgressLocalFilesChecking) return;  // the figures come at the end
         if (state == ProgressUpdateProgress) {
             // Frequent: kept as a number only, so that reporting costs the workers nothing.
             downloaded.store(
@@ -138,6 +149,7 @@ int wmain(int argc, wchar_t** argv) {
         queue.Push(Report{state, value});
     };
 
+    if (verify) manager.localCheck.RequestFullCheck();
     const ULONGLONG started = ::GetTickCount64();
     manager.Initialize(launcher, root, config);
     int32_t finalState = 0;
@@ -153,7 +165,8 @@ int wmain(int argc, wchar_t** argv) {
                 std::fflush(stdout);
             }
         }
-        std::printf("state %d %lld\n", report.state, static_cast<long long>(report.value));
+        std::printf("state %d %lld %llu\n", report.state, static_cast<long long>(report.value),
+                    static_cast<unsigned long long>(::GetTickCount64() - started));
         std::fflush(stdout);
         if (report.state == ProgressDownloadSizeNotice) {
             CCDNResourceDownloader& downloader = CCDNResourceDownloader::GetInstance();
@@ -166,9 +179,33 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     const ULONGLONG elapsed = ::GetTickCount64() - started;
+    // Mended: found gone or changed, and now installed with the configuration's digest.
+    size_t mended = 0;
+    {
+        ombrix::ScopedLock guard(manager.lock);
+        for (const std::wstring& name : manager.localCheck.damaged) {
+            const auto local = manager.localResources.find(name);
+            const auto cdn = manager.cdnResources.find(name);
+            if (local != manager.localResources.end() && cdn != manager.cdnResources.end() &&
+                !local->second.md5.empty() && local->second.md5 == cdn->second.md5) {
+                ++mended;
+            }
+        }
+    }
+    std::printf("files_checked %llu\nfiles_damaged %llu\nfiles_mended %llu\n",
+                static_cast<unsigned long long>(manager.localCheck.filesChecked),
+                static_cast<unsigned long long>(manager.localCheck.damaged.size()),
+                static_cast<unsigned long long>(mended));
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof(memory);
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+    FILETIME created{}, exited{}, kernel{}, user{};
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ms = [](const FILETIME& t) {
+        return ((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+               10000;
+    };
+    std::printf("cpu_ms %llu\n", ms(kernel) + ms(user));
     std::printf("elapsed_ms %llu\npeak_working_set %llu\n",
                 static_cast<unsigned long long>(elapsed),
                 static_cast<unsigned long long>(memory.PeakWorkingSetSize));

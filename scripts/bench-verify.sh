@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Benchmark of the check of the installed files that precedes every update. Three sets,
+# published by the package tool and served by nginx on 127.0.0.1:
+#   A: 2,000 files of 50 to 150 KB of random data;
+#   B: 20,000 files of 0.5 to 20 KB, half text, half random data;
+#   C: 100,000 files of 0.5 to 4 KB, half text, half random data.
+# OmbrixUpdate.exe installs each set once; then, warm cache, RUNS times each (medians printed):
+#   current: an update that finds everything current (its quick check included): the time inside
+#            the process and the wall time (wine start included);
+#   full:    the same update with --verify: every installed file read and digested;
+#   md5sum:  native md5sum over the same installed files (one process, as it is usually run).
+# With BEFORE=path/to/OmbrixUpdate.exe (another build, for example the one before the quick
+# check) the current update is timed with that program too, side by side.
+#   bench-verify.sh [BUILD_DIR] [RUNS] [SETS]     (defaults: build, 3, "A B C")
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(cd "${1:-$here/build}" && pwd)"
+runs="${2:-3}"
+sets="${3:-A B C}"
+wine_run="$build/wine-run"
+for exe in OmbrixPack OmbrixUpdate; do
+  [ -x "$build/bin/$exe.exe" ] || { echo "bench: build $exe in $build first" >&2; exit 1; }
+done
+before="${BEFORE:-}"
+[ -z "$before" ] || [ -f "$before" ] || { echo "bench: no program $before" >&2; exit 1; }
+"$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null   # the prefix and its session processes
+
+name="verify-$$"
+work_name="ombrix-verify-$$"
+work="$build/wine/prefix/drive_c/$work_name"   # C:\ombrix-verify-PID in the build's wine prefix
+export OMBRIX_NGINX_DIR="$build/nginx"
+serve="$here/tools/nginx/serve.sh"
+cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; [ -n "${KEEP:-}" ] || rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
+trap cleanup EXIT
+mkdir -p "$work"
+[ -z "$before" ] || cp "$before" "$work/BeforeUpdate.exe"
+
+now() { date +%s.%N; }
+field() { tr -d '\r' < "$1" | awk -v k="$2" '$1 == k {print $2}'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+
+echo "bench: generating the sets"
+python3 - "$work" "$sets" <<'PY'
+import os, random, sys
+root, wanted = sys.argv[1], sys.argv[2].split()
+def make(name, count, low, high, text_share, folders):
+    rng = random.Random(count)
+    words = [b"sword", b"shield", b"quest", b"dragon", b"mana", b"guild", b"potion", b"castle"]
+    for i in range(count):
+        folder = os.path.join(root, "src", name, "d%03d" % (i % folders))
+        os.makedirs(folder, exist_ok=True)
+        size = rng.randint(low, high)
+        if rng.random() < text_share:
+            data = b" ".join(rng.choice(words) for _ in range(size // 5 + 1))[:size]
+        else:
+            data = os.urandom(size)
+        with open(os.path.join(folder, "f%06d.dat" % i), "wb") as f:
+            f.write(data)
+sets = {"A": (2000, 50000, 150000, 0.0, 40), "B": (20000, 500, 20000, 0.5, 200),
+        "C": (100000, 500, 4000, 0.5, 500)}
+for name in wanted:
+    make(name, *sets[name])
+PY
+for set in $sets; do
+  echo "bench: publishing set $set with OmbrixPack"
+  "$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src\\$set" \
+    --out "C:\\$work_name\\cdn\\$set" </dev/null >/dev/null
+done
+port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
+
+# One update of set $1 by program $2 (a Windows path) with further options; its log in $work/u.log.
+update() {
+  local set="$1" exe="$2"; shift 2
+  "$wine_run" "$exe" --root "C:\\$work_name\\inst\\$set" \
+    --config "http://127.0.0.1:$port/$set/config/resources.txt" "$@" </dev/null > "$work/u.log"
+  grep -q '^state 19' "$work/u.log" || { cat "$work/u.log" >&2; exit 1; }
+}
+
+results=()
+for set in $sets; do
+  echo "bench: installing set $set"
+  update "$set" "$build/bin/OmbrixUpdate.exe"
+  diff -rq "$work/src/$set" "$work/inst/$set/game" >/dev/null
+  count=$(find "$work/inst/$set/game" -type f | wc -l)
+  bytes=$(du -sb "$work/inst/$set/game" | cut -f1)
+  ci=(); cw=(); bi=(); bw=(); fi_=(); fc=(); ms=()
+  for run in $(seq 1 "$runs"); do
+    # Native reference first: it also warms the cache for the runs after it.
+    start=$(now)
+    (cd "$work/inst/$set/game" && find . -type f -print0 | xargs -0 md5sum >/dev/null)
+    ms+=("$(echo "$(now) - $start" | bc)")
+
+    start=$(now)
+    update "$set" "$build/bin/OmbrixUpdate.exe"
+    cw+=("$(echo "$(now) - $start" | bc)")
+    grep -q '^state 7' "$work/u.log" && { echo "bench: the current update fetched files" >&2; exit 1; }
+    ci+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
+
+    if [ -n "$before" ]; then
+      start=$(now)
+      update "$set" "C:\\$work_name\\BeforeUpdate.exe"
+      bw+=("$(echo "$(now) - $start" | bc)")
+      bi+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
+    fi
+
+    update "$set" "$build/bin/OmbrixUpdate.exe" --verify
+    fi_+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
+    fc+=("$(field "$work/u.log" files_checked)")
+    [ "$(field "$work/u.log" files_damaged)" = 0 ] || { echo "bench: the full check found damage" >&2; exit 1; }
+  done
+  line="$(printf 'set %s: %d files, %.1f MiB\n' "$set" "$count" "$(echo "$bytes / 1048576" | bc -l)")"
+  line+="$(printf '\n  current update (quick check): %.3f s in the process, %.2f s wall' \
+    "$(median "${ci[@]}")" "$(median "${cw[@]}")")"
+  if [ -n "$before" ]; then
+    line+="$(printf '\n  current update, BEFORE program: %.3f s in the process, %.2f s wall' \
+      "$(median "${bi[@]}")" "$(median "${bw[@]}")")"
+  fi
+  full="$(median "${fi_[@]}")"; md5="$(median "${ms[@]}")"
+  line+="$(printf '\n  full check (--verify, %s files read): %.2f s in the process; md5sum: %.2f s; ratio %.2f' \
+    "$(median "${fc[@]}")" "$full" "$md5" "$(echo "$full / $md5" | bc -l)")"
+  results+=("$line")
+  echo "$line"
+done
+echo
+echo "=== bench-verify ($runs runs each, medians) ==="
+printf '%s\n' "${results[@]}"

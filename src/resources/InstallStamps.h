@@ -1,0 +1,28 @@
+// What each installed resource looked like on disk when its bytes were last checked: its size
+// and last write time, beside the digest it was checked against. Kept in "version.stamps" next
+// to "version.txt", so that a start can tell from one folder listing which files may have
+// changed since. No Windows header.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+struct InstallStamp {
+    uint64_t size = 0;
+    uint64_t writeTime = 0;  // 100-nanosecond intervals since 1601 (UTC)
+    std::wstring digest;     // the digest the content was checked against
+};
+
+// Keyed by the resource's name as "version.txt" records it.
+using InstallStampMap = std::map<std::wstring, InstallStamp>;
+
+// Appends "name=size=time=digest\r\n": one line of the stamps list.
+void AppendStampLine(const std::wstring& name, const InstallStamp& stamp, std::wstring* text);
+// Appends one line per entry, in name order.
+void FormatStampsText(const InstallStampMap& stamps, std::wstring* text);
+
+// Reads lines of that form into stamps (the first line of a name wins). A line whose size or
+// time is not a plain decimal number, or whose name or digest is empty, is skipped. Names never
+// hold "=", so the three fields are taken from the line's end.
+void ParseStampsText(const std::wstring& text, InstallStampMap* stamps);

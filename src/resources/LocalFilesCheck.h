@@ -1,0 +1,56 @@
+// The check of the installed resources that runs before every comparison with the CDN list.
+//
+// Quick (every start): each folder holding recorded files is listed once; a file that is gone
+// is recorded as missing; a file whose size or last write time differs from its stamp (or that
+// has none) is read and its MD5 compared with its recorded digest, and recorded as missing when
+// it no longer matches. Full (on request): every recorded file that the configuration lists
+// with the same digest is read. Files are stamped in "version.stamps" beside "version.txt" as
+// they are installed and when a check confirms them; "version.txt" itself keeps its format.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/CriticalSection.h"
+#include "resources/InstallStamps.h"
+#include "resources/ResourceManagerProgress.h"
+#include "resources/ResoureConfigInfo.h"
+
+class LocalFilesCheck {
+  public:
+    using Progress = std::function<void(ResourceManagerCheckProgressInfo*)>;
+
+    // The next Run reads every recorded file the configuration lists with the same digest.
+    void RequestFullCheck() { fullRequested_ = true; }
+
+    // Checks the files local records below gameDir (local is read and changed under lock,
+    // which is not held while files are read): the digest of every file found gone or no longer
+    // matching is emptied. config: the CDN configuration (used by a full check). progress gets
+    // state-21 records while files are read (never when none is read).
+    void Run(const std::wstring& rootDir, const std::wstring& gameDir,
+             ombrix::CriticalSection& lock, ResoureConfigMap* local,
+             const ResoureConfigList& config, const Progress& progress);
+
+    // A resource was installed below the game folder and its bytes checked (any thread).
+    void RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
+                         const std::wstring& digest);
+
+    // The stamps of the files local records with the digest they were stamped with, as the text
+    // of "version.stamps" (the caller holds the lock guarding local).
+    std::wstring FormatStamps(const ResoureConfigMap& local);
+    // Writes "version.stamps" below rootDir, unless it holds that text already.
+    static void SaveStamps(const std::wstring& rootDir, const std::wstring& text);
+
+    // Figures of the last Run.
+    bool lastRunFull = false;
+    size_t filesChecked = 0;            // files read and digested
+    std::vector<std::wstring> damaged;  // recorded files found gone or changed
+
+  private:
+    std::atomic<bool> fullRequested_{false};
+    ombrix::CriticalSection stampsLock_;
+    InstallStampMap stamps_;  // guarded by stampsLock_
+};
