@@ -187,6 +187,7 @@ const char* ReasonOf(int32_t status, DWORD error, int64_t bytes, ULONGLONG milli
             return "body_incomplete_or_refused";  // found by the transfer or its sink
         case ERROR_INTERNET_TIMEOUT:
         case WSAETIMEDOUT:
+        case WSAEWOULDBLOCK:  // what waiting for data reports when the receive time-out passed
             return "timeout";
         case ERROR_INTERNET_CANNOT_CONNECT:
             return "cannot_connect";
