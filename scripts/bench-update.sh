@@ -6,7 +6,10 @@
 #   2. a native baseline: curl fetching the same merged ranges (adjacent ranges of a package
 #      joined up to 10 MiB, as the launcher's dispatcher does) over three parallel connections,
 #      then gunzip of every range (zlib's inflate).
-# Prints, per set, both wall times, their ratio and the launcher's peak working set.
+# Prints, per set, both wall times, their ratio and the launcher's peak working set. A build
+# whose package tool signs publishes signed sets (a key made for the run), and the cost of the
+# launcher's check is printed too: the median time of five updates with nothing to fetch, with
+# and without the publisher key (signature, serial, SHA-256 field of every line).
 #   bench-update.sh [BUILD_DIR]      (default: build; the build must hold OmbrixPack/OmbrixUpdate)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -48,7 +51,11 @@ for i in range(count):
         f.write(data)
 PY
 echo "bench: publishing with OmbrixPack"
-"$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src" --out "C:\\$work_name\\cdn" </dev/null
+key_args=()
+if "$wine_run" "$build/bin/OmbrixPack.exe" --new-key "C:\\$work_name\\publisher.key" </dev/null >/dev/null 2>&1; then
+  key_args=(--key "C:\\$work_name\\publisher.key")
+fi
+"$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src" --out "C:\\$work_name\\cdn" "${key_args[@]}" </dev/null
 port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
 config="$work/cdn/config/resources.txt"
 
@@ -69,8 +76,8 @@ import sys
 config, port, out = sys.argv[1:4]
 ranges = {}
 for line in open(config, encoding="utf-8", newline="").read().split("\r\n"):
-    if not line:
-        continue
+    if not line.strip():
+        break  # the records end at the blank line (a signed part may follow)
     name, md5, pkg, off, length = line.split("=")[:5]
     ranges.setdefault(pkg, []).append((int(off), int(length), name))
 segments = []
@@ -113,6 +120,22 @@ baseline_s=$(echo "$done_at - $start" | bc)
 fetch_s=$(echo "$fetched - $start" | bc)
 diff -rq "$work/src" "$work/baseline/files" >/dev/null
 
+# Updates with nothing to fetch: what checking the signed configuration adds.
+median_ms() {
+  for _ in 1 2 3 4 5; do
+    "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" \
+      --config "http://127.0.0.1:$port/config/resources.txt" "$@" </dev/null |
+      tr -d '\r' | awk '/^elapsed_ms/ {print $2}'
+  done | sort -n | sed -n 3p
+}
+check_line=""
+if [ "${#key_args[@]}" -gt 0 ]; then
+  plain_ms=$(median_ms)
+  signed_ms=$(median_ms --publisher-key "C:\\$work_name\\publisher.key.pub")
+  check_line=$(printf 'signed check of %d lines: %d ms with the key, %d ms without (median of 5 updates with nothing to fetch): %+d ms' \
+    "$count" "$signed_ms" "$plain_ms" "$((signed_ms - plain_ms))")
+fi
+
 segments=$(wc -l < "$work/baseline/curl.txt")
 compressed=$(du -sb "$work/cdn/pkg" | cut -f1)
 printf 'files: %d, compressed: %.1f MiB in %d merged ranges\n' "$count" "$(echo "$compressed / 1048576" | bc -l)" "$segments"
@@ -121,6 +144,7 @@ printf 'baseline: %.2f s wall (curl %.2f s, gunzip %.2f s)\n' "$baseline_s" "$fe
 printf 'ratio launcher/baseline: %.2f\n' "$(echo "$launcher_s / $baseline_s" | bc -l)"
 printf 'launcher peak working set: %.1f MiB\n' "$(echo "$peak / 1048576" | bc -l)"
 printf 'time per file: launcher %.3f ms, baseline %.3f ms\n' "$(echo "$launcher_s * 1000 / $count" | bc -l)" "$(echo "$baseline_s * 1000 / $count" | bc -l)"
+[ -z "$check_line" ] || echo "$check_line"
 }
 
 run_set 2000 52000 157000 0 40

@@ -21,8 +21,9 @@ wchar_t FoldCase(wchar_t c) {
 }
 
 bool IsReservedLauncherName(const std::wstring& key) {
-    static const wchar_t* const kKept[] = {L"VERSION.TXT", L"VERSION.TXT.NEW", L"LAUNCHER.TMP",
-                                           L"LAUNCHER_MANIFEST.TXT", L"GAME"};
+    static const wchar_t* const kKept[] = {
+        L"VERSION.TXT", L"VERSION.TXT.NEW",    L"LAUNCHER.TMP",          L"LAUNCHER_MANIFEST.TXT",
+        L"GAME",        L"RELEASE_SERIAL.TXT", L"RELEASE_SERIAL.TXT.NEW"};
     for (const wchar_t* kept : kKept) {
         if (key == kept) return true;
     }

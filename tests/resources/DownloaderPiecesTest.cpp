@@ -94,6 +94,7 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         {"dir \\a=1=p=0=1\r\n", true},                 // trailing blank
         {"version.txt=1=p=0=1=launcher\r\n", true},    // the launcher's own files
         {"Launcher.tmp=1=p=0=1=launcher\r\n", true},
+        {"release_serial.txt=1=p=0=1=launcher\r\n", true},
         {"game\\x.exe=1=p=0=1=launcher\r\n", true},
         {"version.txt=1=p=0=1\r\nversion.txt=1=p=0=1=launcher\r\n", true},
         {"x.dll=1=p=0=1\r\nx.dll=2=p=1=1=launcher\r\n", false},  // two folders

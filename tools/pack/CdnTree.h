@@ -15,6 +15,7 @@
 
 #include "PackageContents.h"
 #include "resources/ManifestText.h"
+#include "resources/SignedConfig.h"
 
 struct TreePackage {
     std::wstring dir;       // "pkg/0003"
@@ -36,6 +37,7 @@ struct CdnTree {
     std::vector<TreeRelease> releases;  // recorded, with a configuration; oldest first
     std::map<std::wstring, ResoureConfigList> configs;  // every configuration, by release
     std::map<int32_t, TreePackage> packages;            // every package folder, by number
+    std::map<std::wstring, SignedPart> signedParts;     // of the signed configurations
 };
 
 extern const wchar_t kReleaseRecordName[];

@@ -90,7 +90,7 @@ bool CheckPublishableSet(const std::vector<SourceFile>& files, bool launcherFile
     if (HasCollidingNames(list)) {
         *error =
             L"two names meet on one file, or a launcher file takes a name the launcher keeps "
-            L"for itself (\"version.txt.new\", \"game\")";
+            L"for itself (\"version.txt.new\", \"release_serial.txt\", \"game\")";
         return false;
     }
     return true;

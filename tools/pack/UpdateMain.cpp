@@ -1,6 +1,9 @@
 // OmbrixUpdate: one whole update through the resource manager, without a window.
 //   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N] [--timeout-ms N]
-//                [--segment-pause-ms N]
+//                [--segment-pause-ms N] [--publisher-key FILE.pub]
+// With --publisher-key the configuration is checked as a launcher carrying that key checks it
+// (signature, serial, expiry, SHA-256 of every range); without it, it is taken as it arrives.
+// A line "signature RESULT [release=NAME serial=N]" tells what the check found.
 // (--segment-pause-ms changes the product's pause before each request: benchmarks measure what
 // that pause costs.)
 // Prints every progress state (state 17 only as a running byte count), then the wall time and
@@ -20,6 +23,7 @@
 #include "framework/CriticalSection.h"
 #include "framework/ScopedHandle.h"
 #include "resources/CDNResourceDownloader.h"
+#include "resources/ConfigSignatureCheck.h"
 #include "resources/ResourceManager.h"
 
 namespace {
@@ -77,6 +81,7 @@ int wmain(int argc, wchar_t** argv) {
     long retryPause = -1;
     long segmentPause = -1;
     long timeout = -1;  // receive time-out of every request (send time-outs never exceed it)
+    std::wstring keyFile;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring option = argv[i];
         if (option == L"--root") {
@@ -89,6 +94,8 @@ int wmain(int argc, wchar_t** argv) {
             retryPause = std::wcstol(argv[i + 1], nullptr, 10);
         } else if (option == L"--segment-pause-ms") {
             segmentPause = std::wcstol(argv[i + 1], nullptr, 10);
+        } else if (option == L"--publisher-key") {
+            keyFile = argv[i + 1];
         } else if (option == L"--timeout-ms") {
             timeout = std::wcstol(argv[i + 1], nullptr, 10);
         }
@@ -96,7 +103,13 @@ int wmain(int argc, wchar_t** argv) {
     if (root.empty() || config.empty()) {
         std::fprintf(stderr,
                      "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
-                     "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N]\n");
+                     "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N] "
+                     "[--publisher-key FILE.pub]\n");
+        return 2;
+    }
+    std::string publisherKey;
+    if (!keyFile.empty() && !ReadPublisherKeyFile(keyFile, &publisherKey)) {
+        std::fprintf(stderr, "OmbrixUpdate: not a public key file of OmbrixPack --new-key\n");
         return 2;
     }
     if (root.back() != L'\\') root.push_back(L'\\');
@@ -110,6 +123,7 @@ int wmain(int argc, wchar_t** argv) {
 
     ReportQueue queue;
     CResourceManager& manager = CResourceManager::GetInstance();
+    manager.publisherKey = publisherKey;
     std::atomic<int64_t> downloaded{0};
     manager.progressCallback = [&queue, &downloaded](ResourceManagerProgressState state,
                                                      ResourceManagerProgressInfoBase* info) {
@@ -141,6 +155,17 @@ int wmain(int argc, wchar_t** argv) {
                 lastPrinted = now;
                 std::printf("progress %lld\n", static_cast<long long>(now));
                 std::fflush(stdout);
+            }
+        }
+        if (!publisherKey.empty() && (report.state == ProgressCDNConfigReceived ||
+                                      report.state == ProgressCDNConfigParseFailed)) {
+            const CCDNResourceDownloader& downloader = CCDNResourceDownloader::GetInstance();
+            if (downloader.lastConfigCheck == ConfigAccepted) {
+                std::printf("signature accepted release=%s serial=%llu\n",
+                            downloader.acceptedPart.release.c_str(),
+                            static_cast<unsigned long long>(downloader.acceptedPart.serial));
+            } else {
+                std::printf("signature %s\n", ConfigCheckText(downloader.lastConfigCheck));
             }
         }
         std::printf("state %d %lld\n", report.state, static_cast<long long>(report.value));
