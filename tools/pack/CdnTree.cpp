@@ -131,7 +131,7 @@ bool ReadRecord(CdnTree* tree, std::vector<TreeRelease>* recorded, std::wstring*
 // Checks every line of one configuration against the packages it names.
 bool CheckConfig(const CdnTree& tree, const std::wstring& release, const ResoureConfigList& lines,
                  std::wstring* error) {
-    const std::wstring where = L"the configuration config\\" + release + kConfigSuffix;
+    const std::wstring where = L"the configuration config\\" + ConfigFileOf(tree, release);
     for (const ResoureConfigInfo& line : lines) {
         const int32_t number = line.packageDir.compare(0, 4, L"pkg/") == 0
                                    ? PackageNumber(line.packageDir.substr(4))
@@ -144,8 +144,9 @@ bool CheckConfig(const CdnTree& tree, const std::wstring& release, const Resoure
         }
         const TreePackage& package = found->second;
         if (!package.complete) {
-            *error =
-                where + L" names the package " + line.packageDir + L", which has no contents list";
+            *error = where + L" names the package " + line.packageDir +
+                     (package.damaged ? L", whose contents list is damaged"
+                                      : L", which has no contents list");
             return false;
         }
         // The streams follow each other from offset 0: find the one starting at the offset.
@@ -165,6 +166,45 @@ bool CheckConfig(const CdnTree& tree, const std::wstring& release, const Resoure
     return true;
 }
 
+// "pkg/0003" (or "pkg\\0003") wherever text names a package, for a configuration the tool
+// does not understand: whatever it may name is kept.
+std::vector<std::wstring> PackageDirsNamedIn(const std::string& text) {
+    std::set<std::wstring> dirs;
+    for (size_t at = text.find("pkg"); at != std::string::npos; at = text.find("pkg", at + 3)) {
+        if (at + 4 > text.size() || (text[at + 3] != '/' && text[at + 3] != '\\')) continue;
+        size_t end = at + 4;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+        const std::wstring digits(text.begin() + at + 4, text.begin() + end);
+        if (PackageNumber(digits) > 0) dirs.insert(L"pkg/" + digits);
+    }
+    return std::vector<std::wstring>(dirs.begin(), dirs.end());
+}
+
+// A configuration in another form than the tool's own is understood when it is UTF-8 and the
+// launcher's parser takes every line of it (it skips a line of one field and stops at a line
+// of white space). Empty when understood, else what is not.
+std::wstring WhyNotUnderstood(const std::string& bytes, const std::wstring& text,
+                              const ResoureConfigList& lines) {
+    if (!bytes.empty() && ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                static_cast<int>(bytes.size()), nullptr, 0) == 0) {
+        return L"it is not UTF-8 text";
+    }
+    size_t count = 0;
+    for (size_t pos = 0;;) {
+        pos = text.find_first_not_of(L"\r\n", pos);
+        if (pos == std::wstring::npos) break;
+        pos = text.find_first_of(L"\r\n", pos);
+        ++count;
+    }
+    if (count != lines.size()) return L"it holds lines the launcher skips or stops at";
+    return std::wstring();
+}
+
+bool EndsWithConfigSuffix(const std::wstring& file) {
+    return file.size() > 4 && ::CompareStringOrdinal(file.c_str() + file.size() - 4, 4,
+                                                     kConfigSuffix, 4, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 bool IsValidReleaseName(const std::wstring& name) {
@@ -175,8 +215,13 @@ bool IsValidReleaseName(const std::wstring& name) {
     return true;
 }
 
+std::wstring ConfigFileOf(const CdnTree& tree, const std::wstring& release) {
+    const auto found = tree.configFiles.find(release);
+    return found != tree.configFiles.end() ? found->second : release + kConfigSuffix;
+}
+
 std::wstring ConfigPathOf(const CdnTree& tree, const std::wstring& release) {
-    return tree.root + L"config\\" + release + kConfigSuffix;
+    return tree.root + L"config\\" + ConfigFileOf(tree, release);
 }
 
 std::wstring UtcNowText() {
@@ -206,35 +251,44 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
         std::string contents;
         if (ReadFileBytes(package.path + kContentsFileName, &contents)) {
             package.complete = ParsePackageContents(contents, &package.streams);
-            if (!package.complete) {
-                *error = package.path + kContentsFileName + L": damaged contents list";
-                return false;
-            }
+            package.damaged = !package.complete;
+            if (package.damaged) package.streams.clear();
         }
     }
 
     const std::wstring configDir = tree->root + L"config\\";
     for (const std::wstring& file : ListFolder(configDir, false)) {
-        const size_t suffix = file.size() - 4;
-        if (file.size() <= 4 || file.compare(suffix, 4, kConfigSuffix) != 0) continue;
-        const std::wstring release = file.substr(0, suffix);
+        if (!EndsWithConfigSuffix(file)) continue;
+        const std::wstring release = file.substr(0, file.size() - 4);
         std::string bytes;
         if (!ReadFileBytes(configDir + file, &bytes)) {
             *error = configDir + file + L": cannot read the configuration";
             return false;
         }
         if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-        ResoureConfigList& lines = tree->configs[release];
+        tree->configFiles[release] = file;
+        ResoureConfigList lines;
+        // A signed configuration's records end where its signed part starts (the blank line
+        // every reader stops at); a blank line followed by anything else is not understood.
         SignedPart part;
-        if (ParseSignedPart(bytes, &part)) tree->signedParts[release] = part;
-        // The records end where the signed part starts (the blank line every reader stops at).
-        const size_t recordsEnd = FindSignedPartStart(bytes);
-        if (recordsEnd != std::string::npos) bytes.resize(recordsEnd);
+        if (ParseSignedPart(bytes, &part)) {
+            tree->signedParts[release] = part;
+            bytes.resize(FindSignedPartStart(bytes));
+        }
         const std::wstring text = Utf8ToTextExact(bytes);
         if (!ParseCanonicalConfig(text, &lines)) {
             lines.clear();
             ParseManifestText(text, &lines);
+            const std::wstring why = WhyNotUnderstood(bytes, text, lines);
+            if (!why.empty()) {
+                tree->opaqueConfigs[release] = OpaqueConfig{file, why, PackageDirsNamedIn(bytes)};
+                tree->notes.push_back(L"config\\" + file + L" is not understood (" + why +
+                                      L"): it is kept, with every package its text names, and "
+                                      L"nothing is reused from it");
+                continue;
+            }
         }
+        tree->configs[release] = std::move(lines);
     }
 
     // Every package a configuration names must hold what it says; the package file must end
@@ -253,6 +307,11 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
     for (auto& entry : tree->packages) {
         TreePackage& package = entry.second;
         package.named = namedDirs.count(package.dir) > 0;
+        if (package.damaged) {
+            tree->notes.push_back(L"the package " + package.dir +
+                                  L" has a damaged contents list and no configuration names it: "
+                                  L"nothing is reused from it, and a cleanup deletes it");
+        }
         if (!package.complete) continue;
         const int64_t end = package.streams.empty()
                                 ? 0
@@ -268,7 +327,8 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
     // The record's releases that have a configuration (an interrupted publish leaves a
     // recorded release without one), oldest first; a later entry of a name wins.
     for (const TreeRelease& release : recorded) {
-        if (tree->configs.count(release.name) == 0) continue;
+        if (tree->configs.count(release.name) == 0 && tree->opaqueConfigs.count(release.name) == 0)
+            continue;
         for (auto it = tree->releases.begin(); it != tree->releases.end(); ++it) {
             if (it->name == release.name) {
                 tree->releases.erase(it);

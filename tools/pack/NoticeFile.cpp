@@ -36,25 +36,36 @@ bool BuildNoticeAnswer(const NoticeRequest& request, const std::string& previous
     } else {
         root["Code"] = "";
     }
-    root["PCPackageURL"] = base + "config/" + TextToUtf8Exact(request.release) + ".txt";
+    const std::wstring configFile =
+        request.configFile.empty() ? request.release + L".txt" : request.configFile;
+    root["PCPackageURL"] = base + "config/" + TextToUtf8Exact(configFile);
     Json::StreamWriterBuilder writer;
     writer["indentation"] = "";
     *answer = Json::writeString(writer, root);
     return true;
 }
 
-bool WriteNoticeAnswer(const NoticeRequest& request, std::wstring* error) {
+bool PrepareNoticeAnswer(const NoticeRequest& request, std::string* answer, std::wstring* error) {
     std::string previous;
     if (FileExists(request.file)) ReadFileBytes(request.file, &previous);
-    std::string answer;
-    if (!BuildNoticeAnswer(request, previous, &answer, error)) return false;
-    const std::wstring beside = request.file + L".new";
+    return BuildNoticeAnswer(request, previous, answer, error);
+}
+
+bool WriteNoticeAnswerText(const std::wstring& file, const std::string& answer,
+                           std::wstring* error) {
+    const std::wstring beside = file + L".new";
     if (!WriteFileBytes(beside.c_str(), answer) ||
-        !::MoveFileExW(beside.c_str(), request.file.c_str(),
+        !::MoveFileExW(beside.c_str(), file.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ::DeleteFileW(beside.c_str());
-        *error = request.file + L": cannot write the notice answer";
+        *error = file + L": cannot write the notice answer";
         return false;
     }
     return true;
+}
+
+bool WriteNoticeAnswer(const NoticeRequest& request, std::wstring* error) {
+    std::string answer;
+    return PrepareNoticeAnswer(request, &answer, error) &&
+           WriteNoticeAnswerText(request.file, answer, error);
 }

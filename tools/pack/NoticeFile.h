@@ -8,10 +8,11 @@
 #include <string>
 
 struct NoticeRequest {
-    std::wstring file;      // the answer the notice service serves
-    std::wstring release;   // a release of the tree
-    std::wstring baseUrl;   // optional: where the tree is served, ends with "/"
-    std::wstring codeList;  // optional: "a|b"; the previous answer's list when not given
+    std::wstring file;        // the answer the notice service serves
+    std::wstring release;     // a release of the tree
+    std::wstring configFile;  // its file in config\ as the tree holds it; NAME.txt when empty
+    std::wstring baseUrl;     // optional: where the tree is served, ends with "/"
+    std::wstring codeList;    // optional: "a|b"; the previous answer's list when not given
     bool codeListGiven = false;
 };
 
@@ -19,5 +20,12 @@ struct NoticeRequest {
 bool BuildNoticeAnswer(const NoticeRequest& request, const std::string& previousAnswer,
                        std::string* answer, std::wstring* error);
 
-// Builds the answer and writes it (beside, then renamed over the previous one).
+// The answer for request.file, built on the answer the file holds now.
+bool PrepareNoticeAnswer(const NoticeRequest& request, std::string* answer, std::wstring* error);
+
+// Writes a prepared answer (beside, then renamed over the previous one).
+bool WriteNoticeAnswerText(const std::wstring& file, const std::string& answer,
+                           std::wstring* error);
+
+// Prepares the answer and writes it.
 bool WriteNoticeAnswer(const NoticeRequest& request, std::wstring* error);

@@ -20,11 +20,13 @@
 #include "CdnTree.h"
 #include "FilePipeline.h"
 #include "NoticeFile.h"
+#include "NoticeRecord.h"
 #include "PackOptions.h"
 #include "PruneTree.h"
 #include "PublishRelease.h"
 #include "PublishableName.h"
 #include "SourceTree.h"
+#include "TreeLock.h"
 #include "TreeSigning.h"
 #include "app/FileServices.h"
 #include "app/TextConvert.h"
@@ -69,15 +71,52 @@ std::wstring Bytes(int64_t bytes) {
     return text;
 }
 
-// Loads the tree named by --cdn (or --out), refusing one that is not a folder.
+// Takes the tree's lock for this run; the tree's folder must exist.
+bool LockTree(const std::wstring& given, const std::wstring& run, TreeLock* lock,
+              std::wstring* error) {
+    const std::wstring root = FullDirectoryPath(given);
+    if (root.empty() || !DirectoryExists(root)) {
+        *error = L"the tree " + given + L" is not a folder";
+        return false;
+    }
+    if (!lock->Acquire(root, run, error)) return false;
+    if (!lock->TakenOver().empty()) {
+        Print(stdout, L"OmbrixPack: took over the tree's lock, left by a run that has ended (" +
+                          lock->TakenOver() + L")\n");
+    }
+    return true;
+}
+
+// Loads the tree named by --cdn (or --out), refusing one that is not a folder, and prints
+// what the load set aside.
 bool LoadTree(const std::wstring& given, CdnTree* tree, std::wstring* error) {
     const std::wstring root = FullDirectoryPath(given);
     if (root.empty() || (!DirectoryExists(root) && FileExists(root))) {
         *error = L"the tree " + given + L" is not a folder";
         return false;
     }
-    return LoadCdnTree(root, tree, error);
+    if (!LoadCdnTree(root, tree, error)) return false;
+    for (const std::wstring& note : tree->notes) Print(stdout, L"OmbrixPack: " + note + L"\n");
+    return true;
 }
+
+// A folder this run created, removed again (when still empty) unless the run succeeded.
+class CreatedFolder {
+  public:
+    explicit CreatedFolder(const std::wstring& dir)
+        : dir_(dir), created_(!DirectoryExists(dir) && CreateDirectories(dir)) {}
+    ~CreatedFolder() {
+        if (created_ && !keep_) ::RemoveDirectoryW(dir_.c_str());
+    }
+    CreatedFolder(const CreatedFolder&) = delete;
+    CreatedFolder& operator=(const CreatedFolder&) = delete;
+    void Keep() { keep_ = true; }
+
+  private:
+    std::wstring dir_;
+    bool created_;
+    bool keep_ = false;
+};
 
 int Publish(const PackOptions& options) {
     std::wstring error;
@@ -107,6 +146,10 @@ int Publish(const PackOptions& options) {
                     L" is not valid: 1 to 64 letters, digits, '.', '_' or '-', starting with a "
                     L"letter or digit");
     }
+    // The tree is held from before it is read until its configuration is in place.
+    CreatedFolder treeFolder(treeDir);
+    TreeLock lock;
+    if (!LockTree(treeDir, L"publish " + release, &lock, &error)) return Fail(error);
     // The input folders are listed while the tree and the stamps of the last publish are read.
     std::vector<SourceFile> gameFiles;
     std::vector<SourceFile> launcherFiles;
@@ -151,6 +194,7 @@ int Publish(const PackOptions& options) {
                         stamps, &stats, &error, signingKey, options.expiresDays)) {
         return Fail(error + L"\nnothing was published");
     }
+    treeFolder.Keep();
     std::wstring packages;
     for (const std::wstring& dir : stats.newPackages) packages += L" " + dir;
     Print(stdout,
@@ -172,18 +216,27 @@ int Publish(const PackOptions& options) {
 
 int Prune(const PackOptions& options) {
     std::wstring error;
+    TreeLock lock;
+    if (!LockTree(options.cdnDir, L"prune --keep " + std::to_wstring(options.keep), &lock,
+                  &error)) {
+        return Fail(error);
+    }
     CdnTree tree;
-    if (!LoadTree(options.cdnDir, &tree, &error)) return Fail(error + L"\nnothing was deleted");
-    for (const auto& config : tree.configs) {
-        bool recorded = false;
-        for (const TreeRelease& release : tree.releases) recorded |= release.name == config.first;
-        if (!recorded) {
-            Print(stdout, L"OmbrixPack: config\\" + config.first +
-                              L".txt is not in the tree's record: it is kept, with its packages\n");
-        }
+    std::vector<ServedRelease> served;
+    if (!LoadTree(options.cdnDir, &tree, &error) || !ReadNoticeRecord(tree.root, &served, &error)) {
+        return Fail(error + L"\nnothing was deleted");
+    }
+    if (served.empty()) {
+        Print(stdout,
+              L"OmbrixPack: no notice answer is recorded for this tree (--notice records "
+              L"the release it serves)\n");
     }
     PruneResult result;
-    const bool ok = PruneTree(&tree, static_cast<size_t>(options.keep), &result, &error);
+    const bool ok = PruneTree(&tree, static_cast<size_t>(options.keep), served, &result, &error);
+    for (const KeptConfig& kept : result.kept) {
+        Print(stdout, L"kept " + kept.file + L": " + kept.reason + L"\n");
+    }
+    for (const std::wstring& note : result.notes) Print(stdout, L"OmbrixPack: " + note + L"\n");
     for (const std::wstring& path : result.deleted) Print(stdout, L"deleted " + path + L"\n");
     if (!ok) return Fail(error);
     std::wstring kept;
@@ -193,10 +246,29 @@ int Prune(const PackOptions& options) {
     return 0;
 }
 
+// The notice file's full path, as the tree's notice record keeps it.
+std::wstring FullFilePath(const std::wstring& path) {
+    wchar_t full[MAX_PATH * 4];
+    const DWORD n = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+    return n > 0 && n < MAX_PATH * 4 ? std::wstring(full, n) : path;
+}
+
 int Notice(const PackOptions& options) {
     std::wstring error;
+    TreeLock lock;
+    if (!LockTree(options.cdnDir, L"notice " + options.release, &lock, &error)) {
+        return Fail(error);
+    }
     CdnTree tree;
-    if (!LoadTree(options.cdnDir, &tree, &error)) return Fail(error + L"\nnothing was written");
+    std::vector<ServedRelease> served;
+    if (!LoadTree(options.cdnDir, &tree, &error) || !ReadNoticeRecord(tree.root, &served, &error)) {
+        return Fail(error + L"\nnothing was written");
+    }
+    const auto opaque = tree.opaqueConfigs.find(options.release);
+    if (opaque != tree.opaqueConfigs.end()) {
+        return Fail(L"config\\" + opaque->second.file + L" is not understood (" +
+                    opaque->second.reason + L"): players are not sent to it");
+    }
     if (!tree.configs.count(options.release)) {
         return Fail(L"the tree " + tree.root + L" has no release " + options.release);
     }
@@ -206,6 +278,15 @@ int Notice(const PackOptions& options) {
     if (!CheckSigningKey(tree, ReadTreeSigning(tree.root), signingKey, &error)) {
         return Fail(error);
     }
+    NoticeRequest request;
+    request.file = options.noticeFile;
+    request.release = options.release;
+    request.configFile = ConfigFileOf(tree, options.release);
+    request.baseUrl = options.url;
+    request.codeList = options.codeList;
+    request.codeListGiven = options.codeListGiven;
+    std::string answer;
+    if (!PrepareNoticeAnswer(request, &answer, &error)) return Fail(error);
     const auto issued = tree.signedParts.find(options.release);
     const bool newest = issued != tree.signedParts.end() &&
                         issued->second.serial + 1 == NextSerial(tree, ReadTreeSigning(tree.root));
@@ -232,13 +313,21 @@ int Notice(const PackOptions& options) {
         Print(stdout, L"OmbrixPack: " + ConfigPathOf(tree, options.release) +
                           L" re-issued (signed, serial " + std::to_wstring(serial) + L")\n");
     }
-    NoticeRequest request;
-    request.file = options.noticeFile;
-    request.release = options.release;
-    request.baseUrl = options.url;
-    request.codeList = options.codeList;
-    request.codeListGiven = options.codeListGiven;
-    if (!WriteNoticeAnswer(request, &error)) return Fail(error);
+    // The record lists the release before the answer names it, and both releases while the
+    // answer is switched: a cleanup never deletes what players may be sent to.
+    const ServedRelease entry{options.release, UtcNowText(), FullFilePath(options.noticeFile)};
+    if (!WriteNoticeRecord(tree.root, RecordServing(served, entry, true), &error)) {
+        return Fail(error + L"\nnothing was written");
+    }
+    if (!WriteNoticeAnswerText(request.file, answer, &error)) {
+        std::wstring ignored;
+        WriteNoticeRecord(tree.root, served, &ignored);
+        return Fail(error);
+    }
+    if (!WriteNoticeRecord(tree.root, RecordServing(served, entry, false), &error)) {
+        Print(stderr, L"OmbrixPack: " + error +
+                          L" (the record still lists the release served before as well)\n");
+    }
     Print(stdout,
           L"OmbrixPack: " + options.noticeFile + L" names the release " + options.release + L"\n");
     return 0;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <set>
 
 namespace {
@@ -25,22 +26,71 @@ bool DeleteTracked(const std::wstring& root, const std::wstring& relative, Prune
     return true;
 }
 
+void AddReason(std::wstring* reasons, const std::wstring& reason) {
+    *reasons += (reasons->empty() ? L"" : L"; ") + reason;
+}
+
+// Why each configuration of the tree stays; empty for those that go.
+std::map<std::wstring, std::wstring> ReasonsToKeep(const CdnTree& tree, size_t keep,
+                                                   const std::vector<ServedRelease>& served,
+                                                   PruneResult* result) {
+    std::map<std::wstring, std::wstring> reasons;
+    for (const auto& config : tree.configs) reasons[config.first];
+    for (const auto& config : tree.opaqueConfigs) reasons[config.first];
+    const size_t count = tree.releases.size();
+    for (size_t i = count > keep ? count - keep : 0; i < count; ++i) {
+        AddReason(&reasons[tree.releases[i].name],
+                  L"one of the " + std::to_wstring(keep) + L" newest releases");
+    }
+    for (const ServedRelease& entry : served) {
+        const auto found = reasons.find(entry.release);
+        if (found == reasons.end()) {
+            result->notes.push_back(L"the notice answer " + entry.answerFile + L" serves " +
+                                    entry.release + L", which the tree does not hold");
+            continue;
+        }
+        AddReason(&found->second, L"the notice answer " + entry.answerFile + L" serves it (since " +
+                                      entry.since + L")");
+    }
+    for (auto& reason : reasons) {
+        bool recorded = false;
+        for (const TreeRelease& release : tree.releases) recorded |= release.name == reason.first;
+        if (!recorded) AddReason(&reason.second, L"the tree's record does not list it");
+        const auto opaque = tree.opaqueConfigs.find(reason.first);
+        if (opaque != tree.opaqueConfigs.end()) {
+            AddReason(&reason.second, L"not understood: " + opaque->second.reason);
+        }
+    }
+    return reasons;
+}
+
 }  // namespace
 
-bool PruneTree(CdnTree* tree, size_t keep, PruneResult* result, std::wstring* error) {
+bool PruneTree(CdnTree* tree, size_t keep, const std::vector<ServedRelease>& served,
+               PruneResult* result, std::wstring* error) {
+    const std::map<std::wstring, std::wstring> reasons = ReasonsToKeep(*tree, keep, served, result);
     std::set<std::wstring> dropped;
-    const size_t count = tree->releases.size();
-    for (size_t i = 0; i + keep < count; ++i) dropped.insert(tree->releases[i].name);
-
     std::set<std::wstring> kept;  // package folders a kept configuration names
-    for (const auto& config : tree->configs) {
-        if (dropped.count(config.first)) continue;
-        for (const ResoureConfigInfo& line : config.second) kept.insert(line.packageDir);
+    for (const auto& reason : reasons) {
+        if (reason.second.empty()) {
+            dropped.insert(reason.first);
+            continue;
+        }
+        result->kept.push_back(
+            KeptConfig{L"config\\" + ConfigFileOf(*tree, reason.first), reason.second});
+        const auto config = tree->configs.find(reason.first);
+        if (config != tree->configs.end()) {
+            for (const ResoureConfigInfo& line : config->second) kept.insert(line.packageDir);
+        }
+        const auto opaque = tree->opaqueConfigs.find(reason.first);
+        if (opaque != tree->opaqueConfigs.end()) {
+            kept.insert(opaque->second.packageDirs.begin(), opaque->second.packageDirs.end());
+        }
     }
 
     // Configurations first: at no moment does a configuration name a deleted package.
     for (const std::wstring& release : dropped) {
-        if (!DeleteTracked(tree->root, L"config\\" + release + L".txt", result, error))
+        if (!DeleteTracked(tree->root, L"config\\" + ConfigFileOf(*tree, release), result, error))
             return false;
         tree->configs.erase(release);
     }
