@@ -196,7 +196,16 @@ void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& re
     if (result.statusCode == 200) {
         state = CDNDownloadNoContent;
         std::string body;
-        if (sink->GetContent(body)) state = CheckAndParseConfig(body, &list);
+        if (sink->GetContent(body)) {
+            LARGE_INTEGER start;
+            LARGE_INTEGER end;
+            LARGE_INTEGER frequency;
+            ::QueryPerformanceCounter(&start);
+            state = CheckAndParseConfig(body, &list);
+            ::QueryPerformanceCounter(&end);
+            ::QueryPerformanceFrequency(&frequency);
+            lastConfigMicros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
+        }
     }
     if (onConfigResult) onConfigResult(state, list);
 }

@@ -76,8 +76,9 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     std::wstring acceptedSerialPath;
     ConfigCheckResult lastConfigCheck = ConfigAccepted;  // of the last configuration
     SignedPart acceptedPart;                             // its signed part, when accepted
-    FolderCache folders;                                 // folders the current batch made sure of
-    std::atomic<bool> bundleFailed{false};  // a record of this launcher batch was not written
+    std::atomic<int64_t> lastConfigMicros{0};  // checking and parsing the last configuration
+    FolderCache folders;                       // folders the current batch made sure of
+    std::atomic<bool> bundleFailed{false};     // a record of this launcher batch was not written
     int32_t statusMask = 0;
     int64_t downloadedBytes = 0;
     int64_t totalBytes = 0;
