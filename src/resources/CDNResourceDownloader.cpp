@@ -1,6 +1,8 @@
 #include "resources/CDNResourceDownloader.h"
 
 #include <cwchar>
+#include <system_error>
+#include <thread>
 
 #include "app/FileServices.h"
 #include "app/Log.h"
@@ -220,12 +222,24 @@ CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(const std::string& 
     lastConfigCheck = ConfigAccepted;
     acceptedPart = SignedPart();
     if (publisherKey.empty()) return ParseCDNConfigText(body, list);
-    // Refused like a text that does not parse: nothing of it is acted upon or recorded.
+    // Refused like a text that does not parse: nothing of it is acted upon or recorded. The
+    // signature is checked on a second thread while this one parses the records.
     SignedPart part;
-    lastConfigCheck = CheckConfigSignature(body, publisherKey, acceptedSerialPath, &part);
-    if (lastConfigCheck != ConfigAccepted) return CDNDownloadParseFailed;
+    ConfigCheckResult check = ConfigUnsigned;
+    const auto checkSignature = [&] {
+        check = CheckConfigSignature(body, publisherKey, acceptedSerialPath, &part);
+    };
+    std::thread checker;
+    try {
+        checker = std::thread(checkSignature);
+    } catch (const std::system_error&) {
+        checkSignature();  // no thread to be had: one after the other
+    }
     ResoureConfigList parsed;
     const CDNDownloadState state = ParseCDNConfigText(body, &parsed);
+    if (checker.joinable()) checker.join();
+    lastConfigCheck = check;
+    if (lastConfigCheck != ConfigAccepted) return CDNDownloadParseFailed;
     if (state != CDNDownloadSuccess) return state;
     if (!AllRecordsCarrySha256(parsed)) {
         lastConfigCheck = ConfigNoDigest;
