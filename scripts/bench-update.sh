@@ -7,7 +7,12 @@
 #   2. a native baseline: curl fetching the same merged ranges (adjacent ranges of a package
 #      joined up to 10 MiB, as the launcher's dispatcher does) over three parallel connections,
 #      then gunzip of every range (zlib's inflate).
-# Prints, per set, both wall times, their ratio and the launcher's peak working set.
+# Prints, per set, both wall times, their ratio and the launcher's peak working set. A build
+# whose package tool signs publishes signed sets (a key made for the run), and the cost of the
+# launcher's check is printed too: the median time OmbrixUpdate spends checking and parsing the
+# configuration over five updates with nothing to fetch, with and without the publisher key
+# (signature, serial, SHA-256 field of every line).
+# BENCH_SET=small (2,000 files) or large (20,000) runs one set.
 #   bench-update.sh [BUILD_DIR]      (default: build; the build must hold OmbrixPack/OmbrixUpdate)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -49,7 +54,11 @@ for i in range(count):
         f.write(data)
 PY
 echo "bench: publishing with OmbrixPack"
-"$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src" --out "C:\\$work_name\\cdn" </dev/null
+key_args=()
+if "$wine_run" "$build/bin/OmbrixPack.exe" --new-key "C:\\$work_name\\publisher.key" </dev/null >/dev/null 2>&1; then
+  key_args=(--key "C:\\$work_name\\publisher.key")
+fi
+"$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src" --out "C:\\$work_name\\cdn" "${key_args[@]}" </dev/null
 port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
 config="$work/cdn/config/resources.txt"
 
@@ -71,8 +80,8 @@ import sys
 config, port, out = sys.argv[1:4]
 ranges = {}
 for line in open(config, encoding="utf-8", newline="").read().split("\r\n"):
-    if not line:
-        continue
+    if not line.strip():
+        break  # the records end at the blank line (a signed part may follow)
     name, md5, pkg, off, length = line.split("=")[:5]
     ranges.setdefault(pkg, []).append((int(off), int(length), name))
 segments = []
@@ -115,6 +124,25 @@ baseline_s=$(echo "$done_at - $start" | bc)
 fetch_s=$(echo "$fetched - $start" | bc)
 diff -rq "$work/src" "$work/baseline/files" >/dev/null
 
+# What checking the signed configuration adds: the time OmbrixUpdate takes to check and parse
+# it (nothing else: file checks vary too much under load), median of five updates with nothing
+# to fetch, with and without the publisher key.
+median_us() {
+  for _ in 1 2 3 4 5; do
+    "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" \
+      --config "http://127.0.0.1:$port/config/resources.txt" "$@" </dev/null |
+      tr -d '\r' | awk '/^config_check_us/ {print $2}'
+  done | sort -n | sed -n 3p
+}
+check_line=""
+if [ "${#key_args[@]}" -gt 0 ]; then
+  plain_us=$(median_us)
+  signed_us=$(median_us --publisher-key "C:\\$work_name\\publisher.key.pub")
+  check_line=$(printf 'configuration of %d lines checked and parsed: %.1f ms with the key, %.1f ms without (median of 5): %+.1f ms' \
+    "$count" "$(echo "$signed_us / 1000" | bc -l)" "$(echo "$plain_us / 1000" | bc -l)" \
+    "$(echo "($signed_us - $plain_us) / 1000" | bc -l)")
+fi
+
 segments=$(wc -l < "$work/baseline/curl.txt")
 compressed=$(du -sb "$work/cdn/pkg" | cut -f1)
 printf 'files: %d, compressed: %.1f MiB in %d merged ranges\n' "$count" "$(echo "$compressed / 1048576" | bc -l)" "$segments"
@@ -124,7 +152,9 @@ printf 'ratio launcher/baseline: %.2f\n' "$(echo "$launcher_s / $baseline_s" | b
 printf 'launcher peak working set: %.1f MiB\n' "$(echo "$peak / 1048576" | bc -l)"
 printf 'launcher log: %d lines, %d bytes\n' "$(wc -l < "$work/update.log")" "$(wc -c < "$work/update.log")"
 printf 'time per file: launcher %.3f ms, baseline %.3f ms\n' "$(echo "$launcher_s * 1000 / $count" | bc -l)" "$(echo "$baseline_s * 1000 / $count" | bc -l)"
+[ -z "$check_line" ] || echo "$check_line"
 }
 
-run_set 2000 52000 157000 0 40
-run_set 20000 500 20000 0.5 200
+# BENCH_SET=small or large runs one set only.
+case "${BENCH_SET:-both}" in both | small) run_set 2000 52000 157000 0 40 ;; esac
+case "${BENCH_SET:-both}" in both | large) run_set 20000 500 20000 0.5 200 ;; esac

@@ -152,6 +152,12 @@ report_run() {
   run_files="$files" run_bytes="$bytes" run_downloaded=$(( $(downloaded_bytes) - before ))
   say "  installed: $files files, $bytes bytes under C:\\VEMO\\Ombrix\\game\\ (as version.txt lists them)"
   say "  downloaded: $run_downloaded bytes of packages"
+  # The launcher records the signed configuration it accepted (its built-in publisher key).
+  if [ -f "$root_unix/release_serial.txt" ]; then
+    say "  signed configuration accepted (signature valid with the launcher's publisher key): $(tr -d '\r' <"$root_unix/release_serial.txt" | tr '\n' ' ')"
+  else
+    say "  no signed configuration accepted"
+  fi
   report_record started "that start" || true
 }
 
@@ -219,6 +225,7 @@ else
   run_launcher demo-fresh || failed=1
   report_run 0
   first="$run_files files, $run_bytes bytes installed, $run_downloaded bytes downloaded, ${run_ms:+$(seconds "$run_ms")}"
+  first_serial="$(sed -n 's/^serial=//p' "$root_unix/release_serial.txt" 2>/dev/null | tr -d '\r')"
 
   echo "more missions" >>"$demo/game/data/text/missions.txt"
   # Release v2 goes into v1's tree (only the changed file is packed again); the package tool
@@ -236,6 +243,7 @@ else
   say "figures (from the launcher's start to the game's start):"
   say "  first start: $first"
   say "  second start: $run_downloaded bytes downloaded (one changed file), ${run_ms:+$(seconds "$run_ms")}"
+  say "  accepted serials: $first_serial at the first start, $(sed -n 's/^serial=//p' "$root_unix/release_serial.txt" | tr -d '\r') at the second"
 fi
 say "screenshots: $(find "$shots" -maxdepth 1 -name 'demo-*.png' | sort | tr '\n' ' ')"
 exit "${failed:-0}"

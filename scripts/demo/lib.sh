@@ -32,11 +32,33 @@ game_files() {
   echo "$stamp" >"$dir.done"
 }
 
+# The publisher's private key of this build (made with it; its public half is built into the
+# launcher), as options of the package tool; none when the build was given another key.
+signing_args() {
+  local key="$OMBRIX_BIN/../publisher/publisher.key"
+  [ -f "$key" ] && printf '%s\n' --key "$(win_path "$key")"
+}
+
+# Signs a configuration written by hand (FILE: its record lines) with the build's key, as the
+# package tool signs: a line holding a space, release=NAME, serial=SERIAL, signed=UTC time, then
+# signature=HEX of the ECDSA P-256 signature (r || s) over every byte before that line.
+sign_config() {
+  local file="$1" name="$2" serial="$3" pem="$OMBRIX_BIN/../publisher/publisher.pem" der r s
+  printf ' \r\nrelease=%s\r\nserial=%s\r\nsigned=%s\r\n' "$name" "$serial" \
+    "$(date -u +%Y-%m-%dT%H:%M:%SZ)" >>"$file"
+  der="$(openssl dgst -sha256 -sign "$pem" -binary "$file" | openssl asn1parse -inform DER |
+    sed -n 's/.*INTEGER *://p')"
+  r="$(printf '%064s' "$(sed -n 1p <<<"$der")" | tr ' ' 0)"
+  s="$(printf '%064s' "$(sed -n 2p <<<"$der")" | tr ' ' 0)"
+  printf 'signature=%s%s\r\n' "${r: -64}" "${s: -64}" >>"$file"
+}
+
 # Publishes GAME_DIR (and LAUNCHER_DIR when not empty) into OUT with the package tool.
 publish() {
   local game="$1" launcher="$2" out="$3" args
   args=(--game "$(win_path "$game")" --out "$(win_path "$out")")
   [ -n "$launcher" ] && args+=(--launcher "$(win_path "$launcher")")
+  mapfile -t -O "${#args[@]}" args < <(signing_args)
   "$WINE" "$OMBRIX_BIN/OmbrixPack.exe" "${args[@]}" </dev/null 2>/dev/null | tr -d '\r'
 }
 
@@ -45,6 +67,7 @@ publish_release() {
   local game="$1" launcher="$2" tree="$3" name="$4" args
   args=(--game "$(win_path "$game")" --cdn "$(win_path "$tree")" --release "$name")
   [ -n "$launcher" ] && args+=(--launcher "$(win_path "$launcher")")
+  mapfile -t -O "${#args[@]}" args < <(signing_args)
   "$WINE" "$OMBRIX_BIN/OmbrixPack.exe" "${args[@]}" </dev/null 2>&1 | tr -d '\r'
 }
 
@@ -52,8 +75,10 @@ publish_release() {
 # its options, such as --url and --code-list).
 switch_release() {
   local tree="$1" name="$2" file="$3"; shift 3
+  local signing
+  mapfile -t signing < <(signing_args)
   "$WINE" "$OMBRIX_BIN/OmbrixPack.exe" --cdn "$(win_path "$tree")" --notice "$(win_path "$file")" \
-    --release "$name" "$@" </dev/null 2>&1 | tr -d '\r'
+    --release "$name" "${signing[@]}" "$@" </dev/null 2>&1 | tr -d '\r'
 }
 
 # The name=digest lines of the launcher's files in a published configuration: what an

@@ -8,11 +8,13 @@
 #include "app/Crypto.h"
 #include "app/FileServices.h"
 #include "app/Log.h"
+#include "app/Sha256.h"
 #include "app/TextFormat.h"
 #include "framework/ScopedHandle.h"
 #include "resources/ContentDigest.h"
 #include "resources/FolderCache.h"
 #include "resources/RangeUnpacker.h"
+#include "resources/SignedConfig.h"
 
 namespace {
 
@@ -45,6 +47,7 @@ struct CDNResourceDataProcessor::Work {
     RangeUnpacker unpacker;
     FileOutput output;
     Md5Hasher rangeDigest;  // of the range as it was stored (gzip ranges only)
+    Sha256Hasher rangeSha256;
 };
 
 std::unique_ptr<CDNResourceDataProcessor::Work> CDNResourceDataProcessor::TakeWork() {
@@ -77,12 +80,18 @@ std::vector<CDNResourceDataProcessor::Work*>& CDNResourceDataProcessor::Spares()
 CDNResourceDataProcessor::CDNResourceDataProcessor(const DownloadTaskInfo& task,
                                                    const std::wstring& path,
                                                    const std::wstring& expectedDigest,
+                                                   const std::wstring& expectedSha256,
                                                    FolderCache* folders)
     : DownloadDataProcessor(task),
       path_(path),
       expectedDigest_(expectedDigest),
       folders_(folders),
-      checkDigest_(IsMd5DigestText(expectedDigest)) {}
+      checkDigest_(IsMd5DigestText(expectedDigest)) {
+    if (IsSha256DigestText(expectedSha256)) {
+        ParseHexBytes(std::string(expectedSha256.begin(), expectedSha256.end()), 32,
+                      &expectedSha256_);
+    }
+}
 
 CDNResourceDataProcessor::~CDNResourceDataProcessor() {
     Discard();
@@ -95,6 +104,7 @@ bool CDNResourceDataProcessor::Open() {
     work_->unpacker.Reset();
     work_->output.digest.Reset();
     work_->rangeDigest.Reset();
+    if (!expectedSha256_.empty()) work_->rangeSha256.Reset();
     if (folders_ != nullptr && !folders_->EnsureParentOf(path_)) return false;
     // Creating with truncation replaces an earlier file in the same call; only a file that
     // refuses it (read-only) is deleted first.
@@ -128,6 +138,7 @@ bool CDNResourceDataProcessor::Complete() {
     ::GetSystemTimeAsFileTime(&now);
     if (!ok || !::SetFileTime(work.output.file.Get(), nullptr, nullptr, &now)) now = FILETIME{};
     ok = ::CloseHandle(work.output.file.Release()) != FALSE && ok;
+    if (ok && !expectedSha256_.empty()) ok = work.rangeSha256.Finish() == expectedSha256_;
     if (ok && checkDigest_) {
         const std::string written = work.output.digest.Finish();
         ok = DigestMatches(written, expectedDigest_) ||
@@ -192,6 +203,7 @@ bool CDNResourceDataProcessor::OnData(const void* data, uint32_t size) {
     }
     Work& work = *work_;
     if (checkDigest_) work.rangeDigest.Update(data, size);
+    if (!expectedSha256_.empty()) work.rangeSha256.Update(data, size);
     if (!work.unpacker.Feed(static_cast<const char*>(data), size, work.output)) {
         // A write that failed refuses the attempt; bytes that do not unpack fail it at the end.
         const bool writeFailed = work.output.writeFailed;

@@ -3,9 +3,11 @@
 // last, so a segment of thousands of files holds one open file and one buffer at a time. The
 // file counts as installed only when the range is complete, unpacks without error and, when the
 // configuration digest is an MD5 digest, the MD5 of the written bytes (or of the range as stored)
-// equals it; otherwise it is deleted again and the attempt fails (the transfer repeats it). A
-// file installed once stays untouched by later attempts of the same segment. Byte counts go to
-// onBytesWritten as new high-water marks, so a retried attempt never counts its bytes twice.
+// equals it, and, when the configuration gives the range's SHA-256, the SHA-256 of the range as
+// it arrived equals that too; otherwise it is deleted again and the attempt fails (the transfer
+// repeats it). A file installed once stays untouched by later attempts of the same segment. Byte
+// counts go to onBytesWritten as new high-water marks, so a retried attempt never counts its bytes
+// twice.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +24,11 @@ class FolderCache;
 class CDNResourceDataProcessor : public DownloadDataProcessor {
   public:
     // path: the file to write (its folders are created when missing); expectedDigest: the
-    // configuration digest of the file.
+    // configuration digest of the file; expectedSha256: the SHA-256 of its range (64 hexadecimal
+    // digits; anything else checks nothing).
     CDNResourceDataProcessor(const DownloadTaskInfo& task, const std::wstring& path,
-                             const std::wstring& expectedDigest, FolderCache* folders);
+                             const std::wstring& expectedDigest, const std::wstring& expectedSha256,
+                             FolderCache* folders);
     ~CDNResourceDataProcessor() override;
 
     bool OnBegin(uint32_t contentLength) override;
@@ -65,6 +69,7 @@ class CDNResourceDataProcessor : public DownloadDataProcessor {
 
     std::wstring path_;
     std::wstring expectedDigest_;
+    std::string expectedSha256_;  // 32 bytes, or empty: not checked
     FolderCache* folders_;
     // Open from the range's first byte to its last: the file, the unpacker and the digests,
     // taken from a pool shared by all sinks, so their buffers and state serve file after file.

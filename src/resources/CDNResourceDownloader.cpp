@@ -1,6 +1,8 @@
 #include "resources/CDNResourceDownloader.h"
 
 #include <cwchar>
+#include <system_error>
+#include <thread>
 
 #include "app/FileServices.h"
 #include "app/Log.h"
@@ -8,6 +10,7 @@
 #include "resources/CDNConfigText.h"
 #include "resources/CDNResourceConfigDataProcessor.h"
 #include "resources/CDNResourceDataProcessor.h"
+#include "resources/ConfigSignatureCheck.h"
 #include "resources/LauncherBundle.h"
 #include "resources/ManifestName.h"
 
@@ -84,7 +87,9 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
     {
         ScopedLock lock(processorLock);
         expectedDigests.clear();
-        for (const ResourceUpdateInfo& item : items) expectedDigests[item.name] = item.remoteMd5;
+        for (const ResourceUpdateInfo& item : items) {
+            expectedDigests[item.name] = std::make_pair(item.remoteMd5, item.remoteSha256);
+        }
     }
     bundleFailed = false;
     folders.Clear();
@@ -146,9 +151,11 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
         case DownloadModeLauncher: {
             if (!IsSafeManifestName(task.name)) return nullptr;
             const auto digest = expectedDigests.find(task.name);
+            const bool known = digest != expectedDigests.end();
             auto* file = new CDNResourceDataProcessor(
                 task, GetFilePath(task.name, task.kind),
-                digest != expectedDigests.end() ? digest->second : std::wstring(), &folders);
+                known ? digest->second.first : std::wstring(),
+                known ? digest->second.second : std::wstring(), &folders);
             file->onBytesWritten = [this](int64_t delta) { OnBytesWritten(delta); };
             if (task.kind == DownloadModeResource) {
                 file->onInstalled = [this, file](const DownloadTaskInfo& installed,
@@ -196,9 +203,52 @@ void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& re
     if (result.statusCode == 200) {
         state = CDNDownloadNoContent;
         std::string body;
-        if (sink->GetContent(body)) state = ParseCDNConfigText(body, &list);
+        if (sink->GetContent(body)) {
+            LARGE_INTEGER start;
+            LARGE_INTEGER end;
+            LARGE_INTEGER frequency;
+            ::QueryPerformanceCounter(&start);
+            state = CheckAndParseConfig(body, &list);
+            ::QueryPerformanceCounter(&end);
+            ::QueryPerformanceFrequency(&frequency);
+            lastConfigMicros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
+        }
     }
     if (onConfigResult) onConfigResult(state, list);
+}
+
+CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(const std::string& body,
+                                                             ResoureConfigList* list) {
+    lastConfigCheck = ConfigAccepted;
+    acceptedPart = SignedPart();
+    if (publisherKey.empty()) return ParseCDNConfigText(body, list);
+    // Refused like a text that does not parse: nothing of it is acted upon or recorded. The
+    // signature is checked on a second thread while this one parses the records.
+    SignedPart part;
+    ConfigCheckResult check = ConfigUnsigned;
+    const auto checkSignature = [&] {
+        check = CheckConfigSignature(body, publisherKey, acceptedSerialPath, &part);
+    };
+    std::thread checker;
+    try {
+        checker = std::thread(checkSignature);
+    } catch (const std::system_error&) {
+        checkSignature();  // no thread to be had: one after the other
+    }
+    ResoureConfigList parsed;
+    const CDNDownloadState state = ParseCDNConfigText(body, &parsed);
+    if (checker.joinable()) checker.join();
+    lastConfigCheck = check;
+    if (lastConfigCheck != ConfigAccepted) return CDNDownloadParseFailed;
+    if (state != CDNDownloadSuccess) return state;
+    if (!AllRecordsCarrySha256(parsed)) {
+        lastConfigCheck = ConfigNoDigest;
+        return CDNDownloadParseFailed;
+    }
+    RecordAcceptedSerial(acceptedSerialPath, part);
+    acceptedPart = part;
+    list->swap(parsed);
+    return CDNDownloadSuccess;
 }
 
 void CCDNResourceDownloader::HandleFileResult(const DownloadTaskResultInfo& result,

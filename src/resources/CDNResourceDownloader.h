@@ -20,6 +20,7 @@
 #include "resources/FolderCache.h"
 #include "resources/ResourceUpdateInfo.h"
 #include "resources/ResoureConfigInfo.h"
+#include "resources/SignedConfig.h"
 
 class CCDNResourceDownloader : public DownloaderTaskProcessor {
   public:
@@ -70,9 +71,18 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     std::function<void(int64_t downloadedBytes, int64_t totalBytes)> onProgress;
     std::unique_ptr<DownloaderTaskDispatcher> dispatcher;
     std::map<std::wstring, std::unique_ptr<DownloadDataProcessor>> processors;
-    std::map<std::wstring, std::wstring> expectedDigests;  // of the current batch, by name
-    FolderCache folders;                                   // folders the current batch made sure of
-    std::atomic<bool> bundleFailed{false};  // a record of this launcher batch was not written
+    // Of the current batch, by name: the MD5 digest text and the range's SHA-256 (may be empty).
+    std::map<std::wstring, std::pair<std::wstring, std::wstring>> expectedDigests;
+    // The publisher's public key (64 bytes): when set, a configuration is taken only when its
+    // signature verifies, its serial is not below the one stored at acceptedSerialPath, it has
+    // not expired and every record carries its SHA-256. Empty: taken as it arrives.
+    std::string publisherKey;
+    std::wstring acceptedSerialPath;
+    ConfigCheckResult lastConfigCheck = ConfigAccepted;  // of the last configuration
+    SignedPart acceptedPart;                             // its signed part, when accepted
+    std::atomic<int64_t> lastConfigMicros{0};  // checking and parsing the last configuration
+    FolderCache folders;                       // folders the current batch made sure of
+    std::atomic<bool> bundleFailed{false};     // a record of this launcher batch was not written
     int32_t statusMask = 0;
     int64_t downloadedBytes = 0;
     int64_t totalBytes = 0;
@@ -90,4 +100,6 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     void OnBytesWritten(int64_t delta);
     void HandleConfigResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
     void HandleFileResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
+    // Checks the body against publisherKey (when set) and parses it into list.
+    CDNDownloadState CheckAndParseConfig(const std::string& body, ResoureConfigList* list);
 };

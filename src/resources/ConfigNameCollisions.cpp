@@ -14,6 +14,10 @@ bool IsReservedLauncherName(const std::wstring& key) {
                                            L"VERSION.STAMPS.NEW",
                                            L"LAUNCHER.TMP",
                                            L"LAUNCHER_MANIFEST.TXT",
+                                           L"RELEASE_SERIAL.TXT",
+                                           L"RELEASE_SERIAL.TXT.NEW",
+                                           L"LAUNCHER_FAILED.TXT",
+                                           L"OMBRIXENTRANCE.JOURNAL",
                                            L"GAME"};
     for (const wchar_t* kept : kKept) {
         const std::wstring name = kept;

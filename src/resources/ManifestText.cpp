@@ -66,8 +66,9 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
         std::vector<std::wstring> fields;
         SplitTokens(line, L"=", &fields);
         if (fields.size() < 2) continue;
-        if (fields.size() > kMaxFields) fields.resize(kMaxFields);
         ResoureConfigInfo info;
+        // A seventh field, which the six-field grammar ignores, carries the range's SHA-256.
+        if (fields.size() > kMaxFields) info.sha256 = fields[kMaxFields];
         info.name = fields[0];
         info.md5 = fields[1];
         if (fields.size() > 2) info.packageDir = fields[2];

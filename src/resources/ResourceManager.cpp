@@ -7,6 +7,7 @@
 #include "app/FileServices.h"
 #include "app/Log.h"
 #include "app/TextConvert.h"
+#include "resources/AcceptedSerial.h"
 #include "resources/CDNResourceDownloader.h"
 #include "resources/FailedLauncherRelease.h"
 #include "resources/LauncherBundle.h"
@@ -38,6 +39,7 @@ ResourceUpdateInfo MakeUpdate(const ResoureConfigInfo& info, ResourceUpdateType 
     update.packageDir = info.packageDir;
     update.offset = info.offset;
     update.length = info.length;
+    update.remoteSha256 = info.sha256;
     return update;
 }
 
@@ -124,6 +126,8 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
     downloader.baseUrl = baseUrl;
     downloader.gameDir = gameDir;
     downloader.launcherDir = launcherDir;
+    downloader.publisherKey = publisherKey;
+    downloader.acceptedSerialPath = rootDir + kAcceptedSerialFileName;
     downloader.onConfigResult = [this](CDNDownloadState state, ResoureConfigList& list) {
         OnConfigDownloaded(state, list);
     };

@@ -11,6 +11,7 @@
 #include "download/DownloadTaskInfo.h"
 #include "framework/CriticalSection.h"
 #include "resources/CDNDownloadState.h"
+#include "resources/ConfigSignatureCheck.h"
 #include "resources/LocalFilesCheck.h"
 #include "resources/ResourceManagerProgress.h"
 #include "resources/ResourceUpdateInfo.h"
@@ -75,6 +76,9 @@ class CResourceManager {
     ombrix::CriticalSection saveLock;  // one save of "version.txt" at a time
     uint64_t lastSaveTick = 0;         // GetTickCount64 of the last save (guarded by lock)
     ProgressCallback progressCallback;
+    // The publisher's key configurations are checked with (SignedConfig.h); the build's own
+    // key unless changed before Initialize; empty: configurations are taken as they arrive.
+    std::string publisherKey = BuiltInPublisherKey();
     ResoureConfigMap localResources;
     ResoureConfigMap localLauncherFiles;
     ResoureConfigMap cdnResources;

@@ -17,9 +17,10 @@ struct ResourceUpdateInfo {
     std::wstring localMd5;   // digest of the local list; empty for a file it does not have
     std::wstring remoteMd5;  // digest of the CDN list; for a removal, the local digest
     int32_t updateType = UpdateTypeNone;
-    std::wstring packageDir;  // manifest field 3
-    int64_t offset = 0;       // manifest field 4; -1 for the configuration request
-    int32_t length = 0;       // manifest field 5; summed as an unsigned 32-bit amount
+    std::wstring packageDir;    // manifest field 3
+    int64_t offset = 0;         // manifest field 4; -1 for the configuration request
+    int32_t length = 0;         // manifest field 5; summed as an unsigned 32-bit amount
+    std::wstring remoteSha256;  // SHA-256 of the range as stored (CDN field 7); may be empty
 };
 
 using ResourceUpdateList = std::vector<ResourceUpdateInfo>;

@@ -14,6 +14,7 @@ struct ResoureConfigInfo {
     int64_t offset = 0;       // first byte of the file's data inside the package
     int32_t length = 0;       // bytes of the file's data inside the package
     std::wstring category;    // "launcher" (any case) marks a file of the launcher itself
+    std::wstring sha256;      // CDN configuration: SHA-256 of the range as stored (field 7)
 };
 
 using ResoureConfigList = std::vector<ResoureConfigInfo>;

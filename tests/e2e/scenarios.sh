@@ -199,8 +199,10 @@ scenario_disk_space() {
   files=$((free_all / per_file + 3))
   mkdir -p "$work/cdn/cdn-a/v1/config"
   for ((i = 0; i < files; i++)); do
-    printf 'data/huge_%04d.bin=%032d=pkg/0000=0=%d\r\n' "$i" "$i" "$per_file"
+    printf 'data/huge_%04d.bin=%032d=pkg/0000=0=%d=game=%064d\r\n' "$i" "$i" "$per_file" "$i"
   done >"$work/cdn/cdn-a/v1/config/resources.txt"
+  # The launcher carries the build's publisher key: the configuration is signed with it.
+  sign_config "$work/cdn/cdn-a/v1/config/resources.txt" v1 1
   serve
   watch_start "$work/watch" "$launcher_win"
   watch_wait question || fail "no disk question"
@@ -234,7 +236,7 @@ scenario_download_error() {
   publish_game
   # An older installation: its list names every file with another digest.
   mkdir -p "$root_unix"
-  tr -d '\r' <"$config_path" | awk -F= '{ printf "%s=old%s\r\n", $1, $2 }' >"$root_unix/version.txt"
+  tr -d '\r' <"$config_path" | awk -F= '/^ *$/ { exit } { printf "%s=old%s\r\n", $1, $2 }' >"$root_unix/version.txt"
   rm -rf "$work/cdn/cdn-a/v1/pkg"
   serve
   watch_start "$work/watch" "$short_pauses_win"

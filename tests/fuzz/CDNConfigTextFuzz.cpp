@@ -1,14 +1,52 @@
 // CDN configuration body: a refused body adds nothing; an accepted one adds only records whose
-// names stay inside the target directory and whose package ranges can be asked for.
+// names stay inside the target directory and whose package ranges can be asked for. A signed
+// part that reads ends with its signature line, and every record read from the body lies in the
+// bytes the signature covers.
 #include <cstdlib>
 
 #include "resources/CDNConfigText.h"
 #include "resources/ManifestName.h"
+#include "resources/SignedConfig.h"
+
+namespace {
+
+bool SameRecords(const ResoureConfigList& a, const ResoureConfigList& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].name != b[i].name || a[i].md5 != b[i].md5 || a[i].sha256 != b[i].sha256 ||
+            a[i].offset != b[i].offset || a[i].length != b[i].length) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CheckSignedPart(const std::string& body) {
+    SignedPart part;
+    if (!ParseSignedPart(body, &part)) return;
+    if (part.signedLength >= body.size() ||
+        body.compare(part.signedLength, 10, "signature=") != 0 || part.signature.size() != 64 ||
+        part.serial == 0 || part.release.empty()) {
+        std::abort();
+    }
+    ResoureConfigList whole;
+    ResoureConfigList covered;
+    const CDNDownloadState a = ParseCDNConfigText(body, &whole);
+    const CDNDownloadState b = ParseCDNConfigText(body.substr(0, part.signedLength), &covered);
+    if (a != b || !SameRecords(whole, covered)) std::abort();
+    int64_t seconds = 0;
+    if (!ParseUtcTime(FormatUtcTime(part.signedAt), &seconds) || seconds != part.signedAt) {
+        std::abort();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string body(reinterpret_cast<const char*>(data), size);
+    CheckSignedPart(body);
     ResoureConfigList list(1);  // a record already there must survive either way
-    const CDNDownloadState state =
-        ParseCDNConfigText(std::string(reinterpret_cast<const char*>(data), size), &list);
+    const CDNDownloadState state = ParseCDNConfigText(body, &list);
     if (state == CDNDownloadParseFailed) {
         if (list.size() != 1) std::abort();
         return 0;

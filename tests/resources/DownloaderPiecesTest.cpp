@@ -8,6 +8,7 @@
 
 #include "TestTree.h"
 #include "app/Crypto.h"
+#include "app/Sha256.h"
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
 #include "resources/CDNConfigText.h"
@@ -97,6 +98,8 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         {"version.txt=1=p=0=1=launcher\r\n", true},    // the launcher's own files
         {"Launcher.tmp=1=p=0=1=launcher\r\n", true},
         {"version.stamps=1=p=0=1=launcher\r\n", true},
+        {"release_serial.txt=1=p=0=1=launcher\r\n", true},
+        {"launcher_failed.txt=1=p=0=1=launcher\r\n", true},
         {"game\\x.exe=1=p=0=1=launcher\r\n", true},
         {"version.txt=1=p=0=1\r\nversion.txt=1=p=0=1=launcher\r\n", true},
         {"x.dll=1=p=0=1\r\nx.dll=2=p=1=1=launcher\r\n", false},  // two folders
@@ -133,14 +136,21 @@ TEST(CDNResourceDataProcessor, InstallsOnlyCheckedBytes) {
     const std::string content = testing_tree::RandomBytes(70000, 4);
     const std::string packed = Gzip(content);
     const std::string other = testing_tree::RandomBytes(70000, 5);
+    const std::string packedSha = BytesToHex(Sha256Digest(packed));
+    const std::wstring rangeSha(packedSha.begin(), packedSha.end());
     struct Case {
         const char* what;
         std::string body;
         std::wstring digest;
         bool installed;
         std::string expected;
+        std::wstring sha256;  // of the range as stored, when the configuration signs one
     } cases[] = {
         {"gzip, digest of the file", packed, Md5Text(content), true, content},
+        {"gzip, MD5 and the range's SHA-256", packed, Md5Text(content), true, content, rangeSha},
+        {"gzip, MD5 right but SHA-256 of another range", packed, Md5Text(content), false, "",
+         std::wstring(64, L'A')},
+        {"not an MD5 digest, SHA-256 still checked", other, L"v2", false, "", rangeSha},
         {"gzip, digest of the stored range", packed, Md5Text(packed), true, content},
         {"gzip, digest in lower case", packed, ToLowerAscii(Md5Text(content)), true, content},
         {"plain, right bytes", content, Md5Text(content), true, content},
@@ -158,7 +168,7 @@ TEST(CDNResourceDataProcessor, InstallsOnlyCheckedBytes) {
         task.rangeStart = 0;
         task.rangeLength = static_cast<uint32_t>(c.body.size());
         FolderCache folders;
-        CDNResourceDataProcessor sink(task, dir.path() + task.name, c.digest, &folders);
+        CDNResourceDataProcessor sink(task, dir.path() + task.name, c.digest, c.sha256, &folders);
         int installs = 0;
         sink.onInstalled = [&installs](const DownloadTaskInfo&, const std::wstring&) {
             ++installs;
@@ -180,7 +190,7 @@ TEST(CDNResourceDataProcessor, RetriesCountBytesOnceAndLeaveAnInstalledFileAlone
     task.name = L"f.dat";
     task.rangeStart = 100;
     task.rangeLength = static_cast<uint32_t>(packed.size());
-    CDNResourceDataProcessor sink(task, dir.path() + task.name, Md5Text(content), nullptr);
+    CDNResourceDataProcessor sink(task, dir.path() + task.name, Md5Text(content), L"", nullptr);
     int64_t counted = 0;
     sink.onBytesWritten = [&counted](int64_t delta) { counted += delta; };
 

@@ -51,10 +51,12 @@ TEST(ManifestText, LineAndFieldSeparators) {
     EXPECT_TRUE(Parse(L"a.dat= =x").empty());
     EXPECT_TRUE(Parse(L"a.dat").empty());
     EXPECT_TRUE(Parse(L"a.dat=").empty());
-    // Fields after the sixth are ignored; a blank field ends the line's fields.
-    list = Parse(L"a=1=p=2=3=launcher=extra");
+    // Fields after the sixth leave the six alone (the seventh is kept as the range's SHA-256);
+    // a blank field ends the line's fields.
+    list = Parse(L"a=1=p=2=3=launcher=extra=more");
     ASSERT_EQ(1u, list.size());
     EXPECT_EQ(L"launcher", list[0].category);
+    EXPECT_EQ(L"extra", list[0].sha256);
     list = Parse(L"a=1=p= =3");
     ASSERT_EQ(1u, list.size());
     EXPECT_EQ(0, list[0].offset);

@@ -158,6 +158,8 @@ inline UpdateRun RunUpdate(const std::wstring& root, const std::wstring& configU
             ::SetEvent(shared.event.Get());
         }
     };
+    // Unsigned trees, taken as they arrive; the signed path has its own table (test_pack_releases).
+    manager.publisherKey.clear();
     manager.Initialize(launcherDir.empty() ? root : launcherDir, root, configUrl);
     CCDNResourceDownloader& downloader = CCDNResourceDownloader::GetInstance();
     for (int round = 0; round < 2; ++round) {

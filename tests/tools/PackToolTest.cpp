@@ -152,7 +152,19 @@ TEST(PackOptions, ParsesAndRefuses) {
     EXPECT_EQ(L"l", options.launcherDir);
     EXPECT_EQ(L"o", options.outDir);
     EXPECT_EQ(12, options.packageMiB);
+    PackOptions signing;
+    ASSERT_TRUE(ParsePackOptions({L"--cdn", L"t", L"--notice", L"n", L"--release", L"r", L"--key",
+                                  L"k", L"--expires-days", L"30"},
+                                 &signing, &error));
+    EXPECT_EQ(L"k", signing.key);
+    EXPECT_EQ(30, signing.expiresDays);
+    ASSERT_TRUE(ParsePackOptions({L"--new-key", L"k"}, &signing, &error));
+    EXPECT_EQ(PackMode::NewKey, signing.mode);
     for (const std::vector<std::wstring>& bad : std::vector<std::vector<std::wstring>>{
+             {L"--new-key", L"k", L"--cdn", L"t"},
+             {L"--game", L"g", L"--out", L"o", L"--expires-days", L"3"},  // without --key
+             {L"--game", L"g", L"--out", L"o", L"--key", L"k", L"--expires-days", L"0"},
+             {L"--cdn", L"t", L"--prune", L"--keep", L"1", L"--key", L"k"},
              {L"--game", L"g"},
              {L"--game", L"g", L"--out"},
              {L"--game", L"g", L"--out", L"o", L"--x", L"1"},
@@ -195,8 +207,11 @@ TEST(PublishableName, ChecksSingleNamesAndSets) {
     entry.offset = 4096;
     entry.length = 5321;
     entry.md5 = std::string(16, '\x01');
-    EXPECT_EQ(L"a\\b=01010101010101010101010101010101=pkg/0002=4096=5321=launcher\r\n",
+    entry.sha256 = std::string(32, '\x02');
+    std::wstring sha;
+    for (int i = 0; i < 32; ++i) sha += L"02";
+    EXPECT_EQ(L"a\\b=01010101010101010101010101010101=pkg/0002=4096=5321=launcher=" + sha + L"\r\n",
               FormatConfigLine(L"a\\b", entry, true));
-    EXPECT_EQ(L"a=01010101010101010101010101010101=pkg/0002=4096=5321\r\n",
+    EXPECT_EQ(L"a=01010101010101010101010101010101=pkg/0002=4096=5321=game=" + sha + L"\r\n",
               FormatConfigLine(L"a", entry, false));
 }

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "PackHarness.h"
+#include "TreeSigning.h"
+#include "app/EcdsaP256.h"
+#include "app/Sha256.h"
 #include "resources/ManifestText.h"
+#include "resources/SignedConfig.h"
 
 using namespace pack_harness;
 using testing_tree::RandomBytes;
@@ -64,7 +68,182 @@ int64_t PackageBytesSent(size_t from) {
     return sent;
 }
 
+// OmbrixUpdate with --publisher-key on a configuration of the tree: its output.
+std::string CheckedUpdate(const std::wstring& root, const std::wstring& tree,
+                          const std::wstring& config, const std::wstring& key) {
+    TempFolder out;
+    const std::wstring path = out.path() + L"out.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::wstring commandLine = L"\"" + update_harness::ProgramDir() +
+                               L"OmbrixUpdate.exe\" --root " + Quote(root) + L" --config " +
+                               Env(L"OMBRIX_TEST_CDN_URL") + tree + L"/config/" + config +
+                               L".txt --retry-pause-ms 0 --publisher-key " + Quote(key + L".pub");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file.Get();
+    startup.hStdError = file.Get();
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return std::string();
+    }
+    ::WaitForSingleObject(process.hProcess, 120000);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    file.Reset();
+    return Read(path);
+}
+
+// A configuration's records and signed part signed by hand (an expiry in the past, a foreign
+// key, records the tool would never write).
+std::string SignByHand(const std::string& records, uint64_t serial, int64_t expiresAt,
+                       const SigningKey& key) {
+    SignedPart part;
+    part.release = "s2";
+    part.serial = serial;
+    part.signedAt = 1700000000;
+    part.expiresAt = expiresAt;
+    const std::string text = records + FormatSignedFields(part);
+    std::string signature;
+    SignP256(key.privateKey, Sha256Digest(text), &signature);
+    return text + FormatSignatureLine(signature);
+}
+
+std::string RecordsOf(const std::string& config) {
+    return config.substr(0, FindSignedPartStart(config));
+}
+
 }  // namespace
+
+// The tool signs every configuration it writes under a growing serial, refuses to write one
+// without the tree's key, and re-issues an older release when the notice switches back to it;
+// a launcher carrying the key (OmbrixUpdate --publisher-key) refuses every configuration that is
+// not genuine, current and unexpired before it requests any package or changes any file.
+TEST_F(PackReleaseRoundTrip, SignedReleasesAreCheckedBeforeAnythingIsFetched) {
+    const std::wstring cdn = Env(L"OMBRIX_TEST_CDN_ROOT");
+    const std::wstring tree = cdn + L"signed\\";
+    TempFolder keys;
+    const std::wstring key = keys.path() + L"publisher.key";
+    const std::wstring other = keys.path() + L"other.key";
+    ASSERT_EQ(0, Pack(L"--new-key " + Quote(key)));
+    ASSERT_EQ(0, Pack(L"--new-key " + Quote(other)));
+    EXPECT_EQ(1, Pack(L"--new-key " + Quote(key)));  // a key is never replaced
+    SigningKey genuine;
+    SigningKey foreign;
+    std::wstring error;
+    ASSERT_TRUE(ReadSigningKey(key, &genuine, &error));
+    ASSERT_TRUE(ReadSigningKey(other, &foreign, &error));
+
+    Files s1;
+    for (int i = 0; i < 12; ++i) {
+        s1[L"data\\f" + std::to_wstring(i) + L".bin"] = RandomBytes(3000 + 5000 * i, i);
+    }
+    Files s2 = s1;
+    s2[L"data\\f3.bin"] = RandomBytes(7777, 33);
+    const auto publish = [&tree](const std::wstring& release, const Files& files,
+                                 const std::wstring& options) {
+        TempFolder source;
+        update_harness::WriteTree(source.path(), files);
+        return Pack(L"--game " + Quote(source.path()) + L" --cdn " + Quote(tree) + L" --release " +
+                    release + L" --package-mib 1" + options);
+    };
+    ASSERT_EQ(0, publish(L"s1", s1, L" --key " + Quote(key)));
+    const Files signedTree = Snapshot(tree);
+    EXPECT_EQ(1, publish(L"s2", s2, L""));                        // the tree signs
+    EXPECT_EQ(1, publish(L"s2", s2, L" --key " + Quote(other)));  // with its own key
+    EXPECT_EQ(1, Pack(L"--cdn " + Quote(tree) + L" --notice " + Quote(keys.path() + L"n.json") +
+                      L" --release s1 --url http://127.0.0.1/signed/"));
+    EXPECT_EQ(signedTree, Snapshot(tree));
+    ASSERT_EQ(0, publish(L"s2", s2, L" --key " + Quote(key) + L" --expires-days 30"));
+    const std::string config1 = Read(tree + L"config\\s1.txt");
+    const std::string config2 = Read(tree + L"config\\s2.txt");
+    SignedPart part1;
+    SignedPart part2;
+    ASSERT_TRUE(ParseSignedPart(config1, &part1));
+    ASSERT_TRUE(ParseSignedPart(config2, &part2));
+    EXPECT_EQ(1u, part1.serial);
+    EXPECT_EQ(2u, part2.serial);
+    EXPECT_EQ(0, part1.expiresAt);
+    EXPECT_EQ(30 * 86400, part2.expiresAt - part2.signedAt);
+    EXPECT_TRUE(VerifyP256(genuine.publicKey, Sha256Digest(config2.substr(0, part2.signedLength)),
+                           part2.signature));
+
+    TempFolder root;
+    EXPECT_NE(std::string::npos, CheckedUpdate(root.path(), L"signed", L"s1", key)
+                                     .find("signature accepted release=s1 serial=1"));
+    const std::string accepted = CheckedUpdate(root.path(), L"signed", L"s2", key);
+    EXPECT_NE(std::string::npos, accepted.find("signature accepted release=s2 serial=2"));
+    EXPECT_NE(std::string::npos, accepted.find("state 19"));
+    EXPECT_EQ(s2, Snapshot(root.path() + L"game\\"));
+
+    const std::string records2 = RecordsOf(config2);
+    std::string changed = config2;
+    changed[changed.find('=') + 1] ^= 1;  // one digit of the first record's MD5
+    // A record whose range matches its MD5 but not the SHA-256 signed for it.
+    ResoureConfigList lines;
+    ParseManifestText(Utf8ToTextExact(records2), &lines);
+    const std::string extra =
+        records2 + "zz.bin=" + TextToUtf8Exact(lines[0].md5) + "=" +
+        TextToUtf8Exact(lines[0].packageDir) + "=" + std::to_string(lines[0].offset) + "=" +
+        std::to_string(lines[0].length) + "=game=" + std::string(64, '0') + "\r\n";
+    const struct {
+        const char* name;
+        std::string config;
+        const char* check;
+        const char* state;
+    } cases[] = {
+        {"unsigned", records2, "signature unsigned", "state 10"},
+        {"changed", changed, "signature bad-signature", "state 10"},
+        {"foreign", SignByHand(records2, 40, 0, foreign), "signature bad-signature", "state 10"},
+        {"rollback", config1, "signature older-serial", "state 10"},
+        {"expired", SignByHand(records2, 41, 1700000060, genuine), "signature expired", "state 10"},
+        {"sha256", SignByHand(extra, 50, 0, genuine), "signature accepted release=s2 serial=50",
+         "state 12"},
+    };
+    for (const auto& item : cases) {
+        const std::wstring name = L"h-" + Utf8ToTextExact(item.name);
+        testing_tree::Write(tree + L"config\\" + name + L".txt", item.config);
+        const Files before = Snapshot(root.path());
+        const size_t logFrom = Read(Env(L"OMBRIX_TEST_CDN_LOG")).size();
+        const std::string output = CheckedUpdate(root.path(), L"signed", name, key);
+        EXPECT_NE(std::string::npos, output.find(item.check)) << item.name << "\n" << output;
+        EXPECT_NE(std::string::npos, output.find(item.state)) << item.name << "\n" << output;
+        Files after = Snapshot(root.path());
+        Files unchanged = before;
+        if (std::string(item.state) == "state 10") {
+            EXPECT_EQ(std::string::npos, Read(Env(L"OMBRIX_TEST_CDN_LOG")).find("/pkg/", logFrom))
+                << item.name;
+        } else {  // accepted, its serial recorded, the range fetched and refused
+            after.erase(L"release_serial.txt");
+            unchanged.erase(L"release_serial.txt");
+        }
+        EXPECT_EQ(unchanged, after) << item.name;
+        if (std::string(item.name) != "sha256") {
+            ::DeleteFileW((tree + L"config\\" + name + L".txt").c_str());
+        }
+    }
+
+    // Switching the notice back to s1 re-issues its records above every serial issued, without
+    // touching a package; the installation that accepted serial 50 takes it.
+    Files packages = Snapshot(tree + L"pkg\\");
+    ASSERT_EQ(0, Pack(L"--cdn " + Quote(tree) + L" --notice " + Quote(keys.path() + L"n.json") +
+                      L" --release s1 --url http://127.0.0.1/signed/ --key " + Quote(key)));
+    const std::string reissued = Read(tree + L"config\\s1.txt");
+    SignedPart part;
+    ASSERT_TRUE(ParseSignedPart(reissued, &part));
+    EXPECT_EQ(51u, part.serial);
+    EXPECT_EQ("s1", part.release);
+    EXPECT_EQ(RecordsOf(config1), RecordsOf(reissued));
+    EXPECT_EQ(packages, Snapshot(tree + L"pkg\\"));
+    const std::string back = CheckedUpdate(root.path(), L"signed", L"s1", key);
+    EXPECT_NE(std::string::npos, back.find("signature accepted release=s1 serial=51")) << back;
+    EXPECT_NE(std::string::npos, back.find("state 19"));
+    EXPECT_EQ(s1, Snapshot(root.path() + L"game\\"));
+}
 
 TEST_F(PackReleaseRoundTrip, ReleasesOfOneTreeInstallByteForByte) {
     const std::wstring tree = Env(L"OMBRIX_TEST_CDN_ROOT") + kTree + L"\\";

@@ -56,31 +56,39 @@ int64_t FileSize(const std::wstring& path) {
     return static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
-// Parses a configuration as the tool writes it (name=md5=pkg/NNNN=offset=length[=launcher],
-// CRLF, nothing trimmed) without the general parser's costs. False when a line has another
-// form; the caller then uses the general parser, which reads what the launcher reads.
+// Parses the records of a configuration as the tool writes it
+// (name=md5=pkg/NNNN=offset=length[=game|=launcher[=SHA-256]], CRLF, nothing trimmed) without
+// the general parser's costs. False when a line has another form; the caller then uses the
+// general parser, which reads what the launcher reads.
 bool ParseCanonicalConfig(const std::wstring& text, ResoureConfigList* lines) {
     size_t pos = 0;
     while (pos < text.size()) {
         const size_t eol = text.find(L"\r\n", pos);
         if (eol == std::wstring::npos || eol == pos) return false;
-        size_t cut[6];
+        size_t cut[7];
         size_t fields = 0;
-        for (size_t at = pos; at < eol && fields < 6; ++at) {
+        for (size_t at = pos; at < eol && fields < 7; ++at) {
             if (text[at] == L'=') cut[fields++] = at;
         }
-        if (fields != 4 &&
-            !(fields == 5 && text.compare(cut[4], eol - cut[4], L"=launcher") == 0)) {
-            return false;
+        if (fields < 4 || fields > 6) return false;
+        const size_t lengthEnd = fields == 4 ? eol : cut[4];
+        std::wstring category;
+        if (fields >= 5) {
+            category.assign(text, cut[4] + 1, (fields == 6 ? cut[5] : eol) - cut[4] - 1);
+            if (category != L"launcher" && category != L"game") return false;
         }
         ResoureConfigInfo info;
+        if (fields == 6) {
+            info.sha256.assign(text, cut[5] + 1, eol - cut[5] - 1);
+            if (!IsSha256DigestText(info.sha256)) return false;
+        }
         info.name.assign(text, pos, cut[0] - pos);
         info.md5.assign(text, cut[0] + 1, cut[1] - cut[0] - 1);
         info.packageDir.assign(text, cut[1] + 1, cut[2] - cut[1] - 1);
         int64_t numbers[2] = {0, 0};
         for (int k = 0; k < 2; ++k) {
             const size_t from = cut[2 + k] + 1;
-            const size_t to = k == 0 ? cut[3] : (fields == 5 ? cut[4] : eol);
+            const size_t to = k == 0 ? cut[3] : lengthEnd;
             if (to == from || to - from > 12) return false;
             for (size_t at = from; at < to; ++at) {
                 if (text[at] < L'0' || text[at] > L'9') return false;
@@ -93,7 +101,7 @@ bool ParseCanonicalConfig(const std::wstring& text, ResoureConfigList* lines) {
         }
         info.offset = numbers[0];
         info.length = static_cast<int32_t>(numbers[1]);
-        if (fields == 5) info.category = L"launcher";
+        info.category = category;
         lines->push_back(std::move(info));
         pos = eol + 2;
     }
@@ -260,6 +268,13 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
         if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
         tree->configFiles[release] = file;
         ResoureConfigList lines;
+        // A signed configuration's records end where its signed part starts (the blank line
+        // every reader stops at); a blank line followed by anything else is not understood.
+        SignedPart part;
+        if (ParseSignedPart(bytes, &part)) {
+            tree->signedParts[release] = part;
+            bytes.resize(FindSignedPartStart(bytes));
+        }
         const std::wstring text = Utf8ToTextExact(bytes);
         if (!ParseCanonicalConfig(text, &lines)) {
             lines.clear();

@@ -19,6 +19,7 @@
 
 #include "PackageContents.h"
 #include "resources/ManifestText.h"
+#include "resources/SignedConfig.h"
 
 struct TreePackage {
     std::wstring dir;       // "pkg/0003"
@@ -52,6 +53,7 @@ struct CdnTree {
     std::map<std::wstring, OpaqueConfig> opaqueConfigs;  // by release
     std::vector<std::wstring> notes;                     // what the load set aside, and why
     std::map<int32_t, TreePackage> packages;             // every package folder, by number
+    std::map<std::wstring, SignedPart> signedParts;      // of the signed configurations
 };
 
 extern const wchar_t kReleaseRecordName[];

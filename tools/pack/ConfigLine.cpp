@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/TextFormat.h"
+#include "resources/ManifestText.h"
 
 void AppendDecimal(uint64_t value, std::wstring* text) {
     wchar_t digits[24];
@@ -28,7 +29,19 @@ std::wstring FormatConfigLine(const std::wstring& name, const PackedEntry& entry
     AppendDecimal(static_cast<uint64_t>(entry.offset), &line);
     line += L'=';
     AppendDecimal(static_cast<uint64_t>(entry.length), &line);
-    if (launcherFile) line += L"=launcher";
+    line += launcherFile ? L"=launcher=" : L"=game=";
+    const std::string sha = BytesToHex(entry.sha256);
+    line.append(sha.begin(), sha.end());
     line += L"\r\n";
+    return line;
+}
+
+std::wstring FormatConfigLine(const ResoureConfigInfo& info) {
+    std::wstring line = info.name + L"=" + info.md5 + L"=" + info.packageDir + L"=";
+    AppendDecimal(static_cast<uint64_t>(info.offset), &line);
+    line += L'=';
+    AppendDecimal(static_cast<uint64_t>(info.length), &line);
+    line += IsLauncherCategory(info.category) ? L"=launcher=" : L"=game=";
+    line += info.sha256 + L"\r\n";
     return line;
 }

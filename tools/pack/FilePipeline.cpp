@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "app/Sha256.h"
+
 namespace {
 
 const size_t kWindowFiles = 1024;                // results finished ahead of the taker
@@ -70,6 +72,7 @@ void Work(Shared* shared, const std::vector<std::wstring>* paths,
                     !compressor.CompressLoaded(&result.gz, &error)) {
                     result.error = (*paths)[index] + L": " + error;
                 }
+                if (!result.gz.empty()) result.gzSha256 = Sha256Digest(result.gz);
             }
             held += static_cast<int64_t>(result.gz.size());
             done.emplace_back(index, std::move(result));

@@ -11,10 +11,11 @@
 
 struct PreparedFile {
     FileDigest digest;
-    bool known = false;  // isKnown said the content is stored already: not compressed
-    bool whole = true;   // false: too large to hold, the taker compresses it from the file
-    std::string gz;      // the gzip stream, when compressed here
-    std::wstring error;  // not empty when the file could not be read or compressed
+    bool known = false;    // isKnown said the content is stored already: not compressed
+    bool whole = true;     // false: too large to hold, the taker compresses it from the file
+    std::string gz;        // the gzip stream, when compressed here
+    std::string gzSha256;  // its SHA-256 (32 bytes), computed here too
+    std::wstring error;    // not empty when the file could not be read or compressed
 };
 
 // Runs threads workers over paths. isKnown tells whether the tree stores content; it is called

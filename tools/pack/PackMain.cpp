@@ -4,6 +4,9 @@
 //              [--rehash]
 //   OmbrixPack --cdn TREE --prune --keep N
 //   OmbrixPack --cdn TREE --notice FILE --release NAME [--code-list "a|b"] [--url BASE]
+//   OmbrixPack --new-key FILE
+// Publish and notice take [--key FILE [--expires-days N]]: every configuration written is then
+// signed, and a notice switch re-issues the release's records under a new serial.
 // A release's configuration is TREE\config\NAME.txt (--out: config\resources.txt); the
 // launcher finds the packages one folder above the configuration's folder. Everything is
 // checked before anything is written or deleted.
@@ -24,8 +27,11 @@
 #include "PublishableName.h"
 #include "SourceTree.h"
 #include "TreeLock.h"
+#include "TreeSigning.h"
 #include "app/FileServices.h"
 #include "app/TextConvert.h"
+#include "app/TextFormat.h"
+#include "ConfigLine.h"
 
 namespace {
 
@@ -159,6 +165,12 @@ int Publish(const PackOptions& options) {
     if (loaded && !options.rehash) stamps = ReadSourceStamps(treeDir);
     lister.join();
     if (!loaded) return Fail(error + L"\nnothing was published");
+    SigningKey key;
+    if (!options.key.empty() && !ReadSigningKey(options.key, &key, &error)) return Fail(error);
+    const SigningKey* signingKey = options.key.empty() ? nullptr : &key;
+    if (!CheckSigningKey(tree, ReadTreeSigning(tree.root), signingKey, &error)) {
+        return Fail(error);
+    }
     if (tree.configs.count(release) || FileExists(ConfigPathOf(tree, release))) {
         return Fail(L"the release " + release + L" exists already in " + tree.root);
     }
@@ -179,22 +191,26 @@ int Publish(const PackOptions& options) {
     }
     PublishStats stats;
     if (!PublishRelease(&tree, release, inputs, options.packageMiB * 1048576, DefaultThreadCount(),
-                        stamps, &stats, &error)) {
+                        stamps, &stats, &error, signingKey, options.expiresDays)) {
         return Fail(error + L"\nnothing was published");
     }
     treeFolder.Keep();
     std::wstring packages;
     for (const std::wstring& dir : stats.newPackages) packages += L" " + dir;
-    Print(stdout, L"OmbrixPack: release " + release + L": " + std::to_wstring(stats.files) +
-                      L" files (" + std::to_wstring(stats.launcherFiles) + L" of the launcher), " +
-                      Bytes(stats.inputBytes) + L"; " + std::to_wstring(stats.readFiles) +
-                      L" read, the others unchanged by their "
-                      L"size and time\n" +
-                      L"reused: " + std::to_wstring(stats.reusedFiles) + L" files, " +
-                      Bytes(stats.reusedBytes) + L" of packages\n" + L"new packages: " +
-                      std::to_wstring(stats.newPackages.size()) + L", " + Bytes(stats.newBytes) +
-                      (packages.empty() ? L"" : L":" + packages) + L"\n" + L"configuration: " +
-                      ConfigPathOf(tree, release) + L"\n");
+    Print(stdout,
+          L"OmbrixPack: release " + release + L": " + std::to_wstring(stats.files) + L" files (" +
+              std::to_wstring(stats.launcherFiles) + L" of the launcher), " +
+              Bytes(stats.inputBytes) + L"; " + std::to_wstring(stats.readFiles) +
+              L" read, the others unchanged by their "
+              L"size and time\n" +
+              L"reused: " + std::to_wstring(stats.reusedFiles) + L" files, " +
+              Bytes(stats.reusedBytes) + L" of packages\n" + L"new packages: " +
+              std::to_wstring(stats.newPackages.size()) + L", " + Bytes(stats.newBytes) +
+              (packages.empty() ? L"" : L":" + packages) + L"\n" + L"configuration: " +
+              ConfigPathOf(tree, release) +
+              (stats.serial != 0 ? L" (signed, serial " + std::to_wstring(stats.serial) + L")"
+                                 : std::wstring()) +
+              L"\n");
     return 0;
 }
 
@@ -256,6 +272,12 @@ int Notice(const PackOptions& options) {
     if (!tree.configs.count(options.release)) {
         return Fail(L"the tree " + tree.root + L" has no release " + options.release);
     }
+    SigningKey key;
+    if (!options.key.empty() && !ReadSigningKey(options.key, &key, &error)) return Fail(error);
+    const SigningKey* signingKey = options.key.empty() ? nullptr : &key;
+    if (!CheckSigningKey(tree, ReadTreeSigning(tree.root), signingKey, &error)) {
+        return Fail(error);
+    }
     NoticeRequest request;
     request.file = options.noticeFile;
     request.release = options.release;
@@ -265,6 +287,32 @@ int Notice(const PackOptions& options) {
     request.codeListGiven = options.codeListGiven;
     std::string answer;
     if (!PrepareNoticeAnswer(request, &answer, &error)) return Fail(error);
+    const auto issued = tree.signedParts.find(options.release);
+    const bool newest = issued != tree.signedParts.end() &&
+                        issued->second.serial + 1 == NextSerial(tree, ReadTreeSigning(tree.root));
+    if (signingKey != nullptr && (!newest || options.expiresDays > 0)) {
+        // The release's records again, under a serial above every one the tree issued: players
+        // that accepted a newer release accept this one too (with --expires-days: a fresh
+        // expiry for the release served). No package is touched.
+        std::wstring records;
+        for (ResoureConfigInfo info : tree.configs[options.release]) {
+            if (!IsSha256DigestText(info.sha256)) {
+                const std::string sha =
+                    PackageRangeSha256(tree, info.packageDir, info.offset, info.length);
+                if (sha.size() != 32) return Fail(L"cannot read the package " + info.packageDir);
+                const std::string hex = BytesToHex(sha);
+                info.sha256.assign(hex.begin(), hex.end());
+            }
+            records += FormatConfigLine(info);
+        }
+        uint64_t serial = 0;
+        if (!WriteConfiguration(&tree, options.release, records, signingKey, options.expiresDays,
+                                true, &serial, &error)) {
+            return Fail(error);
+        }
+        Print(stdout, L"OmbrixPack: " + ConfigPathOf(tree, options.release) +
+                          L" re-issued (signed, serial " + std::to_wstring(serial) + L")\n");
+    }
     // The record lists the release before the answer names it, and both releases while the
     // answer is switched: a cleanup never deletes what players may be sent to.
     const ServedRelease entry{options.release, UtcNowText(), FullFilePath(options.noticeFile)};
@@ -293,6 +341,11 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring error;
     if (!ParsePackOptions(args, &options, &error)) return Fail(error + L"\n" + kPackUsage);
     switch (options.mode) {
+        case PackMode::NewKey:
+            if (!WriteNewKey(options.newKey, &error)) return Fail(error);
+            Print(stdout, L"OmbrixPack: private key " + options.newKey + L", public key " +
+                              options.newKey + L".pub\n");
+            return 0;
         case PackMode::Prune:
             return Prune(options);
         case PackMode::Notice:

@@ -6,9 +6,12 @@ const wchar_t kPackUsage[] =
     L"usage: OmbrixPack --game DIR [--launcher DIR] --out DIR [--package-mib N]\n"
     L"       OmbrixPack --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N]"
     L" [--rehash]\n"
+    L"                  [--key FILE [--expires-days N]]\n"
     L"       OmbrixPack --cdn TREE --prune --keep N\n"
     L"       OmbrixPack --cdn TREE --notice FILE --release NAME [--code-list \"a|b\"] "
-    L"[--url BASE]\n";
+    L"[--url BASE]\n"
+    L"                  [--key FILE [--expires-days N]]\n"
+    L"       OmbrixPack --new-key FILE\n";
 
 namespace {
 
@@ -31,6 +34,7 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
     std::set<std::wstring> seen;
     std::wstring keepText;
     std::wstring mibText;
+    std::wstring daysText;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& option = args[i];
         if (!seen.insert(option).second) {
@@ -59,6 +63,12 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
             target = &mibText;
         else if (option == L"--keep")
             target = &keepText;
+        else if (option == L"--new-key")
+            target = &options->newKey;
+        else if (option == L"--key")
+            target = &options->key;
+        else if (option == L"--expires-days")
+            target = &daysText;
         if (target == nullptr) {
             *error = L"unknown option " + option;
             return false;
@@ -85,8 +95,20 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
         return false;
     }
 
+    if (!daysText.empty() && !ParseCount(daysText, 1, 3650, &options->expiresDays)) {
+        *error = L"--expires-days wants a whole number of days from 1 to 3650";
+        return false;
+    }
+    if (seen.count(L"--expires-days") && !seen.count(L"--key")) {
+        *error = L"--expires-days belongs to --key";
+        return false;
+    }
+
     std::set<std::wstring> allowed;
-    if (seen.count(L"--prune")) {
+    if (seen.count(L"--new-key")) {
+        options->mode = PackMode::NewKey;
+        allowed = {L"--new-key"};
+    } else if (seen.count(L"--prune")) {
         options->mode = PackMode::Prune;
         allowed = {L"--cdn", L"--prune", L"--keep"};
         if (!seen.count(L"--cdn") || !seen.count(L"--keep")) {
@@ -95,15 +117,16 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
         }
     } else if (seen.count(L"--notice")) {
         options->mode = PackMode::Notice;
-        allowed = {L"--cdn", L"--notice", L"--release", L"--code-list", L"--url"};
+        allowed = {L"--cdn", L"--notice", L"--release",     L"--code-list",
+                   L"--url", L"--key",    L"--expires-days"};
         if (!seen.count(L"--cdn") || !seen.count(L"--release")) {
             *error = L"--notice needs --cdn and --release";
             return false;
         }
     } else {
         options->mode = PackMode::Publish;
-        allowed = {L"--game",    L"--launcher",    L"--out",   L"--cdn",
-                   L"--release", L"--package-mib", L"--rehash"};
+        allowed = {L"--game",        L"--launcher", L"--out", L"--cdn",         L"--release",
+                   L"--package-mib", L"--rehash",   L"--key", L"--expires-days"};
         const bool out = seen.count(L"--out") > 0;
         const bool cdn = seen.count(L"--cdn") > 0;
         if (!seen.count(L"--game") || out == cdn) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class PackMode { Publish, Prune, Notice };
+enum class PackMode { Publish, Prune, Notice, NewKey };
 
 struct PackOptions {
     PackMode mode = PackMode::Publish;
@@ -21,13 +21,19 @@ struct PackOptions {
     int64_t packageMiB = 64;  // a package is closed before it would pass this size
     int64_t keep = 0;         // releases a cleanup keeps
     bool rehash = false;      // read every input file, trusting no source stamp
+    std::wstring newKey;      // --new-key: the private key file to make (FILE.pub beside)
+    std::wstring key;         // --key: the private key configurations are signed with
+    int64_t expiresDays = 0;  // a signed configuration expires this many days after signing
 };
 
 // Parses one of
 //   --game DIR [--launcher DIR] --out DIR [--package-mib N]
 //   --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N] [--rehash]
+//              [--key FILE [--expires-days N]]
 //   --cdn TREE --prune --keep N
 //   --cdn TREE --notice FILE --release NAME [--code-list "a|b"] [--url BASE]
+//              [--key FILE [--expires-days N]]
+//   --new-key FILE
 // False with a message in *error when an option is unknown, repeated, missing its value, out
 // of range or does not belong to the form.
 bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* options,

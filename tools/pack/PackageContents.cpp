@@ -18,8 +18,8 @@ bool ParseNumber(const std::string& text, int64_t limit, int64_t* value) {
     return true;
 }
 
-bool IsDigest(const std::string& text) {
-    if (text.size() != 32) return false;
+bool IsDigest(const std::string& text, size_t size = 32) {
+    if (text.size() != size) return false;
     for (char c : text) {
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
     }
@@ -32,7 +32,7 @@ std::string FormatPackageContents(const std::vector<StoredStream>& streams) {
     std::string text;
     for (const StoredStream& s : streams) {
         text += s.md5 + "=" + std::to_string(s.size) + "=" + std::to_string(s.offset) + "=" +
-                std::to_string(s.length) + "\r\n";
+                std::to_string(s.length) + (s.sha256.empty() ? "" : "=" + s.sha256) + "\r\n";
     }
     return text;
 }
@@ -53,6 +53,10 @@ bool ParsePackageContents(const std::string& text, std::vector<StoredStream>* st
         fields.push_back(line.substr(start));
         StoredStream s;
         int64_t length = 0;
+        if (fields.size() == 5 && IsDigest(fields[4], 64)) {
+            s.sha256 = fields[4];
+            fields.pop_back();
+        }
         if (fields.size() != 4 || !IsDigest(fields[0]) ||
             !ParseNumber(fields[1], INT64_MAX, &s.size) ||
             !ParseNumber(fields[2], INT64_MAX, &s.offset) ||

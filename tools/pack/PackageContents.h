@@ -1,7 +1,9 @@
 // The contents list beside each package file (pkg\NNNN\contents.txt): one line per gzip stream
-// of the package, in package order: md5=size=offset=length (the digest as 32 upper-case hex
-// digits and the size of the file the stream unpacks to). Written once, when the package is
-// complete; later releases find there what the tree already stores.
+// of the package, in package order: md5=size=offset=length=sha256 (the digest as 32 upper-case
+// hex digits, the size of the file the stream unpacks to, and the SHA-256 of the stream as
+// stored, 64 upper-case hex digits; packages written before it was kept lack the last field).
+// Written once, when the package is complete; later releases find there what the tree already
+// stores.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@ struct StoredStream {
     int64_t size = 0;
     int64_t offset = 0;
     int32_t length = 0;
+    std::string sha256;  // 64 upper-case hexadecimal digits, or empty when not recorded
 };
 
 extern const wchar_t kContentsFileName[];

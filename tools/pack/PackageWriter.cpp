@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "app/FileServices.h"
+#include "app/Sha256.h"
 #include "app/TextFormat.h"
 
 const wchar_t PackageWriter::kPackageFileName[] = L"qz_game.qzpkg";
@@ -123,8 +124,28 @@ bool PackageWriter::MoveTail(int64_t start, int64_t length, std::wstring* error)
     return WriteContents(previousDir, previousStreams, error);
 }
 
+std::string PackageWriter::HashRange(HANDLE file, int64_t start, int64_t length) {
+    LARGE_INTEGER position;
+    position.QuadPart = start;
+    if (!::SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) return std::string();
+    Sha256Hasher hasher;
+    std::vector<char> buffer(1 << 20);
+    while (length > 0) {
+        const DWORD want = static_cast<DWORD>(length < static_cast<int64_t>(buffer.size())
+                                                  ? length
+                                                  : static_cast<int64_t>(buffer.size()));
+        DWORD got = 0;
+        if (!::ReadFile(file, buffer.data(), want, &got, nullptr) || got != want) {
+            return std::string();
+        }
+        hasher.Update(buffer.data(), got);
+        length -= got;
+    }
+    return hasher.Finish();
+}
+
 bool PackageWriter::Finish(int64_t start, int64_t length, const FileDigest& digest,
-                           PackedEntry* entry, std::wstring* error) {
+                           const std::string& sha256, PackedEntry* entry, std::wstring* error) {
     if (length > std::numeric_limits<int32_t>::max()) {
         *error = L"compressed data reaching 2 GiB, more than a configuration line can describe";
         return false;
@@ -134,13 +155,25 @@ bool PackageWriter::Finish(int64_t start, int64_t length, const FileDigest& dige
     entry->length = static_cast<int32_t>(length);
     entry->md5 = digest.md5;
     entry->inputSize = digest.size;
-    streams_.push_back(StoredStream{BytesToHex(digest.md5), digest.size, start, entry->length});
+    entry->sha256 = sha256;
+    if (entry->sha256.size() != 32) {
+        entry->sha256 = HashRange(file_.Get(), start, length);
+        LARGE_INTEGER end;
+        end.QuadPart = size_;
+        if (entry->sha256.size() != 32 ||
+            !::SetFilePointerEx(file_.Get(), end, nullptr, FILE_BEGIN)) {
+            *error = L"cannot read back the package file";
+            return false;
+        }
+    }
+    streams_.push_back(StoredStream{BytesToHex(digest.md5), digest.size, start, entry->length,
+                                    BytesToHex(entry->sha256)});
     bytesWritten_ += length;
     return true;
 }
 
-bool PackageWriter::AddStream(const std::string& gz, const FileDigest& digest, PackedEntry* entry,
-                              std::wstring* error) {
+bool PackageWriter::AddStream(const std::string& gz, const FileDigest& digest,
+                              const std::string& sha256, PackedEntry* entry, std::wstring* error) {
     const int64_t length = static_cast<int64_t>(gz.size());
     if (!file_ || (size_ > 0 && size_ + length > limit_)) {
         if (!OpenNextPackage(error)) return false;
@@ -153,7 +186,8 @@ bool PackageWriter::AddStream(const std::string& gz, const FileDigest& digest, P
     }
     const int64_t start = size_;
     size_ += length;
-    return Finish(start, length, digest, entry, error);
+    return Finish(start, length, digest, sha256.size() == 32 ? sha256 : Sha256Digest(gz), entry,
+                  error);
 }
 
 bool PackageWriter::AddFile(const std::wstring& path, GzipCompressor* compressor,
@@ -168,7 +202,7 @@ bool PackageWriter::AddFile(const std::wstring& path, GzipCompressor* compressor
         if (!MoveTail(start, length, error)) return false;
         start = 0;
     }
-    return Finish(start, length, digest, entry, error);
+    return Finish(start, length, digest, std::string(), entry, error);
 }
 
 void PackageWriter::RemoveOutput() {

@@ -19,6 +19,7 @@ struct PackedEntry {
     int32_t length = 0;
     std::string md5;  // 16 bytes
     int64_t inputSize = 0;
+    std::string sha256;  // 32 bytes: of the stream as stored (empty: not known yet)
 };
 
 class PackageWriter {
@@ -27,9 +28,10 @@ class PackageWriter {
     PackageWriter(const PackageWriter&) = delete;
     PackageWriter& operator=(const PackageWriter&) = delete;
 
-    // Appends one gzip stream, compressed already, of a file with the given digest.
-    bool AddStream(const std::string& gz, const FileDigest& digest, PackedEntry* entry,
-                   std::wstring* error);
+    // Appends one gzip stream, compressed already, of a file with the given digest; sha256:
+    // the stream's SHA-256 (32 bytes), or empty to have it computed here.
+    bool AddStream(const std::string& gz, const FileDigest& digest, const std::string& sha256,
+                   PackedEntry* entry, std::wstring* error);
     // Compresses the file at path straight into the packages (for files too large to hold).
     bool AddFile(const std::wstring& path, GzipCompressor* compressor, PackedEntry* entry,
                  std::wstring* error);
@@ -45,10 +47,13 @@ class PackageWriter {
     static std::wstring PackageDirName(int32_t index);
     static const wchar_t kPackageFileName[];
 
+    // SHA-256 of length bytes at start of an open file; empty when they cannot be read.
+    static std::string HashRange(HANDLE file, int64_t start, int64_t length);
+
   private:
     bool OpenNextPackage(std::wstring* error);
-    bool Finish(int64_t start, int64_t length, const FileDigest& digest, PackedEntry* entry,
-                std::wstring* error);
+    bool Finish(int64_t start, int64_t length, const FileDigest& digest, const std::string& sha256,
+                PackedEntry* entry, std::wstring* error);
     bool MoveTail(int64_t start, int64_t length, std::wstring* error);
     bool WriteContents(const std::wstring& dir, const std::vector<StoredStream>& streams,
                        std::wstring* error);

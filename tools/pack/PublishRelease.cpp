@@ -54,22 +54,12 @@ std::string HexToBytes(const std::string& hex) {
     return bytes;
 }
 
-bool WriteConfig(const std::wstring& path, const std::wstring& text, std::wstring* error) {
-    const std::wstring beside = path + L".new";
-    if (!WriteFileBytes(beside.c_str(), TextToUtf8Exact(text)) ||
-        !::MoveFileExW(beside.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(beside.c_str());
-        *error = path + L": cannot write the configuration";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
-                    const SourceStamps& previous, PublishStats* stats, std::wstring* error) {
+                    const SourceStamps& previous, PublishStats* stats, std::wstring* error,
+                    const SigningKey* signingKey, int64_t expiresDays) {
     // What the tree stores already: the streams of the packages its configurations name (those
     // LoadCdnTree checked).
     std::unordered_map<ContentKey, PackedEntry, ContentKeyHash> stored;
@@ -85,6 +75,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
             entry.offset = stream.offset;
             entry.length = stream.length;
             entry.inputSize = stream.size;
+            entry.sha256 = HexToBytes(stream.sha256);  // empty for older packages: read later
             stored.emplace(KeyOf(stream.size, HexToBytes(stream.md5)), entry);
         }
     }
@@ -129,15 +120,24 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         const auto old = stored.find(key);
         const auto twin = added.find(key);
         if (old != stored.end()) {
+            if (old->second.sha256.size() != 32) {
+                old->second.sha256 = PackageRangeSha256(*tree, old->second.packageDir,
+                                                        old->second.offset, old->second.length);
+                if (old->second.sha256.size() != 32) {
+                    *error = L"cannot read the package " + old->second.packageDir;
+                    return false;
+                }
+            }
             entry = old->second;
             ++stats->reusedFiles;
             stats->reusedBytes += entry.length;
         } else if (twin != added.end()) {
             entry = twin->second;  // the same content twice in this release: stored once
         } else {
-            const bool ok = file->whole
-                                ? writer.AddStream(file->gz, file->digest, &entry, error)
-                                : writer.AddFile(inputs[i].file.path, &large, &entry, error);
+            const bool ok =
+                file->whole
+                    ? writer.AddStream(file->gz, file->digest, file->gzSha256, &entry, error)
+                    : writer.AddFile(inputs[i].file.path, &large, &entry, error);
             if (!ok) return false;
             added.emplace(KeyOf(entry.inputSize, entry.md5), entry);
         }
@@ -210,7 +210,8 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         return false;
     }
     if (!WriteReleaseRecord(tree->root, lastPackage, releases, error) ||
-        !WriteConfig(ConfigPathOf(*tree, release), config, error)) {
+        !WriteConfiguration(tree, release, config, signingKey, expiresDays, false, &stats->serial,
+                            error)) {
         writer.RemoveOutput();
         return false;
     }

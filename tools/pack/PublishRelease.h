@@ -10,6 +10,7 @@
 #include "CdnTree.h"
 #include "SourceStamps.h"
 #include "SourceTree.h"
+#include "TreeSigning.h"
 
 struct PublishInput {
     SourceFile file;
@@ -25,12 +26,15 @@ struct PublishStats {
     int64_t reusedBytes = 0;  // bytes of package data the release shares with the tree
     std::vector<std::wstring> newPackages;
     int64_t newBytes = 0;
+    uint64_t serial = 0;  // of the signed configuration; 0 when unsigned
 };
 
 // tree comes from LoadCdnTree and is updated to the new state. False with a message when a
 // file cannot be read or the tree cannot be written; the new packages are removed again.
 // A file whose size and write time match its entry of previous (the tree's source stamps, or
-// none to read every file) is taken by the stamp's digest (SourceStamps.h).
+// none to read every file) is taken by the stamp's digest (SourceStamps.h). With key, the
+// configuration is signed (TreeSigning.h), expiring after expiresDays (0: never).
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
-                    const SourceStamps& previous, PublishStats* stats, std::wstring* error);
+                    const SourceStamps& previous, PublishStats* stats, std::wstring* error,
+                    const SigningKey* key = nullptr, int64_t expiresDays = 0);

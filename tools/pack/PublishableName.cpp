@@ -89,7 +89,7 @@ bool CheckPublishableSet(const std::vector<SourceFile>& files, bool launcherFile
         *error =
             L"two names meet on one file, a file is also the folder of another, or a launcher "
             L"file takes a name the launcher keeps for itself (\"version.txt.new\", "
-            L"\"version.stamps\", \"game\")";
+            L"\"version.stamps\", \"release_serial.txt\", \"game\")";
         return false;
     }
     return true;

@@ -1,12 +1,16 @@
 // OmbrixUpdate: one whole update through the resource manager, without a window.
 //   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N] [--timeout-ms N]
-//                [--segment-pause-ms N] [--log FILE] [--verify]
+//                [--segment-pause-ms N] [--log FILE] [--verify] [--publisher-key FILE.pub]
+// With --publisher-key the configuration is checked as a launcher carrying that key checks it
+// (signature, serial, expiry, SHA-256 of every range); without it, it is taken as it arrives.
+// A line "signature RESULT [release=NAME serial=N]" tells what the check found.
 // (--segment-pause-ms changes the product's pause before each request: benchmarks measure what
 // that pause costs. --verify reads every installed file the configuration keeps, not only those
 // whose size or write time changed, and fetches again what no longer matches.)
 // Prints every progress state with its value and the milliseconds since the start (states 17
 // and 21 only as running figures), then the files the check read and those it found gone or
-// changed and the update mended, the processor time, the wall time and the peak working set.
+// changed and the update mended, the time taken by checking and parsing the configuration, the
+// processor time, the wall time and the peak working set.
 // Exit status 0 when the update ended with state 18 or 19, otherwise the final state. With
 // --log, FILE receives the launcher's log lines of the update (appended). A state 7
 // is answered as the window does: wait until the downloader's workers are idle, start the
@@ -25,6 +29,7 @@
 #include "framework/CriticalSection.h"
 #include "framework/ScopedHandle.h"
 #include "resources/CDNResourceDownloader.h"
+#include "resources/ConfigSignatureCheck.h"
 #include "resources/ResourceManager.h"
 
 namespace {
@@ -84,6 +89,7 @@ int wmain(int argc, wchar_t** argv) {
     long segmentPause = -1;
     long timeout = -1;  // receive time-out of every request (send time-outs never exceed it)
     bool verify = false;
+    std::wstring keyFile;
     for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
         if (option == L"--verify") {
@@ -104,6 +110,8 @@ int wmain(int argc, wchar_t** argv) {
             segmentPause = std::wcstol(argv[i], nullptr, 10);
         } else if (option == L"--log") {
             logPath = argv[i];
+        } else if (option == L"--publisher-key") {
+            keyFile = argv[i];
         } else if (option == L"--timeout-ms") {
             timeout = std::wcstol(argv[i], nullptr, 10);
         }
@@ -112,7 +120,12 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr,
                      "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
                      "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N] "
-                     "[--log FILE] [--verify]\n");
+                     "[--log FILE] [--verify] [--publisher-key FILE.pub]\n");
+        return 2;
+    }
+    std::string publisherKey;
+    if (!keyFile.empty() && !ReadPublisherKeyFile(keyFile, &publisherKey)) {
+        std::fprintf(stderr, "OmbrixUpdate: not a public key file of OmbrixPack --new-key\n");
         return 2;
     }
     if (root.back() != L'\\') root.push_back(L'\\');
@@ -130,6 +143,7 @@ int wmain(int argc, wchar_t** argv) {
 
     ReportQueue queue;
     CResourceManager& manager = CResourceManager::GetInstance();
+    manager.publisherKey = publisherKey;
     std::atomic<int64_t> downloaded{0};
     manager.progressCallback = [&queue, &downloaded](ResourceManagerProgressState state,
                                                      ResourceManagerProgressInfoBase* info) {
@@ -163,6 +177,17 @@ int wmain(int argc, wchar_t** argv) {
                 lastPrinted = now;
                 std::printf("progress %lld\n", static_cast<long long>(now));
                 std::fflush(stdout);
+            }
+        }
+        if (!publisherKey.empty() && (report.state == ProgressCDNConfigReceived ||
+                                      report.state == ProgressCDNConfigParseFailed)) {
+            const CCDNResourceDownloader& downloader = CCDNResourceDownloader::GetInstance();
+            if (downloader.lastConfigCheck == ConfigAccepted) {
+                std::printf("signature accepted release=%s serial=%llu\n",
+                            downloader.acceptedPart.release.c_str(),
+                            static_cast<unsigned long long>(downloader.acceptedPart.serial));
+            } else {
+                std::printf("signature %s\n", ConfigCheckText(downloader.lastConfigCheck));
             }
         }
         std::printf("state %d %lld %llu\n", report.state, static_cast<long long>(report.value),
@@ -206,6 +231,8 @@ int wmain(int argc, wchar_t** argv) {
                10000;
     };
     std::printf("cpu_ms %llu\n", ms(kernel) + ms(user));
+    std::printf("config_check_us %lld\n",
+                static_cast<long long>(CCDNResourceDownloader::GetInstance().lastConfigMicros));
     std::printf("elapsed_ms %llu\npeak_working_set %llu\n",
                 static_cast<unsigned long long>(elapsed),
                 static_cast<unsigned long long>(memory.PeakWorkingSetSize));

@@ -1,0 +1,54 @@
+#include "resources/AcceptedSerial.h"
+
+#include <windows.h>
+
+#include "app/FileServices.h"
+
+const wchar_t kAcceptedSerialFileName[] = L"release_serial.txt";
+
+namespace {
+
+std::string FieldValue(const std::string& text, const std::string& key) {
+    const std::string prefix = key + "=";
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(pos, prefix.size(), prefix) == 0) {
+            return text.substr(pos + prefix.size(), end - pos - prefix.size());
+        }
+        pos = end + 1;
+    }
+    return std::string();
+}
+
+}  // namespace
+
+AcceptedRelease ReadAcceptedSerial(const std::wstring& path) {
+    AcceptedRelease accepted;
+    std::string text;
+    if (!FileExists(path) || !ReadFileBytes(path, &text)) return accepted;
+    const std::string serial = FieldValue(text, "serial");
+    if (serial.empty() || serial.size() > 18) return accepted;
+    uint64_t value = 0;
+    for (char c : serial) {
+        if (c < '0' || c > '9') return accepted;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    accepted.serial = value;
+    accepted.release = FieldValue(text, "release");
+    return accepted;
+}
+
+bool WriteAcceptedSerial(const std::wstring& path, const AcceptedRelease& accepted) {
+    const std::wstring beside = path + L".new";
+    const std::string text =
+        "release=" + accepted.release + "\r\nserial=" + std::to_string(accepted.serial) + "\r\n";
+    if (!WriteFileBytes(beside.c_str(), text) ||
+        !::MoveFileExW(beside.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(beside.c_str());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,54 @@
+#include "resources/ConfigSignatureCheck.h"
+
+#include <windows.h>
+
+#include "PublisherKeyData.h"
+#include "app/EcdsaP256.h"
+#include "app/FileServices.h"
+#include "app/Sha256.h"
+#include "resources/AcceptedSerial.h"
+
+namespace {
+
+int64_t UtcNowSeconds() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const uint64_t ticks = static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+    return static_cast<int64_t>(ticks / 10000000ull) - 11644473600ll;
+}
+
+}  // namespace
+
+std::string BuiltInPublisherKey() {
+    std::string key;
+    if (!ParseHexBytes(OMBRIX_PUBLISHER_KEY_HEX, 64, &key)) key.clear();
+    return key;
+}
+
+bool ReadPublisherKeyFile(const std::wstring& path, std::string* key) {
+    std::string text;
+    return FileExists(path) && ReadFileBytes(path, &text) && ParseHexBytes(text, 64, key);
+}
+
+ConfigCheckResult CheckConfigSignature(const std::string& body, const std::string& publicKey,
+                                       const std::wstring& storePath, SignedPart* part) {
+    const AcceptedRelease stored = ReadAcceptedSerial(storePath);
+    return CheckSignedPart(
+        body, stored.serial, UtcNowSeconds(),
+        [&publicKey](const char* data, size_t size, const std::string& signature) {
+            return VerifyP256(publicKey, Sha256Digest(data, size), signature);
+        },
+        part);
+}
+
+bool AllRecordsCarrySha256(const ResoureConfigList& list) {
+    for (const ResoureConfigInfo& info : list) {
+        if (!IsSha256DigestText(info.sha256)) return false;
+    }
+    return true;
+}
+
+void RecordAcceptedSerial(const std::wstring& storePath, const SignedPart& part) {
+    if (ReadAcceptedSerial(storePath).serial >= part.serial) return;
+    WriteAcceptedSerial(storePath, AcceptedRelease{part.release, part.serial});
+}

@@ -1,0 +1,67 @@
+// The signed part of a CDN configuration, and the checks a launcher that carries the
+// publisher's key makes before it acts on one. No Windows header (the crypto is the caller's).
+//
+// A signed configuration is the record lines, then a line holding a single space (the blank line
+// at which every reader of the record grammar stops), then the signed part, one field a line:
+//   release=NAME                     the release the records belong to
+//   serial=N                         grows with every configuration the tree issued
+//   signed=2026-12-09T18:40:00Z      UTC time of signing
+//   expires=2027-01-08T18:40:00Z     optional: refused from this UTC time on
+//   (later fields, e.g. chunk lists of large files: covered by the signature, skipped here)
+//   signature=HEX                    ECDSA P-256 over the SHA-256 of every byte before this line
+// Nothing but line ends follows the signature line. Each record line carries the SHA-256 of its
+// range as stored (64 hexadecimal digits) as its seventh field, after the category.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct SignedPart {
+    std::string release;
+    uint64_t serial = 0;
+    int64_t signedAt = 0;     // seconds since 1970-01-01 00:00 UTC
+    int64_t expiresAt = 0;    // 0: never expires
+    std::string signature;    // r || s, 64 bytes
+    size_t signedLength = 0;  // leading bytes of the body the signature covers
+};
+
+// Where the signed part starts (the blank line after the records); npos when there is none.
+size_t FindSignedPartStart(const std::string& body);
+
+// Reads the signed part of body. False when there is none, or it is not exactly of the form
+// above (a field repeated or out of range, bytes after the signature, a zero byte anywhere).
+bool ParseSignedPart(const std::string& body, SignedPart* part);
+
+// The signed part up to its signature line: the blank line and the fields, each ending "\r\n".
+std::string FormatSignedFields(const SignedPart& part);
+// "signature=HEX\r\n".
+std::string FormatSignatureLine(const std::string& signature);
+
+// "YYYY-MM-DDTHH:MM:SSZ" <-> seconds since 1970 (UTC).
+bool ParseUtcTime(const std::string& text, int64_t* seconds);
+std::string FormatUtcTime(int64_t seconds);
+
+// Exactly `size` bytes as hexadecimal digits (either case), white space around ignored.
+bool ParseHexBytes(const std::string& text, size_t size, std::string* bytes);
+
+// Whether a record's SHA-256 field is 64 hexadecimal digits.
+bool IsSha256DigestText(const std::wstring& digest);
+
+enum ConfigCheckResult : int32_t {
+    ConfigAccepted = 0,
+    ConfigUnsigned = 1,      // no signed part, or a damaged one
+    ConfigBadSignature = 2,  // the signature does not verify with the key
+    ConfigRolledBack = 3,    // its serial is below the highest accepted
+    ConfigExpired = 4,       // its expiry has passed
+    ConfigNoDigest = 5,      // a record without its SHA-256
+};
+
+const char* ConfigCheckText(ConfigCheckResult result);
+
+// verify(data, size, signature): the signature check with the built-in key over the signed bytes.
+// acceptedSerial: the highest serial this installation accepted (0: none); now: UTC seconds.
+ConfigCheckResult CheckSignedPart(
+    const std::string& body, uint64_t acceptedSerial, int64_t now,
+    const std::function<bool(const char* data, size_t size, const std::string& signature)>& verify,
+    SignedPart* part);

@@ -1,0 +1,191 @@
+#include "TreeSigning.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "PackageWriter.h"
+#include "app/EcdsaP256.h"
+#include "app/FileServices.h"
+#include "app/Sha256.h"
+#include "app/TextConvert.h"
+#include "app/TextFormat.h"
+#include "framework/ScopedHandle.h"
+#include "resources/SignedConfig.h"
+
+const wchar_t kTreeSigningName[] = L"signing.txt";
+
+namespace {
+
+std::string FieldOf(const std::string& text, const std::string& key) {
+    const std::string prefix = key + "=";
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(pos, prefix.size(), prefix) == 0) {
+            return text.substr(pos + prefix.size(), end - pos - prefix.size());
+        }
+        pos = end + 1;
+    }
+    return std::string();
+}
+
+bool WriteBeside(const std::wstring& path, const std::string& bytes, bool replace) {
+    const std::wstring beside = path + L".new";
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!WriteFileBytes(beside.c_str(), bytes) ||
+        !::MoveFileExW(beside.c_str(), path.c_str(), flags)) {
+        ::DeleteFileW(beside.c_str());
+        return false;
+    }
+    return true;
+}
+
+int64_t UtcNowSeconds() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const uint64_t ticks = static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+    return static_cast<int64_t>(ticks / 10000000ull) - 11644473600ll;
+}
+
+}  // namespace
+
+bool WriteNewKey(const std::wstring& path, std::wstring* error) {
+    if (FileExists(path) || FileExists(path + L".pub")) {
+        *error = path + L" or " + path + L".pub exists already: a key is never replaced";
+        return false;
+    }
+    SigningKey key;
+    if (!GenerateP256KeyPair(&key.privateKey, &key.publicKey)) {
+        *error = L"the platform could not make a P-256 key pair";
+        return false;
+    }
+    if (!WriteBeside(path, BytesToHex(key.privateKey) + "\r\n", false) ||
+        !WriteBeside(path + L".pub", BytesToHex(key.publicKey) + "\r\n", false)) {
+        ::DeleteFileW(path.c_str());
+        *error = path + L": cannot write the key files";
+        return false;
+    }
+    return true;
+}
+
+bool ReadSigningKey(const std::wstring& path, SigningKey* key, std::wstring* error) {
+    std::string text;
+    if (!FileExists(path) || !ReadFileBytes(path, &text) ||
+        !ParseHexBytes(text, 96, &key->privateKey)) {
+        *error = path + L": not a private key file of OmbrixPack --new-key";
+        return false;
+    }
+    key->publicKey = key->privateKey.substr(0, 64);
+    return true;
+}
+
+TreeSigning ReadTreeSigning(const std::wstring& root) {
+    TreeSigning signing;
+    std::string text;
+    if (!FileExists(root + kTreeSigningName) || !ReadFileBytes(root + kTreeSigningName, &text)) {
+        return signing;
+    }
+    ParseHexBytes(FieldOf(text, "key"), 64, &signing.publicKey);
+    const std::string serial = FieldOf(text, "serial");
+    if (!serial.empty() && serial.size() <= 18 &&
+        serial.find_first_not_of("0123456789") == std::string::npos) {
+        signing.lastSerial = std::stoull(serial);
+    }
+    return signing;
+}
+
+bool CheckSigningKey(const CdnTree& tree, const TreeSigning& signing, const SigningKey* key,
+                     std::wstring* error) {
+    const bool treeSigns = !signing.publicKey.empty() || !tree.signedParts.empty();
+    if (key == nullptr && treeSigns) {
+        *error = L"the tree " + tree.root +
+                 L" issues signed configurations: give --key (nothing was written)";
+        return false;
+    }
+    if (key != nullptr && !signing.publicKey.empty() && key->publicKey != signing.publicKey) {
+        *error = L"the tree " + tree.root +
+                 L" is signed with another key than --key (nothing was written)";
+        return false;
+    }
+    return true;
+}
+
+uint64_t NextSerial(const CdnTree& tree, const TreeSigning& signing) {
+    uint64_t last = signing.lastSerial;
+    for (const auto& part : tree.signedParts) last = std::max(last, part.second.serial);
+    return last + 1;
+}
+
+bool WriteTreeSigning(const std::wstring& root, const TreeSigning& signing, std::wstring* error) {
+    const std::string text = "key=" + BytesToHex(signing.publicKey) +
+                             "\r\nserial=" + std::to_string(signing.lastSerial) + "\r\n";
+    if (!WriteBeside(root + kTreeSigningName, text, true)) {
+        *error = root + kTreeSigningName + L": cannot write the tree's signing record";
+        return false;
+    }
+    return true;
+}
+
+bool SignConfiguration(const std::string& records, const std::wstring& release, uint64_t serial,
+                       int64_t expiresDays, const SigningKey& key, std::string* signedText,
+                       std::wstring* error) {
+    SignedPart part;
+    part.release = TextToNarrow(release);
+    part.serial = serial;
+    part.signedAt = UtcNowSeconds();
+    part.expiresAt = expiresDays > 0 ? part.signedAt + expiresDays * 86400 : 0;
+    std::string text = records + FormatSignedFields(part);
+    std::string signature;
+    if (!SignP256(key.privateKey, Sha256Digest(text), &signature)) {
+        *error = L"the configuration could not be signed";
+        return false;
+    }
+    text += FormatSignatureLine(signature);
+    signedText->swap(text);
+    return true;
+}
+
+bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::wstring& records,
+                        const SigningKey* key, int64_t expiresDays, bool replace, uint64_t* serial,
+                        std::wstring* error) {
+    std::string bytes = TextToUtf8Exact(records);
+    *serial = 0;
+    if (key != nullptr) {
+        TreeSigning signing = ReadTreeSigning(tree->root);
+        signing.publicKey = key->publicKey;
+        signing.lastSerial = NextSerial(*tree, signing);
+        std::string signedText;
+        // The serial is recorded before any configuration carries it, so it is never issued
+        // twice, even when the run ends between the two writes.
+        if (!SignConfiguration(bytes, release, signing.lastSerial, expiresDays, *key, &signedText,
+                               error) ||
+            !WriteTreeSigning(tree->root, signing, error)) {
+            return false;
+        }
+        bytes.swap(signedText);
+        *serial = signing.lastSerial;
+    }
+    const std::wstring path = ConfigPathOf(*tree, release);
+    if (!WriteBeside(path, bytes, replace)) {
+        *error = path + L": cannot write the configuration";
+        return false;
+    }
+    if (key != nullptr) {
+        SignedPart part;
+        if (ParseSignedPart(bytes, &part)) tree->signedParts[release] = part;
+    }
+    return true;
+}
+
+std::string PackageRangeSha256(const CdnTree& tree, const std::wstring& packageDir, int64_t offset,
+                               int32_t length) {
+    std::wstring path = tree.root + packageDir + L"\\qz_game.qzpkg";
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                nullptr));
+    if (!file) return std::string();
+    return PackageWriter::HashRange(file.Get(), offset, length);
+}
