@@ -55,9 +55,10 @@ start_update() {
 package_bytes_since() { tail -n +"$1" "$access_log" | awk '$7 ~ /qzpkg/ {s += $10} END {print s + 0}'; }
 log_lines() { wc -l < "$access_log" 2>/dev/null || echo 0; }
 
-# Two-field list of the game files of a published configuration, in name order.
+# Two-field list of the game files of a published configuration (its records, not its signed
+# part), in name order.
 expected_list() {
-  tr -d '\r' < "$work/cdn/$1/config/resources.txt" | awk -F= 'NF == 5 {print $1 "=" $2}' | LC_ALL=C sort
+  tr -d '\r' < "$work/cdn/$1/config/resources.txt" | awk -F= 'NF >= 5 {print $1 "=" $2}' | LC_ALL=C sort
 }
 recorded() { tr -d '\r' < "$work/inst/version.txt" | awk -F= '$2 != "" {print $1 "=" $2}' | LC_ALL=C sort; }
 
@@ -89,9 +90,9 @@ unrecorded_bytes() {
   local n d p o len
   while IFS='=' read -r n d; do have["$n"]="$d"; done < <(recorded)
   local sum=0
-  while IFS='=' read -r n d p o len; do
+  while IFS='=' read -r n d p o len _; do
     [ "${have[$n]:-}" = "$d" ] || sum=$((sum + len))
-  done < <(tr -d '\r' < "$work/cdn/$1/config/resources.txt" | awk -F= 'NF == 5')
+  done < <(tr -d '\r' < "$work/cdn/$1/config/resources.txt" | awk -F= 'NF >= 5')
   echo "$sum"
 }
 
