@@ -3,32 +3,15 @@
 #include <windows.h>
 
 #include "app/FileServices.h"
+#include "resources/SignedConfig.h"
 
 const wchar_t kAcceptedSerialFileName[] = L"release_serial.txt";
-
-namespace {
-
-std::string FieldValue(const std::string& text, const std::string& key) {
-    const std::string prefix = key + "=";
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        if (text.compare(pos, prefix.size(), prefix) == 0) {
-            return text.substr(pos + prefix.size(), end - pos - prefix.size());
-        }
-        pos = end + 1;
-    }
-    return std::string();
-}
-
-}  // namespace
 
 AcceptedRelease ReadAcceptedSerial(const std::wstring& path) {
     AcceptedRelease accepted;
     std::string text;
     if (!FileExists(path) || !ReadFileBytes(path, &text)) return accepted;
-    const std::string serial = FieldValue(text, "serial");
+    const std::string serial = KeyValueOf(text, "serial");
     if (serial.empty() || serial.size() > 18) return accepted;
     uint64_t value = 0;
     for (char c : serial) {
@@ -36,7 +19,7 @@ AcceptedRelease ReadAcceptedSerial(const std::wstring& path) {
         value = value * 10 + static_cast<uint64_t>(c - '0');
     }
     accepted.serial = value;
-    accepted.release = FieldValue(text, "release");
+    accepted.release = KeyValueOf(text, "release");
     return accepted;
 }
 

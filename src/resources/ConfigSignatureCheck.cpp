@@ -6,18 +6,8 @@
 #include "app/EcdsaP256.h"
 #include "app/FileServices.h"
 #include "app/Sha256.h"
+#include "app/UtcClock.h"
 #include "resources/AcceptedSerial.h"
-
-namespace {
-
-int64_t UtcNowSeconds() {
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    const uint64_t ticks = static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
-    return static_cast<int64_t>(ticks / 10000000ull) - 11644473600ll;
-}
-
-}  // namespace
 
 std::string BuiltInPublisherKey() {
     std::string key;

@@ -157,6 +157,20 @@ std::string FormatSignatureLine(const std::string& signature) {
     return line + "\r\n";
 }
 
+std::string KeyValueOf(const std::string& text, const std::string& key) {
+    const std::string prefix = key + "=";
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(pos, prefix.size(), prefix) == 0) {
+            return text.substr(pos + prefix.size(), end - pos - prefix.size());
+        }
+        pos = end + 1;
+    }
+    return std::string();
+}
+
 bool ParseUtcTime(const std::string& text, int64_t* seconds) {
     if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
         text[13] != ':' || text[16] != ':' || text[19] != 'Z') {

@@ -42,6 +42,9 @@ std::string FormatSignatureLine(const std::string& signature);
 bool ParseUtcTime(const std::string& text, int64_t* seconds);
 std::string FormatUtcTime(int64_t seconds);
 
+// The value of the first line "KEY=value" of a small text of such lines ("" when none).
+std::string KeyValueOf(const std::string& text, const std::string& key);
+
 // Exactly `size` bytes as hexadecimal digits (either case), white space around ignored.
 bool ParseHexBytes(const std::string& text, size_t size, std::string* bytes);
 

@@ -10,26 +10,13 @@
 #include "app/Sha256.h"
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
+#include "app/UtcClock.h"
 #include "framework/ScopedHandle.h"
 #include "resources/SignedConfig.h"
 
 const wchar_t kTreeSigningName[] = L"signing.txt";
 
 namespace {
-
-std::string FieldOf(const std::string& text, const std::string& key) {
-    const std::string prefix = key + "=";
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        if (text.compare(pos, prefix.size(), prefix) == 0) {
-            return text.substr(pos + prefix.size(), end - pos - prefix.size());
-        }
-        pos = end + 1;
-    }
-    return std::string();
-}
 
 bool WriteBeside(const std::wstring& path, const std::string& bytes, bool replace) {
     const std::wstring beside = path + L".new";
@@ -40,13 +27,6 @@ bool WriteBeside(const std::wstring& path, const std::string& bytes, bool replac
         return false;
     }
     return true;
-}
-
-int64_t UtcNowSeconds() {
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    const uint64_t ticks = static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
-    return static_cast<int64_t>(ticks / 10000000ull) - 11644473600ll;
 }
 
 }  // namespace
@@ -87,8 +67,8 @@ TreeSigning ReadTreeSigning(const std::wstring& root) {
     if (!FileExists(root + kTreeSigningName) || !ReadFileBytes(root + kTreeSigningName, &text)) {
         return signing;
     }
-    ParseHexBytes(FieldOf(text, "key"), 64, &signing.publicKey);
-    const std::string serial = FieldOf(text, "serial");
+    ParseHexBytes(KeyValueOf(text, "key"), 64, &signing.publicKey);
+    const std::string serial = KeyValueOf(text, "serial");
     if (!serial.empty() && serial.size() <= 18 &&
         serial.find_first_not_of("0123456789") == std::string::npos) {
         signing.lastSerial = std::stoull(serial);
