@@ -212,6 +212,11 @@ void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& re
             ::QueryPerformanceCounter(&end);
             ::QueryPerformanceFrequency(&frequency);
             lastConfigMicros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
+            if (!publisherKey.empty()) {
+                LogEvent("config_check", {{"result", ConfigCheckText(lastConfigCheck)},
+                                          {"release", acceptedPart.release},
+                                          {"serial", acceptedPart.serial}});
+            }
         }
     }
     if (onConfigResult) onConfigResult(state, list);
