@@ -170,14 +170,17 @@ int wmain(int argc, wchar_t** argv) {
     int64_t lastPrinted = 0;
     while (finalState == 0) {
         Report report{0, 0};
-        // A progress line per mebibyte, checked every 20 ms, lets a watcher follow the update.
-        while (!queue.Pop(20, &report)) {
+        // A progress line per 256 KiB lets a watcher follow the update (and kill it at a byte
+        // count): checked at every report and every 20 ms without one.
+        for (;;) {
+            const bool popped = queue.Pop(20, &report);
             const int64_t now = downloaded.load();
-            if (now - lastPrinted >= 1048576) {
+            if (now - lastPrinted >= 262144) {
                 lastPrinted = now;
                 std::printf("progress %lld\n", static_cast<long long>(now));
                 std::fflush(stdout);
             }
+            if (popped) break;
         }
         if (!publisherKey.empty() && (report.state == ProgressCDNConfigReceived ||
                                       report.state == ProgressCDNConfigParseFailed)) {
