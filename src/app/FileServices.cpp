@@ -122,6 +122,17 @@ bool WriteFileBytes(const wchar_t* path, const std::string& bytes) {
     return WriteAll(path, bytes.data(), bytes.size());
 }
 
+bool WriteFileBeside(const std::wstring& path, const std::string& bytes, bool replace) {
+    const std::wstring beside = path + L".new";
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!WriteFileBytes(beside.c_str(), bytes) ||
+        !::MoveFileExW(beside.c_str(), path.c_str(), flags)) {
+        ::DeleteFileW(beside.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool GetParentDirectory(const std::wstring& path, std::wstring* out) {
     const size_t pos = path.rfind(L'\\');
     if (pos == std::wstring::npos || out == nullptr) return false;

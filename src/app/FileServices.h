@@ -19,6 +19,10 @@ bool ReadFileBytes(const std::wstring& path, std::string* out);
 // Creates the parent directory when missing, then creates or truncates the file.
 bool WriteTextFile(const wchar_t* path, const std::wstring& text);
 bool WriteFileBytes(const wchar_t* path, const std::string& bytes);
+// Writes the bytes to path + ".new", then moves that over path (write-through), so that path
+// holds its old bytes or the new ones, never a part. With replace false an existing path is
+// left alone and the call fails. Nothing stays beside it on failure.
+bool WriteFileBeside(const std::wstring& path, const std::string& bytes, bool replace = true);
 // The text before the last backslash; false (out untouched) when there is none.
 bool GetParentDirectory(const std::wstring& path, std::wstring* out);
 // Fixed file version of an executable: major, minor, build, revision.

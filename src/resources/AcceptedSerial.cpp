@@ -24,14 +24,7 @@ AcceptedRelease ReadAcceptedSerial(const std::wstring& path) {
 }
 
 bool WriteAcceptedSerial(const std::wstring& path, const AcceptedRelease& accepted) {
-    const std::wstring beside = path + L".new";
     const std::string text =
         "release=" + accepted.release + "\r\nserial=" + std::to_string(accepted.serial) + "\r\n";
-    if (!WriteFileBytes(beside.c_str(), text) ||
-        !::MoveFileExW(beside.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(beside.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileBeside(path, text);
 }

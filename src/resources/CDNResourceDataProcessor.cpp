@@ -31,9 +31,9 @@ class CDNResourceDataProcessor::FileOutput : public RangeUnpacker::Output {
     bool Write(const char* data, size_t size) override {
         digest.Update(data, size);
         written += size;
-        DWORD written = 0;
-        writeFailed = !::WriteFile(file.Get(), data, static_cast<DWORD>(size), &written, nullptr) ||
-                      written != size;
+        DWORD done = 0;
+        writeFailed = !::WriteFile(file.Get(), data, static_cast<DWORD>(size), &done, nullptr) ||
+                      done != size;
         return !writeFailed;
     }
 

@@ -56,7 +56,9 @@ TEST(Log, RotatesPastItsLimitAndKeepsAFewOldFiles) {
         SCOPED_TRACE(n);
         ASSERT_TRUE(ReadFileBytes(file, &bytes));
         EXPECT_LE(bytes.size(), 1000u);
-        if (n > 0) EXPECT_GT(bytes.size(), 500u);  // a rotated file was full
+        if (n > 0) {
+            EXPECT_GT(bytes.size(), 500u);  // a rotated file was full
+        }
         EXPECT_EQ("\r\n", bytes.substr(bytes.size() - 2));
         total += bytes.size();
     }

@@ -349,11 +349,7 @@ bool WriteReleaseRecord(const std::wstring& root, int32_t lastPackage,
         text += L"release=" + release.name + L"=" + release.published + L"\r\n";
     }
     const std::wstring path = root + kReleaseRecordName;
-    const std::wstring beside = path + L".new";
-    if (!WriteFileBytes(beside.c_str(), TextToUtf8Exact(text)) ||
-        !::MoveFileExW(beside.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(beside.c_str());
+    if (!WriteFileBeside(path, TextToUtf8Exact(text))) {
         *error = path + L": cannot write the tree's record";
         return false;
     }

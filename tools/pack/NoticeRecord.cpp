@@ -75,11 +75,7 @@ bool WriteNoticeRecord(const std::wstring& root, const std::vector<ServedRelease
     for (const ServedRelease& entry : served) {
         text += kPrefix + entry.release + L"=" + entry.since + L"=" + entry.answerFile + L"\r\n";
     }
-    const std::wstring beside = path + L".new";
-    if (!WriteFileBytes(beside.c_str(), TextToUtf8Exact(text)) ||
-        !::MoveFileExW(beside.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(beside.c_str());
+    if (!WriteFileBeside(path, TextToUtf8Exact(text))) {
         *error = path + L": cannot write the record of what the notice answers serve";
         return false;
     }

@@ -16,21 +16,6 @@
 
 const wchar_t kTreeSigningName[] = L"signing.txt";
 
-namespace {
-
-bool WriteBeside(const std::wstring& path, const std::string& bytes, bool replace) {
-    const std::wstring beside = path + L".new";
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!WriteFileBytes(beside.c_str(), bytes) ||
-        !::MoveFileExW(beside.c_str(), path.c_str(), flags)) {
-        ::DeleteFileW(beside.c_str());
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 bool WriteNewKey(const std::wstring& path, std::wstring* error) {
     if (FileExists(path) || FileExists(path + L".pub")) {
         *error = path + L" or " + path + L".pub exists already: a key is never replaced";
@@ -41,8 +26,8 @@ bool WriteNewKey(const std::wstring& path, std::wstring* error) {
         *error = L"the platform could not make a P-256 key pair";
         return false;
     }
-    if (!WriteBeside(path, BytesToHex(key.privateKey) + "\r\n", false) ||
-        !WriteBeside(path + L".pub", BytesToHex(key.publicKey) + "\r\n", false)) {
+    if (!WriteFileBeside(path, BytesToHex(key.privateKey) + "\r\n", false) ||
+        !WriteFileBeside(path + L".pub", BytesToHex(key.publicKey) + "\r\n", false)) {
         ::DeleteFileW(path.c_str());
         *error = path + L": cannot write the key files";
         return false;
@@ -101,7 +86,7 @@ uint64_t NextSerial(const CdnTree& tree, const TreeSigning& signing) {
 bool WriteTreeSigning(const std::wstring& root, const TreeSigning& signing, std::wstring* error) {
     const std::string text = "key=" + BytesToHex(signing.publicKey) +
                              "\r\nserial=" + std::to_string(signing.lastSerial) + "\r\n";
-    if (!WriteBeside(root + kTreeSigningName, text, true)) {
+    if (!WriteFileBeside(root + kTreeSigningName, text, true)) {
         *error = root + kTreeSigningName + L": cannot write the tree's signing record";
         return false;
     }
@@ -148,7 +133,7 @@ bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::w
         *serial = signing.lastSerial;
     }
     const std::wstring path = ConfigPathOf(*tree, release);
-    if (!WriteBeside(path, bytes, replace)) {
+    if (!WriteFileBeside(path, bytes, replace)) {
         *error = path + L": cannot write the configuration";
         return false;
     }
