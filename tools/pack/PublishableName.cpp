@@ -1,7 +1,5 @@
 #include "PublishableName.h"
 
-#include <windows.h>
-
 #include <set>
 
 #include "app/TextConvert.h"
