@@ -4,10 +4,13 @@
 // the ranges of the files that changed.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "PackHarness.h"
 #include "TreeSigning.h"
 #include "app/EcdsaP256.h"
 #include "app/Sha256.h"
+#include "resources/ContentChunker.h"
 #include "resources/ManifestText.h"
 #include "resources/SignedConfig.h"
 
@@ -31,8 +34,9 @@ const wchar_t kTree[] = L"releases";
 
 // Installs release NAME into root with OmbrixUpdate; true when it ended with state 19 and the
 // game folder holds exactly the files.
-bool Installs(const std::wstring& root, const std::wstring& release, const Files& files) {
-    const std::wstring url = Env(L"OMBRIX_TEST_CDN_URL") + kTree + L"/config/" + release + L".txt";
+bool Installs(const std::wstring& root, const std::wstring& release, const Files& files,
+              const std::wstring& tree = kTree) {
+    const std::wstring url = Env(L"OMBRIX_TEST_CDN_URL") + tree + L"/config/" + release + L".txt";
     if (update_harness::RunProgram(L"OmbrixUpdate.exe", L"--root " + Quote(root) + L" --config " +
                                                             url + L" --retry-pause-ms 0") != 0) {
         return false;
@@ -40,9 +44,9 @@ bool Installs(const std::wstring& root, const std::wstring& release, const Files
     return Snapshot(root + L"game\\") == files;
 }
 
-ResoureConfigList ConfigOf(const std::wstring& release) {
+ResoureConfigList ConfigOf(const std::wstring& release, const std::wstring& tree = kTree) {
     ResoureConfigList list;
-    ParseManifestText(Utf8ToTextExact(Read(Env(L"OMBRIX_TEST_CDN_ROOT") + kTree + L"\\config\\" +
+    ParseManifestText(Utf8ToTextExact(Read(Env(L"OMBRIX_TEST_CDN_ROOT") + tree + L"\\config\\" +
                                            release + L".txt")),
                       &list);
     return list;
@@ -309,4 +313,105 @@ TEST_F(PackReleaseRoundTrip, ReleasesOfOneTreeInstallByteForByte) {
         }
     }
     EXPECT_FALSE(FileExists(tree + L"config\\r1.txt"));
+}
+
+namespace {
+
+// Bytes of the chunks of content that from does not hold (what an update from `from` fetches).
+int64_t NewChunkBytes(const std::string& from, const std::string& content) {
+    const auto cut = [](const std::string& bytes) {
+        std::set<std::string> chunks;
+        for (size_t at = 0; at < bytes.size();) {
+            const size_t size =
+                ContentChunker::NextCut(reinterpret_cast<const unsigned char*>(bytes.data()) + at,
+                                        std::min(bytes.size() - at, ContentChunker::kMaxSize));
+            chunks.insert(bytes.substr(at, size));
+            at += size;
+        }
+        return chunks;
+    };
+    const std::set<std::string> have = cut(from);
+    int64_t missing = 0;
+    for (const std::string& chunk : cut(content)) {
+        if (!have.count(chunk)) missing += static_cast<int64_t>(chunk.size());
+    }
+    return missing;
+}
+
+std::string Edited(std::string bytes, const std::vector<std::pair<size_t, int>>& edits) {
+    for (const auto& edit : edits) {
+        for (size_t i = 0; i < 100; ++i) bytes[edit.first + i] ^= static_cast<char>(edit.second);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// A large file published in chunks (--chunk-mib 1) and edited in many ways between releases:
+// an update from the previous release ends byte for byte equal, with "version.txt" exact, and
+// fetches from the packages no more than the chunks the copy on disk lacks; a file that became
+// small, or has no copy on disk, comes whole from its range.
+TEST_F(PackReleaseRoundTrip, LargeFilesUpdateFromTheChunksTheyLack) {
+    const std::wstring name = L"chunked";
+    const std::wstring tree = Env(L"OMBRIX_TEST_CDN_ROOT") + name + L"\\";
+    const auto publish = [&tree](const std::wstring& release, const Files& game) {
+        TempFolder source;
+        update_harness::WriteTree(source.path(), game);
+        return Pack(L"--game " + Quote(source.path()) + L" --cdn " + Quote(tree) + L" --release " +
+                    release + L" --package-mib 4 --chunk-mib 1");
+    };
+    const std::string base = RandomBytes(3 << 20, 31);
+    const std::string middle = base.substr(0, base.size() / 2);
+    const std::string rest = base.substr(base.size() / 2);
+    Files r0{{L"data\\big.pak", base}, {L"small.txt", "small"}};
+    ASSERT_EQ(0, publish(L"c0", r0));
+    const struct {
+        const char* label;
+        std::string content;
+        std::vector<std::pair<size_t, int>> damage;  // of the copy on disk, before the update
+        bool removeCopy;
+        bool whole;  // fetched as the whole range
+    } cases[] = {
+        {"changed in place",
+         Edited(base, {{100000, 1}, {900000, 2}, {1800000, 3}, {3000000, 4}}),
+         {},
+         false,
+         false},
+        {"inserted", middle + RandomBytes(200000, 5) + rest, {}, false, false},
+        {"removed", middle.substr(0, middle.size() - 300000) + rest, {}, false, false},
+        {"appended", base + RandomBytes(500000, 6), {}, false, false},
+        {"smaller than the threshold", base.substr(0, 600000), {}, false, true},
+        {"copy damaged", Edited(base, {{1000000, 7}}), {{50000, 8}, {2500000, 9}}, false, false},
+        {"no copy", Edited(base, {{1000000, 10}}), {}, true, true},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::wstring release = L"c" + std::to_wstring(++index);
+        Files next = r0;
+        next[L"data\\big.pak"] = c.content;
+        ASSERT_EQ(0, publish(release, next));
+        TempFolder root;
+        ASSERT_TRUE(Installs(root.path(), L"c0", r0, name));
+        const std::wstring copy = root.path() + L"game\\data\\big.pak";
+        const std::string onDisk = Edited(base, c.damage);
+        if (!c.damage.empty()) testing_tree::Write(copy, onDisk);
+        if (c.removeCopy) ::DeleteFileW(copy.c_str());
+        const size_t logFrom = Read(Env(L"OMBRIX_TEST_CDN_LOG")).size();
+        EXPECT_TRUE(Installs(root.path(), release, next, name));
+        EXPECT_EQ(update_harness::ExpectedVersionText(ConfigOf(release, name)),
+                  Read(root.path() + L"version.txt"));
+        int64_t wholeRange = 0;
+        for (const ResoureConfigInfo& line : ConfigOf(release, name)) {
+            if (line.name == L"data\\big.pak") wholeRange = line.length;
+        }
+        const int64_t fetched = PackageBytesSent(logFrom);
+        if (c.whole) {
+            EXPECT_EQ(wholeRange, fetched);
+        } else {
+            const int64_t lacking = NewChunkBytes(onDisk, c.content);
+            EXPECT_LE(fetched, lacking + lacking / 50 + 4096) << lacking;
+            EXPECT_LT(fetched, wholeRange / 2);
+        }
+    }
 }
