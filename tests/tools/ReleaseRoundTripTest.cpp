@@ -8,6 +8,7 @@
 
 #include "PackHarness.h"
 #include "TreeSigning.h"
+#include "app/Crypto.h"
 #include "app/EcdsaP256.h"
 #include "app/Sha256.h"
 #include "resources/ContentChunker.h"
@@ -338,6 +339,32 @@ int64_t NewChunkBytes(const std::string& from, const std::string& content) {
     return missing;
 }
 
+// Starts OmbrixUpdate on release of tree and kills it as soon as `appears` exists; false when
+// the update ended before.
+bool KilledWhenItAppears(const std::wstring& root, const std::wstring& tree,
+                         const std::wstring& release, const std::wstring& appears) {
+    std::wstring commandLine = L"\"" + update_harness::ProgramDir() +
+                               L"OmbrixUpdate.exe\" --root " + Quote(root) + L" --config " +
+                               Env(L"OMBRIX_TEST_CDN_URL") + tree + L"/config/" + release + L".txt";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return false;
+    }
+    ombrix::ScopedKernelHandle processHandle(process.hProcess);
+    ombrix::ScopedKernelHandle threadHandle(process.hThread);
+    while (::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+        if (::GetFileAttributesW(appears.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            ::TerminateProcess(process.hProcess, 9);
+            ::WaitForSingleObject(process.hProcess, 10000);
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string Edited(std::string bytes, const std::vector<std::pair<size_t, int>>& edits) {
     for (const auto& edit : edits) {
         for (size_t i = 0; i < 100; ++i) bytes[edit.first + i] ^= static_cast<char>(edit.second);
@@ -370,7 +397,8 @@ TEST_F(PackReleaseRoundTrip, LargeFilesUpdateFromTheChunksTheyLack) {
         std::string content;
         std::vector<std::pair<size_t, int>> damage;  // of the copy on disk, before the update
         bool removeCopy;
-        bool whole;  // fetched as the whole range
+        bool whole;   // fetched as the whole range
+        bool killed;  // a first run is killed while the new file is assembled beside the old
     } cases[] = {
         {"changed in place",
          Edited(base, {{100000, 1}, {900000, 2}, {1800000, 3}, {3000000, 4}}),
@@ -397,6 +425,16 @@ TEST_F(PackReleaseRoundTrip, LargeFilesUpdateFromTheChunksTheyLack) {
         const std::string onDisk = Edited(base, c.damage);
         if (!c.damage.empty()) testing_tree::Write(copy, onDisk);
         if (c.removeCopy) ::DeleteFileW(copy.c_str());
+        if (c.killed) {
+            ASSERT_TRUE(KilledWhenItAppears(root.path(), name, release, copy + L".t"));
+            // The old file is intact; "version.txt" names no content that is not on disk.
+            EXPECT_EQ(base, Read(copy));
+            const std::string version = Read(root.path() + L"version.txt");
+            EXPECT_TRUE(version.find("big.pak=\r\n") != std::string::npos ||
+                        version.find("big.pak") == std::string::npos ||
+                        update_harness::ExpectedVersionText(ConfigOf(L"c0", name)) == version)
+                << version;
+        }
         const size_t logFrom = Read(Env(L"OMBRIX_TEST_CDN_LOG")).size();
         EXPECT_TRUE(Installs(root.path(), release, next, name));
         EXPECT_EQ(update_harness::ExpectedVersionText(ConfigOf(release, name)),
@@ -414,4 +452,68 @@ TEST_F(PackReleaseRoundTrip, LargeFilesUpdateFromTheChunksTheyLack) {
             EXPECT_LT(fetched, wholeRange / 2);
         }
     }
+}
+
+namespace {
+
+// MD5 of a file read in pieces (empty when it cannot be read).
+std::string FileMd5(const std::wstring& path) {
+    ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return std::string();
+    Md5Hasher md5;
+    std::vector<char> buffer(4 << 20);
+    DWORD got = 0;
+    while (
+        ::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
+        got > 0) {
+        md5.Update(buffer.data(), got);
+    }
+    return md5.Finish();
+}
+
+}  // namespace
+
+// A file beyond 4 GiB (sparse: random bytes at its start, in its middle and at its end, zeros
+// between) is published in chunks only and installs byte for byte from them.
+TEST_F(PackReleaseRoundTrip, FilesBeyondFourGiBInstallFromTheirChunks) {
+    const std::wstring name = L"huge";
+    const std::wstring tree = Env(L"OMBRIX_TEST_CDN_ROOT") + name + L"\\";
+    TempFolder source;
+    const std::wstring path = source.path() + L"huge.pak";
+    {
+        ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        const int64_t at[] = {0, int64_t(2) << 30, (int64_t(4) << 30) + (int64_t(15) << 20)};
+        for (int k = 0; k < 3; ++k) {
+            const std::string bytes = RandomBytes(1 << 20, 40 + k);
+            LARGE_INTEGER position;
+            position.QuadPart = at[k];
+            DWORD written = 0;
+            ASSERT_TRUE(::SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN));
+            ASSERT_TRUE(::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                    &written, nullptr));
+        }
+    }
+    // Minutes, not seconds: every byte is read and hashed on both sides.
+    const DWORD kMs = 600000;
+    ASSERT_EQ(0, update_harness::RunProgram(L"OmbrixPack.exe",
+                                            L"--game " + Quote(source.path()) + L" --cdn " +
+                                                Quote(tree) + L" --release h1",
+                                            std::wstring(), kMs));
+    const ResoureConfigList config = ConfigOf(L"h1", name);
+    ASSERT_EQ(1u, config.size());
+    EXPECT_EQ(L"chunks", config[0].packageDir);  // no range could describe it
+    EXPECT_EQ(0, config[0].length);
+    TempFolder root;
+    const std::wstring url = Env(L"OMBRIX_TEST_CDN_URL") + name + L"/config/h1.txt";
+    ASSERT_EQ(0, update_harness::RunProgram(L"OmbrixUpdate.exe",
+                                            L"--root " + Quote(root.path()) + L" --config " + url,
+                                            std::wstring(), kMs));
+    const std::wstring installed = root.path() + L"game\\huge.pak";
+    EXPECT_EQ(FileMd5(path), FileMd5(installed));
+    EXPECT_EQ(update_harness::ExpectedVersionText(config), Read(root.path() + L"version.txt"));
+    ::DeleteFileW(installed.c_str());
+    ::DeleteFileW(path.c_str());
 }
