@@ -148,6 +148,16 @@ void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
         if (onFileInstalled) onFileInstalled(task, digest);
     };
     callbacks.done = [this](ResourceUpdateList rest, int32_t status) {
+        // A batch started from the configuration's result: the worker that fetched the
+        // configuration ends first, so that the end of all tasks is reported once, for this batch.
+        for (;;) {
+            {
+                ScopedLock lock(dispatcher->lock);
+                if (dispatcher->activeTasks.empty()) break;
+            }
+            ::Sleep(5);
+        }
+        chunkedPending = false;
         {
             ScopedLock lock(statusLock);
             statusMask |= status;  // the chunked files' outcome, as a task's
@@ -158,6 +168,7 @@ void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
             OnAllTasksFinished();  // no worker is going to report the end
         }
     };
+    chunkedPending = true;
     chunkedUpdate.Start(items, gameDir, baseUrl, callbacks);
 }
 
@@ -342,6 +353,8 @@ void CCDNResourceDownloader::HandleFileResult(const DownloadTaskResultInfo& resu
 void CCDNResourceDownloader::OnAllTasksFinished() {
     const int32_t batchMode = mode;
     if (batchMode == DownloadModeConfig) return;
+    // The chunked part of the batch runs; the batch ends after it.
+    if (chunkedPending) return;
     int32_t mask = 0;
     {
         ScopedLock lock(statusLock);

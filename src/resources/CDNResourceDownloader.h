@@ -90,8 +90,9 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     ombrix::CriticalSection processorLock;
     ombrix::CriticalSection byteLock;
     ombrix::CriticalSection statusLock;
-    std::atomic<int32_t> mode{0};  // DownloadMode of the current batch
-    ChunkedUpdate chunkedUpdate;   // files of a resource batch installed from chunks
+    std::atomic<int32_t> mode{0};             // DownloadMode of the current batch
+    ChunkedUpdate chunkedUpdate;              // files of a resource batch installed from chunks
+    std::atomic<bool> chunkedPending{false};  // its chunked part has not handed over yet
 
   private:
     CCDNResourceDownloader() = default;

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "app/Crypto.h"
+#include "app/FileServices.h"
 #include "app/Log.h"
 #include "app/Sha256.h"
 #include "app/TextConvert.h"
@@ -260,6 +261,8 @@ bool ChunkedFileInstall::Run(ChunkedFileOutcome* outcome) {
     std::vector<int64_t> local;
     FindLocalChunks(list, &local);
     if (stopped_) return Fail(-2, "local");
+    std::wstring folder;
+    if (GetParentDirectory(tempPath_, &folder)) CreateDirectories(folder);  // a first install
     target_ = ::CreateFileW(tempPath_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     LARGE_INTEGER size;
