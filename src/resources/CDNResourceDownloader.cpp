@@ -169,7 +169,9 @@ void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
         }
     };
     chunkedPending = true;
-    chunkedUpdate.Start(items, gameDir, baseUrl, callbacks);
+    if (chunkedUpdate.Start(items, gameDir, baseUrl, callbacks)) return;
+    chunkedPending = false;
+    AddFileTasks(items, DownloadModeResource);  // no thread to be had: every file whole
 }
 
 bool CCDNResourceDownloader::HasActiveWorkers() {

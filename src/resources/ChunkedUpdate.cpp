@@ -28,15 +28,16 @@ bool ChunkedUpdate::Claims(const ResourceUpdateList& items, const std::wstring& 
     return false;
 }
 
-void ChunkedUpdate::Start(const ResourceUpdateList& items, const std::wstring& gameDir,
+bool ChunkedUpdate::Start(const ResourceUpdateList& items, const std::wstring& gameDir,
                           const std::wstring& baseUrl, Callbacks callbacks) {
     running_ = true;
     stopped_ = false;
     try {
         std::thread(&ChunkedUpdate::Run, this, items, gameDir, baseUrl, callbacks).detach();
+        return true;
     } catch (const std::system_error&) {
         running_ = false;
-        callbacks.done(items, 200);  // no thread to be had: every file the whole-file way
+        return false;
     }
 }
 

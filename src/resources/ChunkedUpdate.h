@@ -37,8 +37,9 @@ class ChunkedUpdate {
         std::function<void(ResourceUpdateList rest, int32_t status)> done;
     };
 
-    // Starts the chunked part of the items on a thread of its own.
-    void Start(const ResourceUpdateList& items, const std::wstring& gameDir,
+    // Starts the chunked part of the items on a thread of its own; false when no thread could
+    // be started (nothing was done).
+    bool Start(const ResourceUpdateList& items, const std::wstring& gameDir,
                const std::wstring& baseUrl, Callbacks callbacks);
     // Ends the running file's transfers; the thread then hands over with status -2.
     void Stop();
