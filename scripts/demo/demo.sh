@@ -248,7 +248,7 @@ else
   say "  delta: $run_downloaded bytes of packages fetched (world.pak's changed chunks and missions.txt) for a world.pak of $(stat -c %s "$archive") bytes"
   say "figures (from the launcher's start to the game's start):"
   say "  first start: $first"
-  say "  second start: $run_downloaded bytes downloaded (one changed file), ${run_ms:+$(seconds "$run_ms")}"
+  say "  second start: $run_downloaded bytes downloaded (missions.txt and the changed chunks of world.pak), ${run_ms:+$(seconds "$run_ms")}"
   say "  accepted serials: $first_serial at the first start, $(sed -n 's/^serial=//p' "$root_unix/release_serial.txt" | tr -d '\r') at the second"
 fi
 say "screenshots: $(find "$shots" -maxdepth 1 -name 'demo-*.png' | sort | tr '\n' ' ')"
