@@ -38,6 +38,9 @@ game_files "$demo/game-files" 100 | sed 's/^/run:   /'
 rm -rf "$demo/game" "$demo/launcher" "$demo/cdn" "$demo/watch"* && mkdir -p "$demo/cdn" "$demo/launcher"
 cp -r "$demo/game-files" "$demo/game"
 cp "$OMBRIX_BIN/vemo_game.exe" "$demo/game/"
+# A large archive (published in chunks as well as whole): the second start changes 4 KiB of it.
+mkdir -p "$demo/game/data/archive"
+head -c 25165824 /dev/urandom >"$demo/game/data/archive/world.pak"
 # The launcher's own files as the CDN lists them.
 cp "$OMBRIX_BIN/OmbrixLauncher.exe" "$demo/launcher/"
 printf 'channel=100001\r\n' >"$demo/launcher/launcher.ini"
@@ -228,6 +231,8 @@ else
   first_serial="$(sed -n 's/^serial=//p' "$root_unix/release_serial.txt" 2>/dev/null | tr -d '\r')"
 
   echo "more missions" >>"$demo/game/data/text/missions.txt"
+  archive="$demo/game/data/archive/world.pak"
+  head -c 4096 /dev/urandom | dd of="$archive" bs=4096 seek=1500 conv=notrunc status=none
   # Release v2 goes into v1's tree (only the changed file is packed again); the package tool
   # writes the notice answer that switches the players to it.
   say "publishing v2 as a new release of the same tree with OmbrixPack"
@@ -237,12 +242,13 @@ else
   notice_serve "$demo/notice.json"
   say "notice service: answers with $demo/notice.json: $(cat "$demo/notice.json")"
   before="$(downloaded_bytes)"
-  say "second start: data/text/missions.txt changed on the CDN"
+  say "second start: data/text/missions.txt changed on the CDN, and 4 KiB in the middle of data/archive/world.pak ($(stat -c %s "$archive") bytes)"
   run_launcher demo-incremental || failed=1
   report_run "$before"
+  say "  delta: $run_downloaded bytes of packages fetched (world.pak's changed chunks and missions.txt) for a world.pak of $(stat -c %s "$archive") bytes"
   say "figures (from the launcher's start to the game's start):"
   say "  first start: $first"
-  say "  second start: $run_downloaded bytes downloaded (one changed file), ${run_ms:+$(seconds "$run_ms")}"
+  say "  second start: $run_downloaded bytes downloaded (missions.txt and the changed chunks of world.pak), ${run_ms:+$(seconds "$run_ms")}"
   say "  accepted serials: $first_serial at the first start, $(sed -n 's/^serial=//p' "$root_unix/release_serial.txt" | tr -d '\r') at the second"
 fi
 say "screenshots: $(find "$shots" -maxdepth 1 -name 'demo-*.png' | sort | tr '\n' ' ')"

@@ -10,6 +10,7 @@
 #include "resources/CDNConfigText.h"
 #include "resources/CDNResourceConfigDataProcessor.h"
 #include "resources/CDNResourceDataProcessor.h"
+#include "resources/ChunkList.h"
 #include "resources/ConfigSignatureCheck.h"
 #include "resources/LauncherBundle.h"
 #include "resources/ManifestName.h"
@@ -99,6 +100,23 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
         dispatcher->maxThreads = kMaxWorkers;
     }
     if (batchMode == DownloadModeLauncher) ResetBundle(GetBundlePath());
+    {
+        ScopedLock lock(byteLock);
+        for (const ResourceUpdateInfo& item : items) {
+            totalBytes += static_cast<uint32_t>(item.length);
+        }
+    }
+    // Files published in chunks that have an older copy on disk go first, on a thread of their
+    // own; the whole-file tasks follow.
+    if (batchMode == DownloadModeResource && chunkedUpdate.Claims(items, gameDir)) {
+        StartChunkedPart(items);
+        return 1;
+    }
+    AddFileTasks(items, batchMode);
+    return 1;
+}
+
+void CCDNResourceDownloader::AddFileTasks(const ResourceUpdateList& items, int32_t batchMode) {
     std::vector<DownloadTaskInfo> tasks;
     tasks.reserve(items.size());
     for (const ResourceUpdateInfo& item : items) {
@@ -110,20 +128,61 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
         task.rangeStart = item.offset;
         task.rangeLength = static_cast<uint32_t>(item.length);
         tasks.push_back(task);
-        ScopedLock lock(byteLock);
-        totalBytes += static_cast<uint32_t>(item.length);
     }
     dispatcher->AddTasks(tasks);
-    return 1;
+}
+
+void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
+    ChunkedUpdate::Callbacks callbacks;
+    callbacks.bytes = [this](int64_t delta) { OnBytesWritten(delta); };
+    callbacks.planned = [this](int64_t delta) {
+        ScopedLock lock(byteLock);
+        totalBytes += delta;
+    };
+    callbacks.installed = [this](const std::wstring& name, uint64_t size, uint64_t writeTime,
+                                 const std::wstring& digest) {
+        if (onFileStamped) onFileStamped(name, size, writeTime, digest);
+        DownloadTaskInfo task;
+        task.name = name;
+        task.kind = DownloadModeResource;
+        if (onFileInstalled) onFileInstalled(task, digest);
+    };
+    callbacks.done = [this](ResourceUpdateList rest, int32_t status) {
+        // A batch started from the configuration's result: the worker that fetched the
+        // configuration ends first, so that the end of all tasks is reported once, for this batch.
+        for (;;) {
+            {
+                ScopedLock lock(dispatcher->lock);
+                if (dispatcher->activeTasks.empty()) break;
+            }
+            ::Sleep(5);
+        }
+        chunkedPending = false;
+        {
+            ScopedLock lock(statusLock);
+            statusMask |= status;  // the chunked files' outcome, as a task's
+        }
+        if (status == 200 && !rest.empty()) {
+            AddFileTasks(rest, DownloadModeResource);
+        } else {
+            OnAllTasksFinished();  // no worker is going to report the end
+        }
+    };
+    chunkedPending = true;
+    if (chunkedUpdate.Start(items, gameDir, baseUrl, callbacks)) return;
+    chunkedPending = false;
+    AddFileTasks(items, DownloadModeResource);  // no thread to be had: every file whole
 }
 
 bool CCDNResourceDownloader::HasActiveWorkers() {
     if (!dispatcher) return false;
+    if (chunkedUpdate.IsRunning()) return true;
     ScopedLock lock(dispatcher->lock);
     return !dispatcher->activeTasks.empty();
 }
 
 void CCDNResourceDownloader::StopAll() {
+    chunkedUpdate.Stop();
     if (dispatcher) dispatcher->StopAll();
 }
 
@@ -226,7 +285,12 @@ CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(const std::string& 
                                                              ResoureConfigList* list) {
     lastConfigCheck = ConfigAccepted;
     acceptedPart = SignedPart();
-    if (publisherKey.empty()) return ParseCDNConfigText(body, list);
+    chunkedUpdate.SetReferences(ChunkReferences());
+    if (publisherKey.empty()) {
+        const CDNDownloadState state = ParseCDNConfigText(body, list);
+        if (state == CDNDownloadSuccess) chunkedUpdate.SetReferences(ParseChunkReferences(body));
+        return state;
+    }
     // Refused like a text that does not parse: nothing of it is acted upon or recorded. The
     // signature is checked on a second thread while this one parses the records.
     SignedPart part;
@@ -252,6 +316,8 @@ CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(const std::string& 
     }
     RecordAcceptedSerial(acceptedSerialPath, part);
     acceptedPart = part;
+    // Read from the signed bytes only: the signature covers every list through its digest.
+    chunkedUpdate.SetReferences(ParseChunkReferences(body.substr(0, part.signedLength)));
     list->swap(parsed);
     return CDNDownloadSuccess;
 }
@@ -289,6 +355,8 @@ void CCDNResourceDownloader::HandleFileResult(const DownloadTaskResultInfo& resu
 void CCDNResourceDownloader::OnAllTasksFinished() {
     const int32_t batchMode = mode;
     if (batchMode == DownloadModeConfig) return;
+    // The chunked part of the batch runs; the batch ends after it.
+    if (chunkedPending) return;
     int32_t mask = 0;
     {
         ScopedLock lock(statusLock);

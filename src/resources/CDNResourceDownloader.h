@@ -17,6 +17,7 @@
 #include "download/DownloaderTaskProcessor.h"
 #include "framework/CriticalSection.h"
 #include "resources/CDNDownloadState.h"
+#include "resources/ChunkedUpdate.h"
 #include "resources/FolderCache.h"
 #include "resources/ResourceUpdateInfo.h"
 #include "resources/ResoureConfigInfo.h"
@@ -89,7 +90,9 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     ombrix::CriticalSection processorLock;
     ombrix::CriticalSection byteLock;
     ombrix::CriticalSection statusLock;
-    std::atomic<int32_t> mode{0};  // DownloadMode of the current batch
+    std::atomic<int32_t> mode{0};             // DownloadMode of the current batch
+    ChunkedUpdate chunkedUpdate;              // files of a resource batch installed from chunks
+    std::atomic<bool> chunkedPending{false};  // its chunked part has not handed over yet
 
   private:
     CCDNResourceDownloader() = default;
@@ -98,6 +101,8 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     CCDNResourceDownloader& operator=(const CCDNResourceDownloader&) = delete;
 
     void OnBytesWritten(int64_t delta);
+    void AddFileTasks(const ResourceUpdateList& items, int32_t batchMode);
+    void StartChunkedPart(const ResourceUpdateList& items);
     void HandleConfigResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
     void HandleFileResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
     // Checks the body against publisherKey (when set) and parses it into list.

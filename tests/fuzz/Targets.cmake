@@ -11,4 +11,5 @@ set(OMBRIX_FUZZ_TARGETS
   SegmentMergeFuzz
   RangeUnpackerFuzz
   EntranceFilesFuzz
-  InstallStampsFuzz)
+  InstallStampsFuzz
+  ChunkListFuzz)

@@ -35,7 +35,7 @@ inline std::wstring ProgramDir() {
 // Runs a program of the build's bin folder and returns its exit status (-1 when it could not
 // start or did not end within two minutes). With output, its standard output goes to that file.
 inline int RunProgram(const std::wstring& exe, const std::wstring& arguments,
-                      const std::wstring& output = std::wstring()) {
+                      const std::wstring& output = std::wstring(), DWORD timeoutMs = 120000) {
     std::wstring commandLine = L"\"" + ProgramDir() + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -57,7 +57,10 @@ inline int RunProgram(const std::wstring& exe, const std::wstring& arguments,
     }
     ombrix::ScopedKernelHandle processHandle(process.hProcess);
     ombrix::ScopedKernelHandle threadHandle(process.hThread);
-    if (::WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) return -1;
+    if (::WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.hProcess, 1);  // nothing outlives its test
+        return -1;
+    }
     DWORD code = 0;
     ::GetExitCodeProcess(process.hProcess, &code);
     return static_cast<int>(code);

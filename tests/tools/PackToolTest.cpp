@@ -145,13 +145,15 @@ TEST(PackTool, RefusesWhatTheLauncherCouldNotInstall) {
 TEST(PackOptions, ParsesAndRefuses) {
     PackOptions options;
     std::wstring error;
-    ASSERT_TRUE(ParsePackOptions(
-        {L"--game", L"g", L"--out", L"o", L"--launcher", L"l", L"--package-mib", L"12"}, &options,
-        &error));
+    ASSERT_TRUE(ParsePackOptions({L"--game", L"g", L"--out", L"o", L"--launcher", L"l",
+                                  L"--package-mib", L"12", L"--chunk-mib", L"3", L"--chunk-only"},
+                                 &options, &error));
     EXPECT_EQ(L"g", options.gameDir);
     EXPECT_EQ(L"l", options.launcherDir);
     EXPECT_EQ(L"o", options.outDir);
     EXPECT_EQ(12, options.packageMiB);
+    EXPECT_EQ(3, options.chunkMiB);
+    EXPECT_TRUE(options.chunkOnly);
     PackOptions signing;
     ASSERT_TRUE(ParsePackOptions({L"--cdn", L"t", L"--notice", L"n", L"--release", L"r", L"--key",
                                   L"k", L"--expires-days", L"30"},
@@ -169,7 +171,9 @@ TEST(PackOptions, ParsesAndRefuses) {
              {L"--game", L"g", L"--out"},
              {L"--game", L"g", L"--out", L"o", L"--x", L"1"},
              {L"--game", L"g", L"--game", L"h", L"--out", L"o"},
-             {L"--game", L"g", L"--out", L"o", L"--package-mib", L"2048"}}) {
+             {L"--game", L"g", L"--out", L"o", L"--package-mib", L"2048"},
+             {L"--game", L"g", L"--out", L"o", L"--chunk-mib", L"0"},
+             {L"--cdn", L"t", L"--prune", L"--keep", L"1", L"--chunk-only"}}) {
         PackOptions other;
         EXPECT_FALSE(ParsePackOptions(bad, &other, &error));
         EXPECT_FALSE(error.empty());

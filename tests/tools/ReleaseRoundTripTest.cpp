@@ -4,10 +4,14 @@
 // the ranges of the files that changed.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "PackHarness.h"
 #include "TreeSigning.h"
+#include "app/Crypto.h"
 #include "app/EcdsaP256.h"
 #include "app/Sha256.h"
+#include "resources/ContentChunker.h"
 #include "resources/ManifestText.h"
 #include "resources/SignedConfig.h"
 
@@ -31,8 +35,9 @@ const wchar_t kTree[] = L"releases";
 
 // Installs release NAME into root with OmbrixUpdate; true when it ended with state 19 and the
 // game folder holds exactly the files.
-bool Installs(const std::wstring& root, const std::wstring& release, const Files& files) {
-    const std::wstring url = Env(L"OMBRIX_TEST_CDN_URL") + kTree + L"/config/" + release + L".txt";
+bool Installs(const std::wstring& root, const std::wstring& release, const Files& files,
+              const std::wstring& tree = kTree) {
+    const std::wstring url = Env(L"OMBRIX_TEST_CDN_URL") + tree + L"/config/" + release + L".txt";
     if (update_harness::RunProgram(L"OmbrixUpdate.exe", L"--root " + Quote(root) + L" --config " +
                                                             url + L" --retry-pause-ms 0") != 0) {
         return false;
@@ -40,9 +45,9 @@ bool Installs(const std::wstring& root, const std::wstring& release, const Files
     return Snapshot(root + L"game\\") == files;
 }
 
-ResoureConfigList ConfigOf(const std::wstring& release) {
+ResoureConfigList ConfigOf(const std::wstring& release, const std::wstring& tree = kTree) {
     ResoureConfigList list;
-    ParseManifestText(Utf8ToTextExact(Read(Env(L"OMBRIX_TEST_CDN_ROOT") + kTree + L"\\config\\" +
+    ParseManifestText(Utf8ToTextExact(Read(Env(L"OMBRIX_TEST_CDN_ROOT") + tree + L"\\config\\" +
                                            release + L".txt")),
                       &list);
     return list;
@@ -309,4 +314,206 @@ TEST_F(PackReleaseRoundTrip, ReleasesOfOneTreeInstallByteForByte) {
         }
     }
     EXPECT_FALSE(FileExists(tree + L"config\\r1.txt"));
+}
+
+namespace {
+
+// Bytes of the chunks of content that from does not hold (what an update from `from` fetches).
+int64_t NewChunkBytes(const std::string& from, const std::string& content) {
+    const auto cut = [](const std::string& bytes) {
+        std::set<std::string> chunks;
+        for (size_t at = 0; at < bytes.size();) {
+            const size_t size =
+                ContentChunker::NextCut(reinterpret_cast<const unsigned char*>(bytes.data()) + at,
+                                        std::min(bytes.size() - at, ContentChunker::kMaxSize));
+            chunks.insert(bytes.substr(at, size));
+            at += size;
+        }
+        return chunks;
+    };
+    const std::set<std::string> have = cut(from);
+    int64_t missing = 0;
+    for (const std::string& chunk : cut(content)) {
+        if (!have.count(chunk)) missing += static_cast<int64_t>(chunk.size());
+    }
+    return missing;
+}
+
+// Starts OmbrixUpdate on release of tree and kills it as soon as `appears` exists; false when
+// the update ended before.
+bool KilledWhenItAppears(const std::wstring& root, const std::wstring& tree,
+                         const std::wstring& release, const std::wstring& appears) {
+    std::wstring commandLine = L"\"" + update_harness::ProgramDir() +
+                               L"OmbrixUpdate.exe\" --root " + Quote(root) + L" --config " +
+                               Env(L"OMBRIX_TEST_CDN_URL") + tree + L"/config/" + release + L".txt";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return false;
+    }
+    ombrix::ScopedKernelHandle processHandle(process.hProcess);
+    ombrix::ScopedKernelHandle threadHandle(process.hThread);
+    while (::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+        if (::GetFileAttributesW(appears.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            ::TerminateProcess(process.hProcess, 9);
+            ::WaitForSingleObject(process.hProcess, 10000);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Edited(std::string bytes, const std::vector<std::pair<size_t, int>>& edits) {
+    for (const auto& edit : edits) {
+        for (size_t i = 0; i < 100; ++i) bytes[edit.first + i] ^= static_cast<char>(edit.second);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// A large file published in chunks (--chunk-mib 1) and edited in many ways between releases:
+// an update from the previous release ends byte for byte equal, with "version.txt" exact, and
+// fetches from the packages no more than the chunks the copy on disk lacks; a file that became
+// small, or has no copy on disk, comes whole from its range.
+TEST_F(PackReleaseRoundTrip, LargeFilesUpdateFromTheChunksTheyLack) {
+    const std::wstring name = L"chunked";
+    const std::wstring tree = Env(L"OMBRIX_TEST_CDN_ROOT") + name + L"\\";
+    const auto publish = [&tree](const std::wstring& release, const Files& game) {
+        TempFolder source;
+        update_harness::WriteTree(source.path(), game);
+        return Pack(L"--game " + Quote(source.path()) + L" --cdn " + Quote(tree) + L" --release " +
+                    release + L" --package-mib 4 --chunk-mib 1");
+    };
+    const std::string base = RandomBytes(3 << 20, 31);
+    const std::string middle = base.substr(0, base.size() / 2);
+    const std::string rest = base.substr(base.size() / 2);
+    Files r0{{L"data\\big.pak", base}, {L"small.txt", "small"}};
+    ASSERT_EQ(0, publish(L"c0", r0));
+    const struct {
+        const char* label;
+        std::string content;
+        std::vector<std::pair<size_t, int>> damage;  // of the copy on disk, before the update
+        bool removeCopy;
+        bool whole;   // fetched as the whole range
+        bool killed;  // a first run is killed while the new file is assembled beside the old
+    } cases[] = {
+        {"changed in place",
+         Edited(base, {{100000, 1}, {900000, 2}, {1800000, 3}, {3000000, 4}}),
+         {},
+         false,
+         false},
+        {"inserted", middle + RandomBytes(200000, 5) + rest, {}, false, false},
+        {"removed", middle.substr(0, middle.size() - 300000) + rest, {}, false, false},
+        {"appended", base + RandomBytes(500000, 6), {}, false, false},
+        {"smaller than the threshold", base.substr(0, 600000), {}, false, true},
+        {"copy damaged", Edited(base, {{1000000, 7}}), {{50000, 8}, {2500000, 9}}, false, false},
+        {"no copy", Edited(base, {{1000000, 10}}), {}, true, true},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::wstring release = L"c" + std::to_wstring(++index);
+        Files next = r0;
+        next[L"data\\big.pak"] = c.content;
+        ASSERT_EQ(0, publish(release, next));
+        TempFolder root;
+        ASSERT_TRUE(Installs(root.path(), L"c0", r0, name));
+        const std::wstring copy = root.path() + L"game\\data\\big.pak";
+        const std::string onDisk = Edited(base, c.damage);
+        if (!c.damage.empty()) testing_tree::Write(copy, onDisk);
+        if (c.removeCopy) ::DeleteFileW(copy.c_str());
+        if (c.killed) {
+            ASSERT_TRUE(KilledWhenItAppears(root.path(), name, release, copy + L".t"));
+            // The old file is intact; "version.txt" names no content that is not on disk.
+            EXPECT_EQ(base, Read(copy));
+            const std::string version = Read(root.path() + L"version.txt");
+            EXPECT_TRUE(version.find("big.pak=\r\n") != std::string::npos ||
+                        version.find("big.pak") == std::string::npos ||
+                        update_harness::ExpectedVersionText(ConfigOf(L"c0", name)) == version)
+                << version;
+        }
+        const size_t logFrom = Read(Env(L"OMBRIX_TEST_CDN_LOG")).size();
+        EXPECT_TRUE(Installs(root.path(), release, next, name));
+        EXPECT_EQ(update_harness::ExpectedVersionText(ConfigOf(release, name)),
+                  Read(root.path() + L"version.txt"));
+        int64_t wholeRange = 0;
+        for (const ResoureConfigInfo& line : ConfigOf(release, name)) {
+            if (line.name == L"data\\big.pak") wholeRange = line.length;
+        }
+        const int64_t fetched = PackageBytesSent(logFrom);
+        if (c.whole) {
+            EXPECT_EQ(wholeRange, fetched);
+        } else {
+            const int64_t lacking = NewChunkBytes(onDisk, c.content);
+            EXPECT_LE(fetched, lacking + lacking / 50 + 4096) << lacking;
+            EXPECT_LT(fetched, wholeRange / 2);
+        }
+    }
+}
+
+namespace {
+
+// MD5 of a file read in pieces (empty when it cannot be read).
+std::string FileMd5(const std::wstring& path) {
+    ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return std::string();
+    Md5Hasher md5;
+    std::vector<char> buffer(4 << 20);
+    DWORD got = 0;
+    while (
+        ::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
+        got > 0) {
+        md5.Update(buffer.data(), got);
+    }
+    return md5.Finish();
+}
+
+}  // namespace
+
+// A file beyond 4 GiB (sparse: random bytes at its start, in its middle and at its end, zeros
+// between) is published in chunks only and installs byte for byte from them.
+TEST_F(PackReleaseRoundTrip, FilesBeyondFourGiBInstallFromTheirChunks) {
+    const std::wstring name = L"huge";
+    const std::wstring tree = Env(L"OMBRIX_TEST_CDN_ROOT") + name + L"\\";
+    TempFolder source;
+    const std::wstring path = source.path() + L"huge.pak";
+    {
+        ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        const int64_t at[] = {0, int64_t(2) << 30, (int64_t(4) << 30) + (int64_t(15) << 20)};
+        for (int k = 0; k < 3; ++k) {
+            const std::string bytes = RandomBytes(1 << 20, 40 + k);
+            LARGE_INTEGER position;
+            position.QuadPart = at[k];
+            DWORD written = 0;
+            ASSERT_TRUE(::SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN));
+            ASSERT_TRUE(::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                    &written, nullptr));
+        }
+    }
+    // Minutes, not seconds: every byte is read and hashed on both sides.
+    const DWORD kMs = 600000;
+    ASSERT_EQ(0, update_harness::RunProgram(L"OmbrixPack.exe",
+                                            L"--game " + Quote(source.path()) + L" --cdn " +
+                                                Quote(tree) + L" --release h1",
+                                            std::wstring(), kMs));
+    const ResoureConfigList config = ConfigOf(L"h1", name);
+    ASSERT_EQ(1u, config.size());
+    EXPECT_EQ(L"chunks", config[0].packageDir);  // no range could describe it
+    EXPECT_EQ(0, config[0].length);
+    TempFolder root;
+    const std::wstring url = Env(L"OMBRIX_TEST_CDN_URL") + name + L"/config/h1.txt";
+    ASSERT_EQ(0, update_harness::RunProgram(L"OmbrixUpdate.exe",
+                                            L"--root " + Quote(root.path()) + L" --config " + url,
+                                            std::wstring(), kMs));
+    const std::wstring installed = root.path() + L"game\\huge.pak";
+    EXPECT_EQ(FileMd5(path), FileMd5(installed));
+    EXPECT_EQ(update_harness::ExpectedVersionText(config), Read(root.path() + L"version.txt"));
+    ::DeleteFileW(installed.c_str());
+    ::DeleteFileW(path.c_str());
 }

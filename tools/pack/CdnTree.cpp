@@ -8,6 +8,7 @@
 #include <set>
 
 #include "app/FileServices.h"
+#include "app/Sha256.h"
 #include "app/TextConvert.h"
 #include "framework/ScopedHandle.h"
 
@@ -17,6 +18,7 @@ namespace {
 
 const wchar_t kConfigSuffix[] = L".txt";
 const wchar_t kPackageFile[] = L"qz_game.qzpkg";
+const wchar_t kChunkListDir[] = L"chunks";  // the record of a file published in chunks only
 
 bool IsAlnum(wchar_t c) {
     return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
@@ -128,11 +130,38 @@ bool ReadRecord(CdnTree* tree, std::vector<TreeRelease>* recorded, std::wstring*
     return true;
 }
 
+// The lines of a configuration naming its chunk lists, and the packages those lists name.
+bool ReadChunkLists(CdnTree* tree, const std::wstring& release, const ChunkReferences& chunked,
+                    std::wstring* error) {
+    std::string& lines = tree->chunkLines[release];
+    std::set<std::wstring>& packages = tree->chunkPackages[release];
+    for (const auto& item : chunked) {
+        lines += FormatChunkReference(item.first, item.second);
+        std::wstring path = tree->root + Utf8ToTextExact(item.second.listPath);
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        std::string text;
+        ChunkList list;
+        if (!ReadFileBytes(path, &text) || Sha256Digest(text) != item.second.listSha256 ||
+            !ParseChunkList(text, &list)) {
+            *error = L"the configuration of " + release + L" names the chunk list " + path +
+                     L", which is missing or not what it says";
+            return false;
+        }
+        for (const std::string& dir : list.packageDirs) packages.insert(Utf8ToTextExact(dir));
+    }
+    return true;
+}
+
 // Checks every line of one configuration against the packages it names.
 bool CheckConfig(const CdnTree& tree, const std::wstring& release, const ResoureConfigList& lines,
                  std::wstring* error) {
     const std::wstring where = L"the configuration config\\" + ConfigFileOf(tree, release);
+    const auto chunked = tree.chunkLines.find(release);
     for (const ResoureConfigInfo& line : lines) {
+        // A file published in chunks only: its list was checked as it was read.
+        if (line.length == 0 && line.packageDir == kChunkListDir &&
+            chunked != tree.chunkLines.end())
+            continue;
         const int32_t number = line.packageDir.compare(0, 4, L"pkg/") == 0
                                    ? PackageNumber(line.packageDir.substr(4))
                                    : 0;
@@ -271,10 +300,14 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
         // A signed configuration's records end where its signed part starts (the blank line
         // every reader stops at); a blank line followed by anything else is not understood.
         SignedPart part;
+        const ChunkReferences chunked = ParseChunkReferences(bytes);
         if (ParseSignedPart(bytes, &part)) {
             tree->signedParts[release] = part;
             bytes.resize(FindSignedPartStart(bytes));
+        } else if (!chunked.empty()) {
+            bytes.resize(FindSignedPartStart(bytes));
         }
+        if (!chunked.empty() && !ReadChunkLists(tree, release, chunked, error)) return false;
         const std::wstring text = Utf8ToTextExact(bytes);
         if (!ParseCanonicalConfig(text, &lines)) {
             lines.clear();
@@ -297,6 +330,9 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
         if (!CheckConfig(*tree, config.first, config.second, error)) return false;
     }
     std::set<std::wstring> namedDirs;
+    for (const auto& chunked : tree->chunkPackages) {
+        namedDirs.insert(chunked.second.begin(), chunked.second.end());
+    }
     for (const auto& config : tree->configs) {
         const std::wstring* last = nullptr;  // lines of one package mostly follow each other
         for (const ResoureConfigInfo& line : config.second) {

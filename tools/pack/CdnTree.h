@@ -14,10 +14,12 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "PackageContents.h"
+#include "resources/ChunkList.h"
 #include "resources/ManifestText.h"
 #include "resources/SignedConfig.h"
 
@@ -54,6 +56,10 @@ struct CdnTree {
     std::vector<std::wstring> notes;                     // what the load set aside, and why
     std::map<int32_t, TreePackage> packages;             // every package folder, by number
     std::map<std::wstring, SignedPart> signedParts;      // of the signed configurations
+    // Of the configurations that publish files in chunks: the lines naming the lists, and the
+    // packages the lists name.
+    std::map<std::wstring, std::string> chunkLines;
+    std::map<std::wstring, std::set<std::wstring>> chunkPackages;
 };
 
 extern const wchar_t kReleaseRecordName[];

@@ -190,8 +190,11 @@ int Publish(const PackOptions& options) {
         return Fail(tree.root + L": cannot create the output folder");
     }
     PublishStats stats;
+    ChunkSettings chunking;
+    chunking.thresholdBytes = options.chunkMiB * 1048576;
+    chunking.chunkOnly = options.chunkOnly;
     if (!PublishRelease(&tree, release, inputs, options.packageMiB * 1048576, DefaultThreadCount(),
-                        stamps, &stats, &error, signingKey, options.expiresDays)) {
+                        stamps, &stats, &error, signingKey, options.expiresDays, chunking)) {
         return Fail(error + L"\nnothing was published");
     }
     treeFolder.Keep();
@@ -206,8 +209,13 @@ int Publish(const PackOptions& options) {
               L"reused: " + std::to_wstring(stats.reusedFiles) + L" files, " +
               Bytes(stats.reusedBytes) + L" of packages\n" + L"new packages: " +
               std::to_wstring(stats.newPackages.size()) + L", " + Bytes(stats.newBytes) +
-              (packages.empty() ? L"" : L":" + packages) + L"\n" + L"configuration: " +
-              ConfigPathOf(tree, release) +
+              (packages.empty() ? L"" : L":" + packages) + L"\n" +
+              (stats.chunkedFiles == 0
+                   ? std::wstring()
+                   : L"chunked: " + std::to_wstring(stats.chunkedFiles) + L" files, " +
+                         std::to_wstring(stats.chunks) + L" chunks, " +
+                         std::to_wstring(stats.newChunks) + L" new\n") +
+              L"configuration: " + ConfigPathOf(tree, release) +
               (stats.serial != 0 ? L" (signed, serial " + std::to_wstring(stats.serial) + L")"
                                  : std::wstring()) +
               L"\n");
@@ -307,7 +315,7 @@ int Notice(const PackOptions& options) {
         }
         uint64_t serial = 0;
         if (!WriteConfiguration(&tree, options.release, records, signingKey, options.expiresDays,
-                                true, &serial, &error)) {
+                                true, &serial, &error, tree.chunkLines[options.release])) {
             return Fail(error);
         }
         Print(stdout, L"OmbrixPack: " + ConfigPathOf(tree, options.release) +

@@ -3,9 +3,11 @@
 #include <set>
 
 const wchar_t kPackUsage[] =
-    L"usage: OmbrixPack --game DIR [--launcher DIR] --out DIR [--package-mib N]\n"
+    L"usage: OmbrixPack --game DIR [--launcher DIR] --out DIR [--package-mib N]"
+    L" [--chunk-mib N] [--chunk-only]\n"
     L"       OmbrixPack --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N]"
     L" [--rehash]\n"
+    L"                  [--chunk-mib N] [--chunk-only]\n"
     L"                  [--key FILE [--expires-days N]]\n"
     L"       OmbrixPack --cdn TREE --prune --keep N\n"
     L"       OmbrixPack --cdn TREE --notice FILE --release NAME [--code-list \"a|b\"] "
@@ -35,13 +37,14 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
     std::wstring keepText;
     std::wstring mibText;
     std::wstring daysText;
+    std::wstring chunkText;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& option = args[i];
         if (!seen.insert(option).second) {
             *error = option + L" given twice";
             return false;
         }
-        if (option == L"--prune" || option == L"--rehash") continue;
+        if (option == L"--prune" || option == L"--rehash" || option == L"--chunk-only") continue;
         std::wstring* target = nullptr;
         if (option == L"--game")
             target = &options->gameDir;
@@ -63,6 +66,8 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
             target = &mibText;
         else if (option == L"--keep")
             target = &keepText;
+        else if (option == L"--chunk-mib")
+            target = &chunkText;
         else if (option == L"--new-key")
             target = &options->newKey;
         else if (option == L"--key")
@@ -88,6 +93,11 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
     // Each package range must stay below 2 GiB: lengths are signed 32-bit in the configuration.
     if (!mibText.empty() && !ParseCount(mibText, 1, 2047, &options->packageMiB)) {
         *error = L"--package-mib wants a whole number from 1 to 2047";
+        return false;
+    }
+    options->chunkOnly = seen.count(L"--chunk-only") > 0;
+    if (!chunkText.empty() && !ParseCount(chunkText, 1, 999999, &options->chunkMiB)) {
+        *error = L"--chunk-mib wants a whole number of MiB, at least 1";
         return false;
     }
     if (!keepText.empty() && !ParseCount(keepText, 1, 999999, &options->keep)) {
@@ -125,8 +135,9 @@ bool ParsePackOptions(const std::vector<std::wstring>& args, PackOptions* option
         }
     } else {
         options->mode = PackMode::Publish;
-        allowed = {L"--game",        L"--launcher", L"--out", L"--cdn",         L"--release",
-                   L"--package-mib", L"--rehash",   L"--key", L"--expires-days"};
+        allowed = {L"--game",         L"--launcher",    L"--out",       L"--cdn",
+                   L"--release",      L"--package-mib", L"--rehash",    L"--key",
+                   L"--expires-days", L"--chunk-mib",   L"--chunk-only"};
         const bool out = seen.count(L"--out") > 0;
         const bool cdn = seen.count(L"--cdn") > 0;
         if (!seen.count(L"--game") || out == cdn) {

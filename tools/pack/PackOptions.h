@@ -24,11 +24,14 @@ struct PackOptions {
     std::wstring newKey;      // --new-key: the private key file to make (FILE.pub beside)
     std::wstring key;         // --key: the private key configurations are signed with
     int64_t expiresDays = 0;  // a signed configuration expires this many days after signing
+    int64_t chunkMiB = 8;     // files of this size and more are published in chunks too
+    bool chunkOnly = false;   // chunked files get no whole-file range
 };
 
 // Parses one of
-//   --game DIR [--launcher DIR] --out DIR [--package-mib N]
+//   --game DIR [--launcher DIR] --out DIR [--package-mib N] [--chunk-mib N] [--chunk-only]
 //   --game DIR [--launcher DIR] --cdn TREE --release NAME [--package-mib N] [--rehash]
+//              [--chunk-mib N] [--chunk-only]
 //              [--key FILE [--expires-days N]]
 //   --cdn TREE --prune --keep N
 //   --cdn TREE --notice FILE --release NAME [--code-list "a|b"] [--url BASE]

@@ -86,6 +86,10 @@ bool PruneTree(CdnTree* tree, size_t keep, const std::vector<ServedRelease>& ser
         if (opaque != tree->opaqueConfigs.end()) {
             kept.insert(opaque->second.packageDirs.begin(), opaque->second.packageDirs.end());
         }
+        const auto chunked = tree->chunkPackages.find(reason.first);
+        if (chunked != tree->chunkPackages.end()) {
+            kept.insert(chunked->second.begin(), chunked->second.end());
+        }
     }
 
     // Configurations first: at no moment does a configuration name a deleted package.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "ChunkedFile.h"
 #include "ConfigLine.h"
 #include "FilePipeline.h"
 #include "PackageWriter.h"
@@ -59,7 +60,8 @@ std::string HexToBytes(const std::string& hex) {
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
                     const SourceStamps& previous, PublishStats* stats, std::wstring* error,
-                    const SigningKey* signingKey, int64_t expiresDays) {
+                    const SigningKey* signingKey, int64_t expiresDays,
+                    const ChunkSettings& chunking) {
     // What the tree stores already: the streams of the packages its configurations name (those
     // LoadCdnTree checked).
     std::unordered_map<ContentKey, PackedEntry, ContentKeyHash> stored;
@@ -85,6 +87,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
     std::unordered_map<ContentKey, PackedEntry, ContentKeyHash>
         added;  // new content of this release
     std::wstring config;
+    std::string chunkLines;  // the lines naming the chunk lists, after the records
     *stats = PublishStats();
     ULONGLONG lastReport = ::GetTickCount64();
 
@@ -110,6 +113,29 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
     const auto isKnown = [&stored](const FileDigest& digest) {
         return stored.count(KeyOf(digest.size, digest.md5)) > 0;
     };
+    ChunkStore chunkStore;
+    chunkStore.find = [&](int64_t size, const std::string& md5, PackedEntry* entry, bool* found,
+                          std::wstring* message) {
+        const ContentKey key = KeyOf(size, md5);
+        auto old = stored.find(key);
+        const auto twin = added.find(key);
+        *found = old != stored.end() || twin != added.end();
+        if (twin != added.end()) *entry = twin->second;
+        if (twin != added.end() || old == stored.end()) return true;
+        if (old->second.sha256.size() != 32) {
+            old->second.sha256 = PackageRangeSha256(*tree, old->second.packageDir,
+                                                    old->second.offset, old->second.length);
+            if (old->second.sha256.size() != 32) {
+                *message = L"cannot read the package " + old->second.packageDir;
+                return false;
+            }
+        }
+        *entry = old->second;
+        return true;
+    };
+    chunkStore.added = [&added](const PackedEntry& entry) {
+        added.emplace(KeyOf(entry.inputSize, entry.md5), entry);
+    };
     const auto take = [&](size_t i, PreparedFile* file) {
         if (!file->error.empty()) {
             *error = file->error;
@@ -119,7 +145,29 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         const ContentKey key = KeyOf(file->digest.size, file->digest.md5);
         const auto old = stored.find(key);
         const auto twin = added.find(key);
-        if (old != stored.end()) {
+        // Launcher files travel in the bundle, whole.
+        const bool chunked = !inputs[i].launcher && chunking.thresholdBytes > 0 &&
+                             file->digest.size >= chunking.thresholdBytes;
+        const bool chunkOnly =
+            chunked && (chunking.chunkOnly || file->digest.size >= ChunkSettings::kChunkOnlySize);
+        ChunkReference reference;
+        if (chunked) {
+            ChunkedStats chunkStats;
+            if (!PublishChunkedFile(tree->root, inputs[i].file.path, file->digest.md5, &writer,
+                                    chunkStore, &reference, &chunkStats, error)) {
+                return false;
+            }
+            chunkLines += FormatChunkReference(TextToUtf8Exact(inputs[i].file.name), reference);
+            ++stats->chunkedFiles;
+            stats->chunks += chunkStats.chunks;
+            stats->newChunks += chunkStats.newChunks;
+        }
+        if (chunkOnly) {
+            entry.packageDir = kChunkListFolder;
+            entry.md5 = file->digest.md5;
+            entry.inputSize = file->digest.size;
+            entry.sha256 = reference.listSha256;
+        } else if (old != stored.end()) {
             if (old->second.sha256.size() != 32) {
                 old->second.sha256 = PackageRangeSha256(*tree, old->second.packageDir,
                                                         old->second.offset, old->second.length);
@@ -142,6 +190,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
             added.emplace(KeyOf(entry.inputSize, entry.md5), entry);
         }
         // A file streamed into the packages was hashed again as it was compressed.
+        if (chunkOnly) entry.md5 = file->digest.md5;
         if (file->whole || entry.md5.empty()) entry.md5 = file->digest.md5;
         config += FormatConfigLine(inputs[i].file.name, entry, inputs[i].launcher);
         ++stats->files;
@@ -211,7 +260,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
     }
     if (!WriteReleaseRecord(tree->root, lastPackage, releases, error) ||
         !WriteConfiguration(tree, release, config, signingKey, expiresDays, false, &stats->serial,
-                            error)) {
+                            error, chunkLines)) {
         writer.RemoveOutput();
         return false;
     }

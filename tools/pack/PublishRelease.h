@@ -17,6 +17,16 @@ struct PublishInput {
     bool launcher = false;
 };
 
+// Files of thresholdBytes and more are published in chunks as well (ChunkedFile.h); with
+// chunkOnly, or from kChunkOnlySize on (compressed, they may not fit a record's range), in chunks
+// only: their record then holds the whole file's MD5, "chunks", 0, 0 and the list's SHA-256, and
+// only a launcher that reads chunk lists installs them.
+struct ChunkSettings {
+    static const int64_t kChunkOnlySize = (int64_t(2) << 30) - (int64_t(64) << 20);
+    int64_t thresholdBytes = int64_t(8) << 20;
+    bool chunkOnly = false;
+};
+
 struct PublishStats {
     size_t files = 0;
     size_t launcherFiles = 0;
@@ -27,6 +37,9 @@ struct PublishStats {
     std::vector<std::wstring> newPackages;
     int64_t newBytes = 0;
     uint64_t serial = 0;  // of the signed configuration; 0 when unsigned
+    size_t chunkedFiles = 0;
+    size_t chunks = 0;
+    size_t newChunks = 0;
 };
 
 // tree comes from LoadCdnTree and is updated to the new state. False with a message when a
@@ -37,4 +50,5 @@ struct PublishStats {
 bool PublishRelease(CdnTree* tree, const std::wstring& release,
                     const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
                     const SourceStamps& previous, PublishStats* stats, std::wstring* error,
-                    const SigningKey* key = nullptr, int64_t expiresDays = 0);
+                    const SigningKey* key = nullptr, int64_t expiresDays = 0,
+                    const ChunkSettings& chunking = ChunkSettings());

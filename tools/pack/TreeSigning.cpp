@@ -95,13 +95,13 @@ bool WriteTreeSigning(const std::wstring& root, const TreeSigning& signing, std:
 
 bool SignConfiguration(const std::string& records, const std::wstring& release, uint64_t serial,
                        int64_t expiresDays, const SigningKey& key, std::string* signedText,
-                       std::wstring* error) {
+                       std::wstring* error, const std::string& chunkLines) {
     SignedPart part;
     part.release = TextToNarrow(release);
     part.serial = serial;
     part.signedAt = UtcNowSeconds();
     part.expiresAt = expiresDays > 0 ? part.signedAt + expiresDays * 86400 : 0;
-    std::string text = records + FormatSignedFields(part);
+    std::string text = records + FormatSignedFields(part) + chunkLines;
     std::string signature;
     if (!SignP256(key.privateKey, Sha256Digest(text), &signature)) {
         *error = L"the configuration could not be signed";
@@ -114,8 +114,9 @@ bool SignConfiguration(const std::string& records, const std::wstring& release, 
 
 bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::wstring& records,
                         const SigningKey* key, int64_t expiresDays, bool replace, uint64_t* serial,
-                        std::wstring* error) {
+                        std::wstring* error, const std::string& chunkLines) {
     std::string bytes = TextToUtf8Exact(records);
+    if (key == nullptr && !chunkLines.empty()) bytes += " \r\n" + chunkLines;
     *serial = 0;
     if (key != nullptr) {
         TreeSigning signing = ReadTreeSigning(tree->root);
@@ -125,7 +126,7 @@ bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::w
         // The serial is recorded before any configuration carries it, so it is never issued
         // twice, even when the run ends between the two writes.
         if (!SignConfiguration(bytes, release, signing.lastSerial, expiresDays, *key, &signedText,
-                               error) ||
+                               error, chunkLines) ||
             !WriteTreeSigning(tree->root, signing, error)) {
             return false;
         }

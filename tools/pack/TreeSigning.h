@@ -41,17 +41,19 @@ uint64_t NextSerial(const CdnTree& tree, const TreeSigning& signing);
 bool WriteTreeSigning(const std::wstring& root, const TreeSigning& signing, std::wstring* error);
 
 // records (UTF-8 record lines) followed by the signed part of release and serial, signed now;
-// expiresDays 0: no expiry.
+// expiresDays 0: no expiry. chunkLines: the lines naming chunk lists (ChunkList.h), signed with
+// the rest.
 bool SignConfiguration(const std::string& records, const std::wstring& release, uint64_t serial,
                        int64_t expiresDays, const SigningKey& key, std::string* signedText,
-                       std::wstring* error);
+                       std::wstring* error, const std::string& chunkLines = std::string());
 
 // Writes the configuration of release into the tree (beside, then renamed; replace: over the
 // one there): signed with key under the tree's next serial, recorded first in signing.txt, or
-// unsigned without a key. *serial receives the serial (0 unsigned).
+// unsigned without a key. *serial receives the serial (0 unsigned). chunkLines follow the
+// records after a blank line (in the signed part when signed).
 bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::wstring& records,
                         const SigningKey* key, int64_t expiresDays, bool replace, uint64_t* serial,
-                        std::wstring* error);
+                        std::wstring* error, const std::string& chunkLines = std::string());
 
 // SHA-256 (32 bytes) of a range of a package of the tree; empty when it cannot be read.
 std::string PackageRangeSha256(const CdnTree& tree, const std::wstring& packageDir, int64_t offset,

@@ -1,0 +1,102 @@
+#include "resources/ChunkedUpdate.h"
+
+#include <system_error>
+#include <thread>
+
+#include "app/FileServices.h"
+#include "app/Log.h"
+#include "app/TextConvert.h"
+#include "resources/ChunkedFileInstall.h"
+
+void ChunkedUpdate::SetReferences(ChunkReferences references) {
+    references_.swap(references);
+}
+
+const ChunkReference* ChunkedUpdate::Find(const std::wstring& name) const {
+    if (references_.empty()) return nullptr;
+    const auto found = references_.find(TextToUtf8Exact(name));
+    return found == references_.end() ? nullptr : &found->second;
+}
+
+bool ChunkedUpdate::Claims(const ResourceUpdateList& items, const std::wstring& gameDir) const {
+    if (references_.empty()) return false;
+    for (const ResourceUpdateInfo& item : items) {
+        if (Find(item.name) != nullptr && (item.length == 0 || FileExists(gameDir + item.name))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ChunkedUpdate::Start(const ResourceUpdateList& items, const std::wstring& gameDir,
+                          const std::wstring& baseUrl, Callbacks callbacks) {
+    running_ = true;
+    stopped_ = false;
+    try {
+        std::thread(&ChunkedUpdate::Run, this, items, gameDir, baseUrl, callbacks).detach();
+        return true;
+    } catch (const std::system_error&) {
+        running_ = false;
+        return false;
+    }
+}
+
+void ChunkedUpdate::Stop() {
+    stopped_ = true;
+    std::lock_guard<std::mutex> guard(currentLock_);
+    if (current_ != nullptr) current_->Stop();
+}
+
+void ChunkedUpdate::Run(ResourceUpdateList items, std::wstring gameDir, std::wstring baseUrl,
+                        Callbacks callbacks) {
+    ResourceUpdateList rest;
+    int32_t status = 200;
+    for (ResourceUpdateInfo& item : items) {
+        const ChunkReference* reference = Find(item.name);
+        const std::wstring path = gameDir + item.name;
+        if (status != 200 || reference == nullptr || (item.length != 0 && !FileExists(path))) {
+            rest.push_back(std::move(item));
+            continue;
+        }
+        ChunkedFileJob job;
+        job.name = item.name;
+        job.path = path;
+        job.expectedMd5 = item.remoteMd5;
+        job.baseUrl = baseUrl;
+        job.reference = *reference;
+        ChunkedFileInstall install(job);
+        install.onBytes = callbacks.bytes;
+        // The file's whole range leaves the batch's total, what its chunks cost enters it.
+        const int64_t whole = static_cast<uint32_t>(item.length);
+        bool planned = false;
+        install.onPlanned = [&callbacks, &planned, whole](int64_t bytes) {
+            planned = true;
+            callbacks.planned(bytes - whole);
+        };
+        {
+            std::lock_guard<std::mutex> guard(currentLock_);
+            current_ = &install;
+        }
+        ChunkedFileOutcome outcome;
+        const bool ok = !stopped_ && install.Run(&outcome);
+        {
+            std::lock_guard<std::mutex> guard(currentLock_);
+            current_ = nullptr;
+        }
+        if (ok) {
+            callbacks.installed(item.name, outcome.fileSize, outcome.writeTime, item.remoteMd5);
+            continue;
+        }
+        if (stopped_) {
+            status = -2;
+        } else if (item.length != 0) {
+            LogEvent("chunked_fallback", {{"name", item.name}, {"status", outcome.status}});
+            if (planned) callbacks.planned(whole);  // the chunks' bytes stay counted
+            rest.push_back(std::move(item));
+        } else {
+            status = outcome.status == 200 ? -3 : outcome.status;
+        }
+    }
+    callbacks.done(std::move(rest), status);
+    running_ = false;
+}
