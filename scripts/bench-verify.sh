@@ -84,7 +84,7 @@ for set in $sets; do
   diff -rq "$work/src/$set" "$work/inst/$set/game" >/dev/null
   count=$(find "$work/inst/$set/game" -type f | wc -l)
   bytes=$(du -sb "$work/inst/$set/game" | cut -f1)
-  ci=(); cw=(); cc=(); bi=(); bw=(); bf=(); fi_=(); fk=(); fc=(); ms=()
+  ci=(); cw=(); cc=(); cu=(); bi=(); bu=(); bw=(); bf=(); fi_=(); fk=(); fc=(); ms=()
   for run in $(seq 1 "$runs"); do
     # Native reference first: it also warms the cache for the runs after it.
     start=$(now)
@@ -97,12 +97,14 @@ for set in $sets; do
     grep -q '^state 7' "$work/u.log" && { echo "bench: the current update fetched files" >&2; exit 1; }
     ci+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
     v="$(field "$work/u.log" check_ms)"; cc+=("$(echo "${v:-0} / 1000" | bc -l)")
+    cu+=("$(echo "$(field "$work/u.log" cpu_ms) / 1000" | bc -l)")
 
     if [ -n "$before" ]; then
       start=$(now)
       update "$set" "C:\\$work_name\\BeforeUpdate.exe"
       bw+=("$(echo "$(now) - $start" | bc)")
       bi+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
+      bu+=("$(echo "$(field "$work/u.log" cpu_ms) / 1000" | bc -l)")
       update "$set" "C:\\$work_name\\BeforeUpdate.exe" --verify
       bf+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
     fi
@@ -114,11 +116,11 @@ for set in $sets; do
     [ "$(field "$work/u.log" files_damaged)" = 0 ] || { echo "bench: the full check found damage" >&2; exit 1; }
   done
   line="$(printf 'set %s: %d files, %.1f MiB\n' "$set" "$count" "$(echo "$bytes / 1048576" | bc -l)")"
-  line+="$(printf '\n  current update (quick check): %.3f s in the process, %.2f s wall; the check on the path %.3f s' \
-    "$(median "${ci[@]}")" "$(median "${cw[@]}")" "$(median "${cc[@]}")")"
+  line+="$(printf '\n  current update (quick check): %.3f s in the process (%.3f s of CPU), %.2f s wall; the check on the path %.3f s' \
+    "$(median "${ci[@]}")" "$(median "${cu[@]}")" "$(median "${cw[@]}")" "$(median "${cc[@]}")")"
   if [ -n "$before" ]; then
-    line+="$(printf '\n  current update, BEFORE program: %.3f s in the process, %.2f s wall' \
-      "$(median "${bi[@]}")" "$(median "${bw[@]}")")"
+    line+="$(printf '\n  current update, BEFORE program: %.3f s in the process (%.3f s of CPU), %.2f s wall' \
+      "$(median "${bi[@]}")" "$(median "${bu[@]}")" "$(median "${bw[@]}")")"
   fi
   full="$(median "${fi_[@]}")"; check="$(median "${fk[@]}")"; md5="$(median "${ms[@]}")"
   line+="$(printf '\n  full check (--verify, %s files read): %.2f s in the process, the check %.2f s; md5sum: %.2f s; ratio %.2f (the check alone %.2f)' \

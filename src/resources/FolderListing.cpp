@@ -32,13 +32,6 @@ void AppendFolded(const wchar_t* name, size_t length, std::wstring* key) {
     if (!ascii) ::CharUpperBuffW(&(*key)[start], static_cast<DWORD>(length));
 }
 
-std::wstring Fold(const std::wstring& name) {
-    std::wstring folded;
-    folded.reserve(name.size());
-    AppendFolded(name.data(), name.size(), &folded);
-    return folded;
-}
-
 size_t FolderLength(const std::wstring& name) {
     const size_t separator = name.find_last_of(L"\\/");
     return separator == std::wstring::npos ? 0 : separator + 1;
@@ -105,6 +98,8 @@ void FolderListing::ListFolder(const std::wstring& path, const std::wstring& fol
 }
 
 const ListedFile* FolderListing::Find(const std::wstring& name) const {
-    const auto found = files_.find(Fold(name));
+    key_.clear();
+    AppendFolded(name.data(), name.size(), &key_);
+    const auto found = files_.find(key_);
     return found == files_.end() ? nullptr : &found->second;
 }

@@ -22,7 +22,7 @@ class FolderListing {
     // ("\" or "/" between folders). Earlier listings are dropped.
     void ListFoldersOf(const std::wstring& root, const std::vector<const std::wstring*>& names);
     // The file of that relative name as listed, letter case ignored as the file system ignores
-    // it; null when its folder holds no such file (folders do not count).
+    // it; null when its folder holds no such file (folders do not count). One thread at a time.
     const ListedFile* Find(const std::wstring& name) const;
 
   private:
@@ -30,4 +30,5 @@ class FolderListing {
 
     size_t blockBytes_;
     std::unordered_map<std::wstring, ListedFile> files_;  // by folded relative name
+    mutable std::wstring key_;                            // Find's, kept from call to call
 };

@@ -39,6 +39,7 @@ struct LocalFilesCheck::Prepared {
     uint64_t ms = 0;                     // time taken
     std::vector<RecordedFile> recorded;  // in the order of local
     FolderListing listing;
+    std::wstring stampsText;  // as read from the disk
     InstallStampMap stamps;
 };
 
@@ -70,9 +71,8 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
     names.reserve(prepared->recorded.size());
     for (const RecordedFile& file : prepared->recorded) names.push_back(&file.name);
     prepared->listing.ListFoldersOf(prepared->gameDir, names);
-    std::wstring stampsText;
-    ReadTextFile((prepared->rootDir + kStampsFileName).c_str(), &stampsText);
-    ParseStampsText(stampsText, &prepared->stamps);
+    ReadTextFile((prepared->rootDir + kStampsFileName).c_str(), &prepared->stampsText);
+    ParseStampsText(prepared->stampsText, &prepared->stamps);
     prepared->ms = MillisecondsSince(start);
 }
 
@@ -131,6 +131,8 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         ScopedLock stampsGuard(stampsLock_);
         stamps_.swap(prepared->stamps);
         prepared->stamps.clear();
+        savedStampsDir_ = rootDir;
+        savedStamps_.swap(prepared->stampsText);
         // Both lists in name order: one walk through both (local is kept in that order; any
         // other order is sorted first).
         std::vector<const RecordedFile*> order;
@@ -246,6 +248,13 @@ std::wstring LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
     return text;
 }
 
-void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, const std::wstring& text) {
-    WriteManifestFile(rootDir + kStampsFileName, text);
+void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, std::wstring text) {
+    {
+        ScopedLock guard(stampsLock_);
+        if (rootDir == savedStampsDir_ && text == savedStamps_) return;
+    }
+    if (!WriteManifestFile(rootDir + kStampsFileName, text)) return;
+    ScopedLock guard(stampsLock_);
+    savedStampsDir_ = rootDir;
+    savedStamps_.swap(text);
 }

@@ -56,8 +56,9 @@ class LocalFilesCheck {
     // The stamps of the files local records with the digest they were stamped with, as the text
     // of "version.stamps" (the caller holds the lock guarding local).
     std::wstring FormatStamps(const ResoureConfigMap& local);
-    // Writes "version.stamps" below rootDir, unless it holds that text already.
-    static void SaveStamps(const std::wstring& rootDir, const std::wstring& text);
+    // Writes "version.stamps" below rootDir, unless it holds that text already as far as this
+    // object knows: read there by the last Run, or written since (saves come one at a time).
+    void SaveStamps(const std::wstring& rootDir, std::wstring text);
 
     // Figures of the last Run.
     bool lastRunFull = false;
@@ -78,4 +79,7 @@ class LocalFilesCheck {
     std::unique_ptr<Prepared> prepared_;  // owned by preparing_ while it runs
     ombrix::CriticalSection stampsLock_;
     InstallStampMap stamps_;  // guarded by stampsLock_
+    // The text "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
+    std::wstring savedStampsDir_;
+    std::wstring savedStamps_;
 };

@@ -414,7 +414,7 @@ bool CResourceManager::SaveLocalManifest() {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
         return false;
     }
-    LocalFilesCheck::SaveStamps(rootDir, stamps);
+    localCheck.SaveStamps(rootDir, std::move(stamps));
     return true;
 }
 
