@@ -6,9 +6,11 @@
 #   C: 100,000 files of 0.5 to 4 KB, half text, half random data.
 # OmbrixUpdate.exe installs each set once; then, warm cache, RUNS times each (medians printed):
 #   current: an update that finds everything current (its quick check included): the time inside
-#            the process and the wall time (wine start included);
+#            the process, its CPU time, the wall time (wine start included) and the time the
+#            check adds to the update's path (the folders are listed while the configuration is
+#            requested; what is left of that and the judging of each file);
 #   full:    the same update with --verify: every installed file read and digested (the whole
-#            update, and the check alone: the listing, the stamps and the reading of the files);
+#            update, and the check's time on its path);
 #   md5sum:  native md5sum over the same installed files (one process, as it is usually run).
 # With BEFORE=path/to/OmbrixUpdate.exe (another build, for example an earlier one) the current
 # update and the full check are timed with that program too, side by side.
