@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -12,8 +13,11 @@
 
 namespace {
 
+// Files up to this size are read whole in one call; larger ones in blocks of it.
 const DWORD kReadSize = 1 << 20;
-const unsigned kReaders = 2;
+// Threads reading at once, the caller's included: while one waits for its file to be opened or
+// closed, the others read and digest.
+const unsigned kReaders = 3;
 
 struct SharedWork {
     std::vector<DigestJob>* jobs;
@@ -45,16 +49,20 @@ class Reader {
             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!file) return false;
         hasher_.Reset();
+        // One byte more than the listed size: a file as listed reads short at the first call,
+        // which is the end. One that grew since is read on to its end.
+        DWORD wanted = job.size < kReadSize ? static_cast<DWORD>(job.size) + 1 : kReadSize;
         for (;;) {
             DWORD read = 0;
-            if (!::ReadFile(file.Get(), buffer_.get(), kReadSize, &read, nullptr)) return false;
+            if (!::ReadFile(file.Get(), buffer_.get(), wanted, &read, nullptr)) return false;
             if (read > 0) {
                 hasher_.Update(buffer_.get(), read);
                 work_->bytesDone.fetch_add(read);
                 if (tick) tick();
             }
             // A regular file reads short only at its end.
-            if (read < kReadSize) break;
+            if (read < wanted) break;
+            wanted = kReadSize;
         }
         return DigestMatches(hasher_.Finish(), job.digest);
     }
@@ -77,15 +85,16 @@ void DigestFiles(std::vector<DigestJob>* jobs, const DigestProgress& progress) {
         lastReport = now;
         progress(work.bytesDone.load(), work.filesDone.load());
     };
-    std::thread helper;
-    if (jobs->size() > 1 && kReaders > 1) {
+    std::vector<std::thread> helpers;
+    const size_t wanted = std::min<size_t>(kReaders, jobs->size());
+    for (size_t i = 1; i < wanted; ++i) {
         try {
-            helper = std::thread([&work]() { Reader(&work).Run(nullptr); });
+            helpers.emplace_back([&work]() { Reader(&work).Run(nullptr); });
         } catch (...) {
-            // No second thread: this one reads everything.
+            break;  // fewer threads: the others read everything
         }
     }
     Reader(&work).Run(report);
-    if (helper.joinable()) helper.join();
+    for (std::thread& helper : helpers) helper.join();
     if (progress) progress(work.bytesDone.load(), work.filesDone.load());
 }

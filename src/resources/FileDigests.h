@@ -1,5 +1,6 @@
-// Reads whole files and compares the MD5 of their bytes with digest texts: large sequential
-// reads, two reading threads, so a full check runs at the speed of the disk.
+// Reads whole files and compares the MD5 of their bytes with digest texts: a small file in one
+// read sized from its listed size, a large one in large sequential reads, several reading
+// threads, so a full check runs at the speed of the disk.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 struct DigestJob {
     std::wstring path;
     std::wstring digest;   // an MD5 digest text (32 hexadecimal digits)
-    uint64_t size = 0;     // expected size, for the progress figures only
+    uint64_t size = 0;     // the size listed: the first read is sized from it
     bool matches = false;  // the result: the file could be read and its MD5 is digest
 };
 

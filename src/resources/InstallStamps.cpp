@@ -47,7 +47,13 @@ void ParseLine(const wchar_t* begin, const wchar_t* end, InstallStampMap* stamps
         return;
     }
     stamp.digest.assign(digestAt + 1, end);
-    stamps->emplace(std::wstring(begin, sizeAt), std::move(stamp));
+    std::wstring name(begin, sizeAt);
+    // The list is written in name order: a line mostly goes after the last one read.
+    if (stamps->empty() || stamps->rbegin()->first < name) {
+        stamps->emplace_hint(stamps->end(), std::move(name), std::move(stamp));
+    } else {
+        stamps->emplace(std::move(name), std::move(stamp));
+    }
 }
 
 }  // namespace

@@ -31,22 +31,87 @@ InstallStamp StampOf(const ListedFile& listed, const std::wstring& digest) {
 
 }  // namespace
 
+// What a check reads from the disk before it can judge a file: nothing of it depends on the
+// CDN's configuration, so it is read while the configuration is requested.
+struct LocalFilesCheck::Prepared {
+    std::wstring rootDir;
+    std::wstring gameDir;
+    uint64_t ms = 0;                     // time taken
+    std::vector<RecordedFile> recorded;  // in the order of local
+    FolderListing listing;
+    std::wstring stampsText;  // as read from the disk
+    InstallStampMap stamps;
+};
+
+LocalFilesCheck::LocalFilesCheck() = default;
+
+uint64_t LocalFilesCheck::MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count());
+}
+
+LocalFilesCheck::~LocalFilesCheck() {
+    if (preparing_.joinable()) preparing_.join();
+}
+
+void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock,
+                               const ResoureConfigMap& local) {
+    const auto start = std::chrono::steady_clock::now();
+    {
+        ScopedLock guard(lock);
+        prepared->recorded.reserve(local.size());
+        for (const auto& entry : local) {
+            if (!entry.second.md5.empty()) {
+                prepared->recorded.push_back({entry.first, entry.second.md5});
+            }
+        }
+    }
+    std::vector<const std::wstring*> names;
+    names.reserve(prepared->recorded.size());
+    for (const RecordedFile& file : prepared->recorded) names.push_back(&file.name);
+    prepared->listing.ListFoldersOf(prepared->gameDir, names);
+    ReadTextFile((prepared->rootDir + kStampsFileName).c_str(), &prepared->stampsText);
+    ParseStampsText(prepared->stampsText, &prepared->stamps);
+    prepared->ms = MillisecondsSince(start);
+}
+
+void LocalFilesCheck::Prepare(const std::wstring& rootDir, const std::wstring& gameDir,
+                              ombrix::CriticalSection& lock, const ResoureConfigMap& local) {
+    if (preparing_.joinable()) preparing_.join();
+    prepared_.reset(new Prepared);
+    prepared_->rootDir = rootDir;
+    prepared_->gameDir = gameDir;
+    Prepared* prepared = prepared_.get();
+    try {
+        preparing_ = std::thread([prepared, &lock, &local]() { ReadDisk(prepared, lock, local); });
+    } catch (...) {
+        prepared_.reset();  // no thread: Run reads the disk itself
+    }
+}
+
 void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameDir,
                           ombrix::CriticalSection& lock, ResoureConfigMap* local,
                           const ResoureConfigList& config, const Progress& progress) {
+    const auto start = std::chrono::steady_clock::now();
     const bool full = fullRequested_.exchange(false);
     lastRunFull = full;
     filesChecked = 0;
     damaged.clear();
 
-    std::vector<RecordedFile> recorded;
-    {
-        ScopedLock guard(lock);
-        recorded.reserve(local->size());
-        for (const auto& entry : *local) {
-            if (!entry.second.md5.empty()) recorded.push_back({entry.first, entry.second.md5});
-        }
+    if (preparing_.joinable()) preparing_.join();
+    waitMs = MillisecondsSince(start);
+    std::unique_ptr<Prepared> prepared = std::move(prepared_);
+    if (!prepared || prepared->rootDir != rootDir || prepared->gameDir != gameDir) {
+        prepared.reset(new Prepared);
+        prepared->rootDir = rootDir;
+        prepared->gameDir = gameDir;
+        ReadDisk(prepared.get(), lock, *local);
     }
+    diskMs = prepared->ms;
+    const std::vector<RecordedFile>& recorded = prepared->recorded;
+    const FolderListing& listing = prepared->listing;
+
     // A full check reads the files the update keeps; the others are fetched anyway.
     std::unordered_map<std::wstring, const std::wstring*> published;
     if (full) {
@@ -54,56 +119,76 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
             if (!IsLauncherCategory(info.category)) published.emplace(info.name, &info.md5);
         }
     }
-    std::vector<const std::wstring*> names;
-    names.reserve(recorded.size());
-    for (const RecordedFile& file : recorded) names.push_back(&file.name);
-    FolderListing listing;
-    listing.ListFoldersOf(gameDir, names);
-    std::wstring stampsText;
-    ReadTextFile((rootDir + kStampsFileName).c_str(), &stampsText);
 
-    InstallStampMap confirmed;
     std::vector<DigestJob> jobs;
     std::vector<std::pair<const RecordedFile*, ListedFile>> jobFiles;
     uint64_t totalBytes = 0;
     {
         // The stamps on disk are the current ones from here on, so that a save while files are
-        // read (the player closing the launcher) writes them back as they were.
+        // read (the player closing the launcher) writes them back as they were. Stamps of files
+        // found intact stay where they are; the others are dropped, or replaced once the
+        // content is confirmed.
         ScopedLock stampsGuard(stampsLock_);
-        stamps_.clear();
-        ParseStampsText(stampsText, &stamps_);
-        for (const RecordedFile& file : recorded) {
-            const auto stamp = stamps_.find(file.name);
-            const ListedFile* listed = listing.Find(file.name);
+        stamps_.swap(prepared->stamps);
+        prepared->stamps.clear();
+        savedStampsDir_ = rootDir;
+        savedStamps_.swap(prepared->stampsText);
+        // Both lists in name order: one walk through both (local is kept in that order; any
+        // other order is sorted first).
+        std::vector<const RecordedFile*> order;
+        order.reserve(recorded.size());
+        for (const RecordedFile& file : recorded) order.push_back(&file);
+        const auto byName = [](const RecordedFile* a, const RecordedFile* b) {
+            return a->name < b->name;
+        };
+        if (!std::is_sorted(order.begin(), order.end(), byName)) {
+            std::sort(order.begin(), order.end(), byName);
+        }
+        auto stamp = stamps_.begin();
+        const std::wstring* previous = nullptr;
+        for (const RecordedFile* file : order) {
+            if (previous != nullptr && *previous == file->name) continue;
+            previous = &file->name;
+            // Stamps of files no longer recorded go.
+            while (stamp != stamps_.end() && stamp->first < file->name)
+                stamp = stamps_.erase(stamp);
+            const bool hasStamp = stamp != stamps_.end() && stamp->first == file->name;
+            const ListedFile* listed = listing.Find(file->name);
             bool readAnyway = false;
             if (full) {
-                const auto entry = published.find(file.name);
-                readAnyway = entry != published.end() && *entry->second == file.digest;
+                const auto entry = published.find(file->name);
+                readAnyway = entry != published.end() && *entry->second == file->digest;
             }
-            const InstallStamp* stamped = stamp != stamps_.end() ? &stamp->second : nullptr;
-            switch (JudgeRecordedFile(file.digest, stamped, listed, readAnyway)) {
+            switch (JudgeRecordedFile(file->digest, hasStamp ? &stamp->second : nullptr, listed,
+                                      readAnyway)) {
                 case CheckVerdict::Intact:
-                    confirmed.emplace_hint(confirmed.end(), file.name, *stamped);
                     break;
                 case CheckVerdict::Adopt:
-                    confirmed.emplace_hint(confirmed.end(), file.name,
-                                           StampOf(*listed, file.digest));
+                    if (hasStamp) {
+                        stamp->second = StampOf(*listed, file->digest);
+                    } else {
+                        stamps_.emplace_hint(stamp, file->name, StampOf(*listed, file->digest));
+                    }
                     break;
                 case CheckVerdict::Missing:
-                    damaged.push_back(file.name);
-                    break;
+                    damaged.push_back(file->name);
+                    if (hasStamp) stamp = stamps_.erase(stamp);
+                    continue;
                 case CheckVerdict::Digest: {
+                    // Its stamp stays until the content is judged.
                     DigestJob job;
-                    job.path = gameDir + file.name;
-                    job.digest = file.digest;
+                    job.path = gameDir + file->name;
+                    job.digest = file->digest;
                     job.size = listed->size;
                     jobs.push_back(std::move(job));
-                    jobFiles.emplace_back(&file, *listed);
+                    jobFiles.emplace_back(file, *listed);
                     totalBytes += listed->size;
                     break;
                 }
             }
+            if (hasStamp) ++stamp;
         }
+        stamps_.erase(stamp, stamps_.end());
     }
     if (!jobs.empty()) {
         ResourceManagerCheckProgressInfo info(0, static_cast<int64_t>(totalBytes));
@@ -112,17 +197,21 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
             info.checkedBytes = static_cast<int64_t>(std::min(bytesDone, totalBytes));
             if (progress) progress(&info);
         });
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            const RecordedFile& file = *jobFiles[i].first;
-            if (jobs[i].matches) {
-                confirmed.emplace(file.name, StampOf(jobFiles[i].second, file.digest));
-            } else {
-                damaged.push_back(file.name);
+        {
+            ScopedLock stampsGuard(stampsLock_);
+            for (size_t i = 0; i < jobs.size(); ++i) {
+                const RecordedFile& file = *jobFiles[i].first;
+                if (jobs[i].matches) {
+                    stamps_[file.name] = StampOf(jobFiles[i].second, file.digest);
+                } else {
+                    stamps_.erase(file.name);
+                    damaged.push_back(file.name);
+                }
             }
         }
         filesChecked = jobs.size();
-        std::sort(damaged.begin(), damaged.end());
     }
+    std::sort(damaged.begin(), damaged.end());
     {
         ScopedLock guard(lock);
         for (const std::wstring& name : damaged) {
@@ -130,8 +219,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
             if (found != local->end()) found->second.md5.clear();
         }
     }
-    ScopedLock guard(stampsLock_);
-    stamps_.swap(confirmed);
+    runMs = MillisecondsSince(start);
 }
 
 void LocalFilesCheck::RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
@@ -160,6 +248,13 @@ std::wstring LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
     return text;
 }
 
-void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, const std::wstring& text) {
-    WriteManifestFile(rootDir + kStampsFileName, text);
+void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, std::wstring text) {
+    {
+        ScopedLock guard(stampsLock_);
+        if (rootDir == savedStampsDir_ && text == savedStamps_) return;
+    }
+    if (!WriteManifestFile(rootDir + kStampsFileName, text)) return;
+    ScopedLock guard(stampsLock_);
+    savedStampsDir_ = rootDir;
+    savedStamps_.swap(text);
 }

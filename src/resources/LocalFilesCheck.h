@@ -9,9 +9,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/CriticalSection.h"
@@ -22,6 +25,18 @@
 class LocalFilesCheck {
   public:
     using Progress = std::function<void(ResourceManagerCheckProgressInfo*)>;
+
+    LocalFilesCheck();
+    ~LocalFilesCheck();  // waits for a preparation still running
+    LocalFilesCheck(const LocalFilesCheck&) = delete;
+    LocalFilesCheck& operator=(const LocalFilesCheck&) = delete;
+
+    // Starts reading, on a thread of its own, what the next Run needs from the disk: the files
+    // local records now (read under lock), their folders' listings and the stamps list. The
+    // caller leaves local unchanged until that Run, which waits for it; a Run without it (or
+    // with other folders) reads them itself.
+    void Prepare(const std::wstring& rootDir, const std::wstring& gameDir,
+                 ombrix::CriticalSection& lock, const ResoureConfigMap& local);
 
     // The next Run reads every recorded file the configuration lists with the same digest.
     void RequestFullCheck() { fullRequested_ = true; }
@@ -41,16 +56,30 @@ class LocalFilesCheck {
     // The stamps of the files local records with the digest they were stamped with, as the text
     // of "version.stamps" (the caller holds the lock guarding local).
     std::wstring FormatStamps(const ResoureConfigMap& local);
-    // Writes "version.stamps" below rootDir, unless it holds that text already.
-    static void SaveStamps(const std::wstring& rootDir, const std::wstring& text);
+    // Writes "version.stamps" below rootDir, unless it holds that text already as far as this
+    // object knows: read there by the last Run, or written since (saves come one at a time).
+    void SaveStamps(const std::wstring& rootDir, std::wstring text);
 
     // Figures of the last Run.
     bool lastRunFull = false;
     size_t filesChecked = 0;            // files read and digested
+    uint64_t diskMs = 0;                // reading the listings and the stamps (while requesting)
+    uint64_t waitMs = 0;                // Run waiting for that reading to end
+    uint64_t runMs = 0;                 // Run in all, the wait included
     std::vector<std::wstring> damaged;  // recorded files found gone or changed
 
   private:
+    struct Prepared;
+    static void ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock,
+                         const ResoureConfigMap& local);
+    static uint64_t MillisecondsSince(std::chrono::steady_clock::time_point start);
+
     std::atomic<bool> fullRequested_{false};
+    std::thread preparing_;               // fills prepared_
+    std::unique_ptr<Prepared> prepared_;  // owned by preparing_ while it runs
     ombrix::CriticalSection stampsLock_;
     InstallStampMap stamps_;  // guarded by stampsLock_
+    // The text "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
+    std::wstring savedStampsDir_;
+    std::wstring savedStamps_;
 };

@@ -113,6 +113,8 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
         ScopedLock guard(lock);
         LoadLocalList(rootDir + kVersionFileName, &localResources);
     }
+    // The installed files are listed while the configuration is requested.
+    localCheck.Prepare(rootDir, gameDir, lock, localResources);
     Report(ProgressLocalResourceLoaded, nullptr);
     Report(ProgressLauncherInfoLoading, nullptr);
     {
@@ -412,7 +414,7 @@ bool CResourceManager::SaveLocalManifest() {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
         return false;
     }
-    LocalFilesCheck::SaveStamps(rootDir, stamps);
+    localCheck.SaveStamps(rootDir, std::move(stamps));
     return true;
 }
 

@@ -6,6 +6,8 @@
 #include "app/Crypto.h"
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
+#include "resources/FileDigests.h"
+#include "resources/FolderListing.h"
 #include "resources/GunzipFile.h"
 #include "resources/LauncherBundle.h"
 #include "resources/ManifestFile.h"
@@ -138,4 +140,88 @@ TEST(ResourceHash, SortsByNameAndHashesTheDigests) {
     const std::string empty = BytesToHex(Md5Digest(""));
     EXPECT_EQ(std::wstring(empty.begin(), empty.end()),
               ComputeResourceHash(dir.path() + L"none.txt"));
+}
+
+TEST(FolderListing, EveryFileOfAFolderWhateverTheBlockAndTheNames) {
+    TempFolder dir;
+    // More entries than one block holds, names up to the longest a file system takes, letter
+    // case of the file system's own, a folder among the files.
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 40; ++i) names.push_back(L"d\\f" + std::to_wstring(i) + L".dat");
+    names.push_back(L"d\\" + std::wstring(255, L'n'));
+    names.push_back(L"d\\" + std::wstring(84, L'\u89D2') + L"x");
+    names.push_back(L"Top.DAT");
+    for (size_t i = 0; i < names.size(); ++i) {
+        ASSERT_TRUE(Write(L"\\\\?\\" + dir.path() + names[i], std::string(i * 7, 'x'))) << i;
+    }
+    ASSERT_TRUE(CreateDirectories(dir.path() + L"d\\sub.dat\\"));
+    std::vector<const std::wstring*> wanted;
+    for (const std::wstring& name : names) wanted.push_back(&name);
+    const std::wstring sub = L"d\\sub.dat";
+    const std::wstring gone = L"d\\gone.dat";
+    wanted.push_back(&sub);
+    wanted.push_back(&gone);
+
+    for (const size_t block : {size_t{0}, size_t{700}, FolderListing::kDefaultBlockBytes}) {
+        SCOPED_TRACE(block);
+        FolderListing listing(block);
+        listing.ListFoldersOf(dir.path(), wanted);
+        for (size_t i = 0; i < names.size(); ++i) {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            ASSERT_TRUE(::GetFileAttributesExW((L"\\\\?\\" + dir.path() + names[i]).c_str(),
+                                               GetFileExInfoStandard, &data));
+            const ListedFile* listed = listing.Find(names[i]);
+            ASSERT_NE(nullptr, listed) << i;
+            EXPECT_EQ(i * 7, listed->size) << i;
+            const uint64_t time =
+                (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                data.ftLastWriteTime.dwLowDateTime;
+            EXPECT_EQ(time, listed->writeTime) << i;
+        }
+        EXPECT_NE(nullptr, listing.Find(L"D/F1.DAT"));
+        EXPECT_NE(nullptr, listing.Find(L"top.dat"));
+        EXPECT_EQ(nullptr, listing.Find(sub));
+        EXPECT_EQ(nullptr, listing.Find(gone));
+    }
+}
+
+TEST(FileDigests, WholeContentWhateverTheListedSize) {
+    TempFolder dir;
+    const std::string small = RandomBytes(3000, 1);
+    const std::string large = RandomBytes(3 * 1024 * 1024 + 5, 2);
+    const auto digestOf = [](const std::string& bytes) {
+        const std::string hex = BytesToHex(Md5Digest(bytes));
+        return std::wstring(hex.begin(), hex.end());
+    };
+    ASSERT_TRUE(Write(dir.path() + L"small", small));
+    ASSERT_TRUE(Write(dir.path() + L"large", large));
+    ASSERT_TRUE(Write(dir.path() + L"empty", ""));
+    const struct {
+        const wchar_t* name;
+        uint64_t listedSize;  // the file changed size between listing and reading
+        std::wstring digest;
+        bool matches;
+    } cases[] = {
+        {L"small", small.size(), digestOf(small), true},
+        {L"small", small.size() - 1000, digestOf(small), true},  // grew
+        {L"small", small.size() + 1000, digestOf(small), true},  // shrank
+        {L"small", 0, digestOf(small), true},
+        {L"small", small.size(), digestOf(small.substr(0, 2999)), false},
+        {L"large", large.size(), digestOf(large), true},
+        {L"large", 1024 * 1024 - 1, digestOf(large), true},
+        {L"large", large.size(), digestOf(large + "x"), false},
+        {L"empty", 0, digestOf(""), true},
+        {L"empty", 10, digestOf(""), true},
+        {L"gone", 10, digestOf(""), false},
+    };
+    std::vector<DigestJob> jobs;
+    for (const auto& c : cases) {
+        DigestJob job;
+        job.path = dir.path() + c.name;
+        job.digest = c.digest;
+        job.size = c.listedSize;
+        jobs.push_back(job);
+    }
+    DigestFiles(&jobs, nullptr);
+    for (size_t i = 0; i < jobs.size(); ++i) EXPECT_EQ(cases[i].matches, jobs[i].matches) << i;
 }
