@@ -9,9 +9,11 @@
 
 bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list) {
     if (list == nullptr) return false;
-    std::wstring text;
-    if (!ReadTextFile(path.c_str(), &text)) return false;
-    ParseManifestText(text, list);
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes)) return false;
+    // A leading byte-order mark is skipped only when all three of its bytes are there.
+    const size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    ParseManifestUtf8(bytes.data() + start, bytes.size() - start, list);
     return true;
 }
 

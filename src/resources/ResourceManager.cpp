@@ -86,8 +86,10 @@ std::wstring CResourceManager::DeriveBaseUrl(const std::wstring& configAddress) 
 void CResourceManager::LoadLocalList(const std::wstring& path, ResoureConfigMap* map) {
     ResoureConfigList list;
     if (!ReadManifestFile(path, &list)) return;
-    for (const ResoureConfigInfo& info : list) {
-        if (IsSafeManifestName(info.name)) map->emplace(info.name, info);
+    for (ResoureConfigInfo& info : list) {
+        if (!IsSafeManifestName(info.name) || map->count(info.name) != 0) continue;
+        std::wstring name = info.name;
+        map->emplace(std::move(name), std::move(info));
     }
 }
 
@@ -217,10 +219,11 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         for (ResoureConfigInfo& info : list) {
             ResoureConfigMap& map =
                 IsLauncherCategory(info.category) ? cdnLauncherFiles : cdnResources;
-            const std::wstring name = info.name;
-            map.emplace(name, std::move(info));
+            if (map.count(info.name) != 0) continue;  // the first of a name is kept
+            std::wstring name = info.name;
+            map.emplace(std::move(name), std::move(info));
         }
-        list.clear();
+        ResoureConfigList().swap(list);  // its records live on in the maps
         // Launcher files the CDN no longer lists stay on disk and in the launcher list.
         ResourceUpdateList launcherRemovals;
         CompareManifests(&localLauncherFiles, &cdnLauncherFiles, &launcherDownloads,
