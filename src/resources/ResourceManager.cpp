@@ -328,7 +328,8 @@ void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::
         // The digest the bytes were checked against, not a lookup: a configuration fetched
         // again meanwhile may name other content.
         RecordInstalled(&localResources, task.name, digest);
-        if (::GetTickCount64() - lastSaveTick < kSaveIntervalMs) return;
+        const uint64_t interval = std::max(kSaveIntervalMs, kSaveCostFactor * lastSaveMs);
+        if (::GetTickCount64() - lastSaveTick < interval) return;
     }
     SaveLocalManifest();
 }
@@ -399,24 +400,32 @@ bool CResourceManager::SaveLocalManifest() {
     // Saves follow one another in the order of their snapshots: a worker's save never replaces
     // a newer one of another thread with an older list.
     ScopedLock saving(saveLock);
-    std::wstring text;
+    const uint64_t started = ::GetTickCount64();
+    std::string bytes;
     std::wstring stamps;
     {
-        ScopedLock guard(lock);
-        lastSaveTick = ::GetTickCount64();
-        FormatManifestText(localResources, &text);  // an empty list leaves the text empty
-        stamps = localCheck.FormatStamps(localResources);
+        std::wstring text;
+        {
+            ScopedLock guard(lock);
+            lastSaveTick = started;
+            FormatManifestText(localResources, &text);  // an empty list leaves the text empty
+            stamps = localCheck.FormatStamps(localResources);
+        }
+        TextToUtf8(text.c_str(), &bytes);  // the wide text goes before the file is written
     }
     const std::wstring path = rootDir + kVersionFileName;
     // An empty list must not leave a file naming files that are gone; where there is no file,
     // there is nothing to correct.
-    if (text.empty() && !FileExists(path)) return true;
-    if (!WriteManifestFile(path, text)) {
+    if (bytes.empty() && !FileExists(path)) return true;
+    const bool written = WriteManifestBytes(path, bytes);
+    if (!written) {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
-        return false;
+    } else {
+        LocalFilesCheck::SaveStamps(rootDir, stamps);
     }
-    LocalFilesCheck::SaveStamps(rootDir, stamps);
-    return true;
+    ScopedLock guard(lock);
+    lastSaveMs = ::GetTickCount64() - started;
+    return written;
 }
 
 std::wstring CResourceManager::GetResourceHash() {
