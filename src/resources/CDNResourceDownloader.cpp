@@ -90,8 +90,8 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
         std::vector<ExpectedDigests>().swap(expectedDigests);
         expectedDigests.reserve(items.size());
         for (const ResourceUpdateInfo& item : items) {
-            expectedDigests.push_back(ExpectedDigests{item.name, PackedDigest<16>(item.remoteMd5),
-                                                      PackedDigest<32>(item.remoteSha256)});
+            expectedDigests.push_back(
+                ExpectedDigests{item.name, item.remoteMd5, item.remoteSha256});
         }
         std::stable_sort(
             expectedDigests.begin(), expectedDigests.end(),

@@ -1,10 +1,13 @@
 // A digest text held in as few bytes as it allows: exactly N bytes' worth of hexadecimal digits
 // of one case (the usual MD5 or SHA-256 text) are kept as the N bytes and that case; anything
 // else keeps its text. Text() gives back exactly the text that was stored, so lists, digests
-// compared as text and everything written stay as they were. No Windows header.
+// compared as text and everything written stay as they were. It stands in for the text where
+// one is expected (assignment, comparison, conversion). No Windows header.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 
 template <size_t N>
@@ -12,21 +15,35 @@ class PackedDigest {
   public:
     PackedDigest() = default;
     explicit PackedDigest(const std::wstring& text) { Assign(text); }
+    PackedDigest(const PackedDigest& other) { *this = other; }
+    PackedDigest(PackedDigest&&) noexcept = default;
+    PackedDigest& operator=(PackedDigest&&) noexcept = default;
+    PackedDigest& operator=(const PackedDigest& other) {
+        if (this == &other) return *this;
+        kind_ = other.kind_;
+        std::memcpy(bytes_, other.bytes_, N);
+        text_.reset(other.text_ ? new std::wstring(*other.text_) : nullptr);
+        return *this;
+    }
+    PackedDigest& operator=(const std::wstring& text) {
+        Assign(text);
+        return *this;
+    }
 
     void Assign(const std::wstring& text) {
         kind_ = Packable(text);
         if (kind_ == kText) {
-            text_ = text;
+            text_.reset(text.empty() ? nullptr : new std::wstring(text));
             return;
         }
-        std::wstring().swap(text_);
+        text_.reset();
         for (size_t i = 0; i < N; ++i) {
             bytes_[i] = static_cast<uint8_t>(Nibble(text[2 * i]) << 4 | Nibble(text[2 * i + 1]));
         }
     }
 
     std::wstring Text() const {
-        if (kind_ == kText) return text_;
+        if (kind_ == kText) return text_ ? *text_ : std::wstring();
         const char* digits = kind_ == kUpper ? "0123456789ABCDEF" : "0123456789abcdef";
         std::wstring text(2 * N, L'0');
         for (size_t i = 0; i < N; ++i) {
@@ -35,9 +52,21 @@ class PackedDigest {
         }
         return text;
     }
+    operator std::wstring() const { return Text(); }  // NOLINT: stands in for the text
+    bool empty() const { return kind_ == kText && !text_; }
 
     // The bytes when the text was hexadecimal; null otherwise.
     const uint8_t* Bytes() const { return kind_ == kText ? nullptr : bytes_; }
+
+    friend bool operator==(const PackedDigest& a, const PackedDigest& b) {
+        if (a.kind_ != kText && a.kind_ == b.kind_) return std::memcmp(a.bytes_, b.bytes_, N) == 0;
+        return a.Text() == b.Text();
+    }
+    friend bool operator==(const PackedDigest& a, const std::wstring& b) { return a.Text() == b; }
+    friend bool operator==(const std::wstring& a, const PackedDigest& b) { return a == b.Text(); }
+    friend bool operator!=(const PackedDigest& a, const PackedDigest& b) { return !(a == b); }
+    friend bool operator!=(const PackedDigest& a, const std::wstring& b) { return !(a == b); }
+    friend bool operator!=(const std::wstring& a, const PackedDigest& b) { return !(a == b); }
 
   private:
     enum : uint8_t { kText, kLower, kUpper };
@@ -66,5 +95,5 @@ class PackedDigest {
 
     uint8_t kind_ = kText;
     uint8_t bytes_[N] = {};
-    std::wstring text_;  // only for a text that is not packed
+    std::unique_ptr<std::wstring> text_;  // only for a text that is not packed (and not empty)
 };

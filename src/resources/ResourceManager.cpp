@@ -39,7 +39,7 @@ ResourceUpdateInfo MakeUpdate(const ResoureConfigInfo& info, ResourceUpdateType 
     update.packageDir = info.packageDir;
     update.offset = info.offset;
     update.length = info.length;
-    update.remoteSha256 = info.sha256;
+    update.remoteSha256.Assign(info.sha256);
     return update;
 }
 
