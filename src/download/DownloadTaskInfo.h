@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One download task: a byte range of a remote file (or the whole file) and the caller's tags.
@@ -46,4 +47,12 @@ struct SegmentDownloadTaskInfo {
           rangeStart(task.rangeStart),
           rangeLength(task.rangeLength),
           tasks{task} {}
+    // The same, taking the task over.
+    explicit SegmentDownloadTaskInfo(DownloadTaskInfo&& task)
+        : url(task.url),
+          postData(task.postData),
+          rangeStart(task.rangeStart),
+          rangeLength(task.rangeLength) {
+        tasks.push_back(std::move(task));
+    }
 };

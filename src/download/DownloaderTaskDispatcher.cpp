@@ -28,13 +28,43 @@ DownloaderTaskDispatcher::~DownloaderTaskDispatcher() {
 
 int32_t DownloaderTaskDispatcher::AddTasks(std::vector<DownloadTaskInfo>& tasks) {
     SortTasksByRange(tasks);
-    BuildSegments(tasks);
+    QueueSegments(MergeIntoSegments(tasks));
     StartWorkers();
     return 1;
 }
 
-void DownloaderTaskDispatcher::BuildSegments(const std::vector<DownloadTaskInfo>& tasks) {
-    std::vector<SegmentDownloadTaskInfo> segments = MergeIntoSegments(tasks);
+int32_t DownloaderTaskDispatcher::AddTasks(std::vector<DownloadTaskInfo>&& tasks) {
+    SortTasksByRange(tasks);
+    QueueSegments(MergeIntoSegments(std::move(tasks)));
+    StartWorkers();
+    return 1;
+}
+
+namespace {
+
+// A queued segment whose tasks all carry its URL keeps it once: the tasks' copies are dropped
+// here and put back when a worker takes the segment (RestoreTaskUrls).
+void DropTaskUrls(SegmentDownloadTaskInfo* segment) {
+    if (segment->url.empty()) return;
+    for (const DownloadTaskInfo& task : segment->tasks) {
+        if (task.url != segment->url) return;
+    }
+    for (DownloadTaskInfo& task : segment->tasks) std::wstring().swap(task.url);
+}
+
+// The first task of a segment always carries the segment's URL, so an empty one there means
+// DropTaskUrls took them all.
+void RestoreTaskUrls(SegmentDownloadTaskInfo* segment) {
+    if (segment->url.empty() || segment->tasks.empty() || !segment->tasks.front().url.empty()) {
+        return;
+    }
+    for (DownloadTaskInfo& task : segment->tasks) task.url = segment->url;
+}
+
+}  // namespace
+
+void DownloaderTaskDispatcher::QueueSegments(std::vector<SegmentDownloadTaskInfo> segments) {
+    for (SegmentDownloadTaskInfo& segment : segments) DropTaskUrls(&segment);
     ombrix::ScopedLock guard(lock);
     if (!segments.empty()) stopped_ = false;  // a new cycle begins
     for (SegmentDownloadTaskInfo& segment : segments) {
@@ -89,6 +119,7 @@ int32_t DownloaderTaskDispatcher::NextSegment(DownloaderTask* worker,
     if (pendingSegments.empty()) return 0;
     *out = std::move(*pendingSegments.front());
     pendingSegments.pop_front();
+    RestoreTaskUrls(out);
     return 1;
 }
 

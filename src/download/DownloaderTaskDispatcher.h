@@ -25,6 +25,9 @@ class DownloaderTaskDispatcher {
     // workers. Always returns 1. May be called from a worker thread (inside OnTaskResult or
     // OnAllTasksFinished).
     int32_t AddTasks(std::vector<DownloadTaskInfo>& tasks);
+    // The same, taking the tasks over (the vector is left empty): a plan of many thousands of
+    // tasks is not copied.
+    int32_t AddTasks(std::vector<DownloadTaskInfo>&& tasks);
     // Stops every active worker after its current segment and cancels its transfer; queued
     // segments stay queued. OnAllTasksFinished follows once the last worker has ended.
     void StopAll();
@@ -39,7 +42,8 @@ class DownloaderTaskDispatcher {
     ombrix::CriticalSection lock;             // recursive; guards the three lists
 
   private:
-    void BuildSegments(const std::vector<DownloadTaskInfo>& tasks);
+    // Queues segments; tasks that share their segment's URL wait without a copy of it.
+    void QueueSegments(std::vector<SegmentDownloadTaskInfo> segments);
     void StartWorkers();
     DownloaderTask* TakeWorker();
     int32_t NextSegment(DownloaderTask* worker, SegmentDownloadTaskInfo* out);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 
 void SortTasksByRange(std::vector<DownloadTaskInfo>& tasks) {
     std::stable_sort(tasks.begin(), tasks.end(),
@@ -29,19 +30,27 @@ bool JoinsSegment(const SegmentDownloadTaskInfo& last, const DownloadTaskInfo& t
 }  // namespace
 
 std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(const std::vector<DownloadTaskInfo>& tasks) {
+    std::vector<DownloadTaskInfo> copy(tasks);
+    return MergeIntoSegments(std::move(copy));
+}
+
+std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(std::vector<DownloadTaskInfo>&& tasks) {
     std::map<std::wstring, std::vector<SegmentDownloadTaskInfo>> byKey;
-    for (const DownloadTaskInfo& task : tasks) {
-        std::vector<SegmentDownloadTaskInfo>& list = byKey[task.url + L"?" + task.postData];
+    std::wstring key;
+    for (DownloadTaskInfo& task : tasks) {
+        key.assign(task.url).append(L"?").append(task.postData);
+        std::vector<SegmentDownloadTaskInfo>& list = byKey[key];
         if (!list.empty()) {
             SegmentDownloadTaskInfo& last = list.back();
             if (JoinsSegment(last, task)) {
-                last.tasks.push_back(task);
                 last.rangeLength += task.rangeLength;
+                last.tasks.push_back(std::move(task));
                 continue;
             }
         }
-        list.emplace_back(task);
+        list.emplace_back(std::move(task));
     }
+    std::vector<DownloadTaskInfo>().swap(tasks);
     std::vector<SegmentDownloadTaskInfo> segments;
     for (auto& entry : byKey) {
         for (SegmentDownloadTaskInfo& segment : entry.second)

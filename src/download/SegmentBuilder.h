@@ -19,3 +19,5 @@ void SortTasksByRange(std::vector<DownloadTaskInfo>& tasks);
 // starts a new segment. The result lists the segments key by key (URL + "?"
 // + body, in ordinal order), each key's segments in the order they were made.
 std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(const std::vector<DownloadTaskInfo>& tasks);
+// The same, taking the tasks over instead of copying them.
+std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(std::vector<DownloadTaskInfo>&& tasks);

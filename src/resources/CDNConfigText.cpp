@@ -1,6 +1,7 @@
 #include "resources/CDNConfigText.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "app/TextConvert.h"
 #include "app/Utf8Check.h"
@@ -35,9 +36,18 @@ std::wstring DecodeCDNConfigText(const std::string& body) {
 CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* list) {
     if (list == nullptr) return CDNDownloadParseFailed;
     ResoureConfigList parsed;
-    if (!ParseManifestText(DecodeCDNConfigText(body), &parsed) || parsed.empty()) {
-        return CDNDownloadParseFailed;
+    // A body that decodes line by line (ASCII, which every ANSI code page reads as itself, or
+    // well-formed UTF-8) is parsed without a wide copy of the whole text.
+    const size_t size = std::strlen(body.c_str());  // the text ends at a zero byte
+    bool ascii = true;
+    for (size_t i = 0; i < size && ascii; ++i) ascii = static_cast<unsigned char>(body[i]) < 0x80;
+    if (ascii || IsUtf8Text(reinterpret_cast<const unsigned char*>(body.data()),
+                            static_cast<int32_t>(size)) == 1) {
+        ParseManifestUtf8(body.data(), size, &parsed);
+    } else {
+        ParseManifestText(DecodeCDNConfigText(body), &parsed);
     }
+    if (parsed.empty()) return CDNDownloadParseFailed;
     for (const ResoureConfigInfo& info : parsed) {
         if (!IsSafeManifestName(info.name) || !IsPackageRange(info)) return CDNDownloadParseFailed;
     }

@@ -1,5 +1,6 @@
 #include "resources/CDNResourceDownloader.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <system_error>
 #include <thread>
@@ -87,10 +88,15 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
     mode = batchMode;
     {
         ScopedLock lock(processorLock);
-        expectedDigests.clear();
+        std::vector<ExpectedDigests>().swap(expectedDigests);
+        expectedDigests.reserve(items.size());
         for (const ResourceUpdateInfo& item : items) {
-            expectedDigests[item.name] = std::make_pair(item.remoteMd5, item.remoteSha256);
+            expectedDigests.push_back(
+                ExpectedDigests{item.name, item.remoteMd5, item.remoteSha256});
         }
+        std::stable_sort(
+            expectedDigests.begin(), expectedDigests.end(),
+            [](const ExpectedDigests& a, const ExpectedDigests& b) { return a.name < b.name; });
     }
     bundleFailed = false;
     folders.Clear();
@@ -127,9 +133,9 @@ void CCDNResourceDownloader::AddFileTasks(const ResourceUpdateList& items, int32
         task.path = item.packageDir;
         task.rangeStart = item.offset;
         task.rangeLength = static_cast<uint32_t>(item.length);
-        tasks.push_back(task);
+        tasks.push_back(std::move(task));
     }
-    dispatcher->AddTasks(tasks);
+    dispatcher->AddTasks(std::move(tasks));
 }
 
 void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
@@ -209,12 +215,14 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
         case DownloadModeResource:
         case DownloadModeLauncher: {
             if (!IsSafeManifestName(task.name)) return nullptr;
-            const auto digest = expectedDigests.find(task.name);
-            const bool known = digest != expectedDigests.end();
+            const auto after = std::upper_bound(
+                expectedDigests.begin(), expectedDigests.end(), task.name,
+                [](const std::wstring& name, const ExpectedDigests& e) { return name < e.name; });
+            const bool known = after != expectedDigests.begin() && (after - 1)->name == task.name;
             auto* file = new CDNResourceDataProcessor(
                 task, GetFilePath(task.name, task.kind),
-                known ? digest->second.first : std::wstring(),
-                known ? digest->second.second : std::wstring(), &folders);
+                known ? (after - 1)->md5.Text() : std::wstring(),
+                known ? (after - 1)->sha256.Text() : std::wstring(), &folders);
             file->onBytesWritten = [this](int64_t delta) { OnBytesWritten(delta); };
             if (task.kind == DownloadModeResource) {
                 file->onInstalled = [this, file](const DownloadTaskInfo& installed,
@@ -260,9 +268,12 @@ void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& re
     CDNDownloadState state = CDNDownloadFailed;
     ResoureConfigList list;
     if (result.statusCode == 200) {
-        state = CDNDownloadNoContent;
+        // The body is taken over from the sink rather than copied: it may be tens of
+        // megabytes. Without its byte-order mark, as GetContent would hand it out.
         std::string body;
-        if (sink->GetContent(body)) {
+        body.swap(static_cast<CDNResourceConfigDataProcessor*>(sink)->text);
+        if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
+        {
             LARGE_INTEGER start;
             LARGE_INTEGER end;
             LARGE_INTEGER frequency;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "download/DownloadTaskInfo.h"
 #include "download/DownloaderTaskDispatcher.h"
@@ -19,6 +20,7 @@
 #include "resources/CDNDownloadState.h"
 #include "resources/ChunkedUpdate.h"
 #include "resources/FolderCache.h"
+#include "resources/PackedDigest.h"
 #include "resources/ResourceUpdateInfo.h"
 #include "resources/ResoureConfigInfo.h"
 #include "resources/SignedConfig.h"
@@ -72,8 +74,15 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     std::function<void(int64_t downloadedBytes, int64_t totalBytes)> onProgress;
     std::unique_ptr<DownloaderTaskDispatcher> dispatcher;
     std::map<std::wstring, std::unique_ptr<DownloadDataProcessor>> processors;
-    // Of the current batch, by name: the MD5 digest text and the range's SHA-256 (may be empty).
-    std::map<std::wstring, std::pair<std::wstring, std::wstring>> expectedDigests;
+    // What a file of the current batch is checked against: the MD5 digest text and the range's
+    // SHA-256 (may be empty), packed.
+    struct ExpectedDigests {
+        std::wstring name;
+        PackedDigest<16> md5;
+        PackedDigest<32> sha256;
+    };
+    // Sorted by name (stable: of one name, the last item counts).
+    std::vector<ExpectedDigests> expectedDigests;
     // The publisher's public key (64 bytes): when set, a configuration is taken only when its
     // signature verifies, its serial is not below the one stored at acceptedSerialPath, it has
     // not expired and every record carries its SHA-256. Empty: taken as it arrives.

@@ -1,6 +1,6 @@
 #include "resources/ConfigNameCollisions.h"
 
-#include <set>
+#include <algorithm>
 
 #include "resources/FileSystemCase.h"
 #include "resources/ManifestText.h"
@@ -36,20 +36,24 @@ std::wstring FileSystemKey(const std::wstring& name) {
     return key;
 }
 
-bool NamesMeetInOneFolder(const std::vector<std::wstring>& names) {
-    std::set<std::wstring> keys;
-    for (const std::wstring& name : names) {
-        if (!keys.insert(FileSystemKey(name)).second) return true;
-    }
-    for (const std::wstring& key : keys) {
-        if (keys.count(key + L".T") != 0) return true;
+namespace {
+
+// Whether file-system keys meet (see NamesMeetInOneFolder); sorts keys.
+bool KeysMeet(std::vector<std::wstring>* keys) {
+    std::sort(keys->begin(), keys->end());
+    if (std::adjacent_find(keys->begin(), keys->end()) != keys->end()) return true;
+    const auto has = [keys](const std::wstring& key) {
+        return std::binary_search(keys->begin(), keys->end(), key);
+    };
+    for (const std::wstring& key : *keys) {
+        if (has(key + L".T")) return true;
         // Every folder on the way to this file must not be a file (nor its temporary name).
         for (size_t slash = key.find(L'\\'); slash != std::wstring::npos;
              slash = key.find(L'\\', slash + 1)) {
             const std::wstring folder = key.substr(0, slash);
-            if (keys.count(folder) != 0) return true;
+            if (has(folder)) return true;
             if (folder.size() > 2 && folder.compare(folder.size() - 2, 2, L".T") == 0 &&
-                keys.count(folder.substr(0, folder.size() - 2)) != 0) {
+                has(folder.substr(0, folder.size() - 2))) {
                 return true;
             }
         }
@@ -57,16 +61,27 @@ bool NamesMeetInOneFolder(const std::vector<std::wstring>& names) {
     return false;
 }
 
+}  // namespace
+
+bool NamesMeetInOneFolder(const std::vector<std::wstring>& names) {
+    std::vector<std::wstring> keys;
+    keys.reserve(names.size());
+    for (const std::wstring& name : names) keys.push_back(FileSystemKey(name));
+    return KeysMeet(&keys);
+}
+
 bool HasCollidingNames(const ResoureConfigList& list) {
+    // The keys alone, sorted, without a copy of the names.
     std::vector<std::wstring> resources;
     std::vector<std::wstring> launcher;
     for (const ResoureConfigInfo& info : list) {
+        std::wstring key = FileSystemKey(info.name);
         if (IsLauncherCategory(info.category)) {
-            if (IsReservedLauncherName(FileSystemKey(info.name))) return true;
-            launcher.push_back(info.name);
+            if (IsReservedLauncherName(key)) return true;
+            launcher.push_back(std::move(key));
         } else {
-            resources.push_back(info.name);
+            resources.push_back(std::move(key));
         }
     }
-    return NamesMeetInOneFolder(resources) || NamesMeetInOneFolder(launcher);
+    return KeysMeet(&resources) || KeysMeet(&launcher);
 }

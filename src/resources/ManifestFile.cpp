@@ -9,18 +9,29 @@
 
 bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list) {
     if (list == nullptr) return false;
-    std::wstring text;
-    if (!ReadTextFile(path.c_str(), &text)) return false;
-    ParseManifestText(text, list);
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes)) return false;
+    // A leading byte-order mark is skipped only when all three of its bytes are there.
+    const size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    ParseManifestUtf8(bytes.data() + start, bytes.size() - start, list);
     return true;
 }
 
 bool WriteManifestFile(const std::wstring& path, const std::wstring& text) {
     std::string bytes;
     TextToUtf8(text.c_str(), &bytes);
-    // A file that holds these bytes already is left as it is.
-    std::string current;
-    if (ReadFileBytes(path, &current) && current == bytes) return true;
+    return WriteManifestBytes(path, bytes);
+}
+
+bool WriteManifestBytes(const std::wstring& path, const std::string& bytes) {
+    // A file that holds these bytes already is left as it is (read only when its size says it
+    // may: a list that grows is never read back).
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+        data.nFileSizeHigh == 0 && data.nFileSizeLow == bytes.size()) {
+        std::string current;
+        if (ReadFileBytes(path, &current) && current == bytes) return true;
+    }
     std::wstring parent;
     if (GetParentDirectory(path, &parent) && !parent.empty() && !DirectoryExists(parent)) {
         CreateDirectories(parent);

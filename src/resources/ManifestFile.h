@@ -14,3 +14,5 @@ bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list);
 // then replaces path. The containing directory is created when missing. A file that holds
 // the same bytes already is not written.
 bool WriteManifestFile(const std::wstring& path, const std::wstring& text);
+// The same for text already encoded as UTF-8.
+bool WriteManifestBytes(const std::wstring& path, const std::string& bytes);

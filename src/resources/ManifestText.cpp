@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "app/TextConvert.h"
 #include "app/TextFormat.h"
 
 namespace {
@@ -56,26 +57,85 @@ bool IsLauncherCategory(const std::wstring& category) {
     return true;
 }
 
-bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
-    if (list == nullptr) return false;
-    // SplitTokens trims every token and stops at the first blank one, which is exactly how a
-    // blank line ends the list and a blank field ends a line's fields.
-    std::vector<std::wstring> lines;
-    SplitTokens(text, L"\r\n", &lines);
-    for (const std::wstring& line : lines) {
-        std::vector<std::wstring> fields;
-        SplitTokens(line, L"=", &fields);
-        if (fields.size() < 2) continue;
+namespace {
+
+// Takes the lines of one text, one at a time, into a list. A line is a run of characters between
+// runs of CR and LF; it is trimmed, and a blank one ends the list (AddLine returns false).
+class LineReader {
+  public:
+    explicit LineReader(ResoureConfigList* list) : list_(list) {}
+
+    bool AddLine(const std::wstring& line) {
+        const std::wstring trimmed = TrimWhiteSpace(line);
+        if (trimmed.empty()) return false;
+        // SplitTokens trims every field and stops at the first blank one, which is exactly how
+        // a blank field ends a line's fields.
+        fields_.clear();
+        SplitTokens(trimmed, L"=", &fields_);
+        if (fields_.size() < 2) return true;
         ResoureConfigInfo info;
         // A seventh field, which the six-field grammar ignores, carries the range's SHA-256.
-        if (fields.size() > kMaxFields) info.sha256 = fields[kMaxFields];
-        info.name = fields[0];
-        info.md5 = fields[1];
-        if (fields.size() > 2) info.packageDir = fields[2];
-        if (fields.size() > 3) info.offset = ParseInt64Field(fields[3]);
-        if (fields.size() > 4) info.length = ParseInt32Field(fields[4]);
-        if (fields.size() > 5) info.category = fields[5];
-        list->push_back(std::move(info));
+        if (fields_.size() > kMaxFields) info.sha256 = std::move(fields_[kMaxFields]);
+        info.name = std::move(fields_[0]);
+        info.md5 = std::move(fields_[1]);
+        if (fields_.size() > 2) info.packageDir = std::move(fields_[2]);
+        if (fields_.size() > 3) info.offset = ParseInt64Field(fields_[3]);
+        if (fields_.size() > 4) info.length = ParseInt32Field(fields_[4]);
+        if (fields_.size() > 5) info.category = std::move(fields_[5]);
+        list_->push_back(std::move(info));
+        return true;
+    }
+
+  private:
+    ResoureConfigList* list_;
+    std::vector<std::wstring> fields_;
+};
+
+bool IsLineBreak(wchar_t c) {
+    return c == L'\r' || c == L'\n';
+}
+
+}  // namespace
+
+bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
+    if (list == nullptr) return false;
+    LineReader reader(list);
+    std::wstring line;
+    for (size_t pos = 0, end = 0; pos < text.size(); pos = end) {
+        while (pos < text.size() && IsLineBreak(text[pos])) ++pos;
+        if (pos == text.size()) break;
+        for (end = pos; end < text.size() && !IsLineBreak(text[end]);) ++end;
+        line.assign(text, pos, end - pos);
+        if (!reader.AddLine(line)) break;
+    }
+    return true;
+}
+
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list) {
+    if (list == nullptr) return false;
+    if (bytes == nullptr) return true;
+    for (size_t i = 0; i < size; ++i) {
+        if (bytes[i] == '\0') size = i;  // the text ends at a zero byte
+    }
+    LineReader reader(list);
+    std::string encoded;
+    std::wstring line;
+    for (size_t pos = 0, end = 0; pos < size; pos = end) {
+        while (pos < size && (bytes[pos] == '\r' || bytes[pos] == '\n')) ++pos;
+        if (pos == size) break;
+        bool ascii = true;
+        for (end = pos; end < size && bytes[end] != '\r' && bytes[end] != '\n'; ++end) {
+            if (static_cast<unsigned char>(bytes[end]) >= 0x80) ascii = false;
+        }
+        // CR and LF are never part of a longer UTF-8 sequence, so a line decodes alone as it
+        // would within the whole text; ASCII decodes to itself.
+        if (ascii) {
+            line.assign(bytes + pos, bytes + end);
+        } else {
+            encoded.assign(bytes + pos, end - pos);
+            Utf8ToText(encoded.c_str(), &line);
+        }
+        if (!reader.AddLine(line)) break;
     }
     return true;
 }

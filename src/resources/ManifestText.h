@@ -2,6 +2,7 @@
 // the CDN configuration, and the two-field form written back. No Windows header.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "resources/ResoureConfigInfo.h"
@@ -9,6 +10,9 @@
 // Appends one record per valid line of text to list. Lines are separated by runs of CR and LF;
 // a blank line ends the list; fields are separated by runs of "=". True whenever list is given.
 bool ParseManifestText(const std::wstring& text, ResoureConfigList* list);
+// The same for UTF-8 bytes (up to the first zero byte), line by line: the records are those of
+// ParseManifestText over the text Utf8ToText makes of the bytes, without a copy of that text.
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list);
 
 // Appends "name=md5\r\n" for every record, in list order. False (text untouched) for an empty
 // list or no text.

@@ -39,7 +39,7 @@ ResourceUpdateInfo MakeUpdate(const ResoureConfigInfo& info, ResourceUpdateType 
     update.packageDir = info.packageDir;
     update.offset = info.offset;
     update.length = info.length;
-    update.remoteSha256 = info.sha256;
+    update.remoteSha256.Assign(info.sha256);
     return update;
 }
 
@@ -86,8 +86,10 @@ std::wstring CResourceManager::DeriveBaseUrl(const std::wstring& configAddress) 
 void CResourceManager::LoadLocalList(const std::wstring& path, ResoureConfigMap* map) {
     ResoureConfigList list;
     if (!ReadManifestFile(path, &list)) return;
-    for (const ResoureConfigInfo& info : list) {
-        if (IsSafeManifestName(info.name)) map->emplace(info.name, info);
+    for (ResoureConfigInfo& info : list) {
+        if (!IsSafeManifestName(info.name) || map->count(info.name) != 0) continue;
+        std::wstring name = info.name;
+        map->emplace(std::move(name), std::move(info));
     }
 }
 
@@ -219,10 +221,11 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         for (ResoureConfigInfo& info : list) {
             ResoureConfigMap& map =
                 IsLauncherCategory(info.category) ? cdnLauncherFiles : cdnResources;
-            const std::wstring name = info.name;
-            map.emplace(name, std::move(info));
+            if (map.count(info.name) != 0) continue;  // the first of a name is kept
+            std::wstring name = info.name;
+            map.emplace(std::move(name), std::move(info));
         }
-        list.clear();
+        ResoureConfigList().swap(list);  // its records live on in the maps
         // Launcher files the CDN no longer lists stay on disk and in the launcher list.
         ResourceUpdateList launcherRemovals;
         CompareManifests(&localLauncherFiles, &cdnLauncherFiles, &launcherDownloads,
@@ -327,7 +330,8 @@ void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::
         // The digest the bytes were checked against, not a lookup: a configuration fetched
         // again meanwhile may name other content.
         RecordInstalled(&localResources, task.name, digest);
-        if (::GetTickCount64() - lastSaveTick < kSaveIntervalMs) return;
+        const uint64_t interval = std::max(kSaveIntervalMs, kSaveCostFactor * lastSaveMs);
+        if (::GetTickCount64() - lastSaveTick < interval) return;
     }
     SaveLocalManifest();
 }
@@ -398,24 +402,32 @@ bool CResourceManager::SaveLocalManifest() {
     // Saves follow one another in the order of their snapshots: a worker's save never replaces
     // a newer one of another thread with an older list.
     ScopedLock saving(saveLock);
-    std::wstring text;
+    const uint64_t started = ::GetTickCount64();
+    std::string bytes;
     std::wstring stamps;
     {
-        ScopedLock guard(lock);
-        lastSaveTick = ::GetTickCount64();
-        FormatManifestText(localResources, &text);  // an empty list leaves the text empty
-        stamps = localCheck.FormatStamps(localResources);
+        std::wstring text;
+        {
+            ScopedLock guard(lock);
+            lastSaveTick = started;
+            FormatManifestText(localResources, &text);  // an empty list leaves the text empty
+            stamps = localCheck.FormatStamps(localResources);
+        }
+        TextToUtf8(text.c_str(), &bytes);  // the wide text goes before the file is written
     }
     const std::wstring path = rootDir + kVersionFileName;
     // An empty list must not leave a file naming files that are gone; where there is no file,
     // there is nothing to correct.
-    if (text.empty() && !FileExists(path)) return true;
-    if (!WriteManifestFile(path, text)) {
+    if (bytes.empty() && !FileExists(path)) return true;
+    const bool written = WriteManifestBytes(path, bytes);
+    if (!written) {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
-        return false;
+    } else {
+        localCheck.SaveStamps(rootDir, std::move(stamps));
     }
-    localCheck.SaveStamps(rootDir, std::move(stamps));
-    return true;
+    ScopedLock guard(lock);
+    lastSaveMs = ::GetTickCount64() - started;
+    return written;
 }
 
 std::wstring CResourceManager::GetResourceHash() {

@@ -58,11 +58,13 @@ class CResourceManager {
     void OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadState state);
     void OnProgress(int64_t downloadedBytes, int64_t totalBytes);
     // A resource file is installed and checked: its digest is recorded, and "version.txt" saved
-    // when the last save is at least kSaveIntervalMs old, so a run that is ended abruptly loses
-    // at most that much work.
+    // when the last save is at least kSaveIntervalMs old and kSaveCostFactor times as old as
+    // that save took, so a run that is ended abruptly loses at most that much work, and saving
+    // a list of hundreds of thousands of files takes a bounded share of the update's time.
     void OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest);
 
     static const uint64_t kSaveIntervalMs = 1000;
+    static const uint64_t kSaveCostFactor = 10;
     // The code of state 12 when "version.txt" could not be saved before a batch (after the
     // comparison, or before obsolete files are deleted): the status of a refused write.
     static const int32_t kSaveFailedCode = -4;
@@ -75,6 +77,7 @@ class CResourceManager {
     ombrix::CriticalSection lock;      // guards the two local maps
     ombrix::CriticalSection saveLock;  // one save of "version.txt" at a time
     uint64_t lastSaveTick = 0;         // GetTickCount64 of the last save (guarded by lock)
+    uint64_t lastSaveMs = 0;           // how long the last save took (guarded by lock)
     ProgressCallback progressCallback;
     // The publisher's key configurations are checked with (SignedConfig.h); the build's own
     // key unless changed before Initialize; empty: configurations are taken as they arrive.

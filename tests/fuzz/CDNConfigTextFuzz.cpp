@@ -1,11 +1,13 @@
 // CDN configuration body: a refused body adds nothing; an accepted one adds only records whose
-// names stay inside the target directory and whose package ranges can be asked for. A signed
+// names stay inside the target directory and whose package ranges can be asked for, and exactly
+// the records of its whole decoded text. A signed
 // part that reads ends with its signature line, and every record read from the body lies in the
 // bytes the signature covers.
 #include <cstdlib>
 
 #include "resources/CDNConfigText.h"
 #include "resources/ManifestName.h"
+#include "resources/ManifestText.h"
 #include "resources/SignedConfig.h"
 
 namespace {
@@ -14,7 +16,8 @@ bool SameRecords(const ResoureConfigList& a, const ResoureConfigList& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (a[i].name != b[i].name || a[i].md5 != b[i].md5 || a[i].sha256 != b[i].sha256 ||
-            a[i].offset != b[i].offset || a[i].length != b[i].length) {
+            a[i].offset != b[i].offset || a[i].length != b[i].length ||
+            a[i].packageDir != b[i].packageDir || a[i].category != b[i].category) {
             return false;
         }
     }
@@ -52,6 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (state != CDNDownloadSuccess || list.size() < 2) std::abort();
+    // The body is read line by line: the records are those of its whole decoded text.
+    ResoureConfigList whole(1);
+    ParseManifestText(DecodeCDNConfigText(body), &whole);
+    if (!SameRecords(list, whole)) std::abort();
     for (size_t i = 1; i < list.size(); ++i) {
         const ResoureConfigInfo& info = list[i];
         if (!IsSafeManifestName(info.name) || info.offset < 0 || info.length < 0 ||

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
+#include "app/TextConvert.h"
 #include "resources/InstallStamps.h"
 #include "resources/ManifestText.h"
+#include "resources/PackedDigest.h"
 #include "resources/QuickCheck.h"
 
 namespace {
@@ -102,6 +107,62 @@ TEST(ManifestText, FormatsTwoFieldFormAndReadsItBack) {
     ResoureConfigList back = Parse(text);
     ASSERT_EQ(1u, back.size());
     EXPECT_EQ(L"b", back[0].name);
+}
+
+// The bytes of a list parse line by line into exactly the records of their decoded text; digests
+// packed into bytes give back the text as written.
+TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
+    using namespace std::string_literals;
+    const std::string kBodies[] = {
+        "a.dat=0123\r\nb.dat=4567\r\n"s,
+        "\n\r\n\r\r\nB.dat=1\n\na.dat=2\rA.dat=3\n\n"s,  // case-distinct names, file order
+        "a.dat=1\r\n   \r\nb.dat=2"s,
+        "  x\\\xE6\xB8\xB8\xE6\x88\x8F.dat  =  D41D8CD98F00B204E9800998ECF8427E =p= 7 =9=game=x"s,
+        "a=1\0b=2\r\n"s,  // the text ends at a zero byte
+        "bad=\xE6\xB8\r\nnext=\xFF\n"s,
+    };
+    for (const std::string& bytes : kBodies) {
+        std::wstring text;
+        Utf8ToText(bytes.c_str(), &text);
+        const ResoureConfigList whole = Parse(text);
+        ResoureConfigList lines;
+        ASSERT_TRUE(ParseManifestUtf8(bytes.data(), bytes.size(), &lines));
+        ASSERT_EQ(whole.size(), lines.size()) << bytes;
+        for (size_t i = 0; i < whole.size(); ++i) {
+            EXPECT_EQ(whole[i].name, lines[i].name);
+            EXPECT_EQ(whole[i].md5, lines[i].md5);
+            EXPECT_EQ(whole[i].packageDir, lines[i].packageDir);
+            EXPECT_EQ(whole[i].offset, lines[i].offset);
+            EXPECT_EQ(whole[i].length, lines[i].length);
+            EXPECT_EQ(whole[i].sha256, lines[i].sha256);
+        }
+    }
+    ResoureConfigList cased;
+    ParseManifestUtf8(kBodies[1].data(), kBodies[1].size(), &cased);
+    std::map<std::wstring, ResoureConfigInfo> map;
+    for (const ResoureConfigInfo& info : cased) map.emplace(info.name, info);
+    std::wstring saved;
+    FormatManifestText(map, &saved);
+    EXPECT_EQ(L"A.dat=3\r\nB.dat=1\r\na.dat=2\r\n", saved);  // two records, ordinal order
+
+    const struct {
+        const wchar_t* digest;
+        bool packed;
+    } kDigests[] = {
+        {L"d41d8cd98f00b204e9800998ecf8427e", true},
+        {L"D41D8CD98F00B204E9800998ECF8427E", true},
+        {L"00000000000000000000000000000000", true},
+        {L"D41d8cd98f00b204e9800998ecf8427e", false},  // mixed case: kept as text
+        {L"d41d8cd98f00b204e9800998ecf8427", false},
+        {L"g41d8cd98f00b204e9800998ecf8427e", false},
+        {L"0123", false},
+        {L"", false},
+    };
+    for (const auto& c : kDigests) {
+        const PackedDigest<16> packed(c.digest);
+        EXPECT_EQ(c.digest, packed.Text());
+        EXPECT_EQ(c.packed, packed.Bytes() != nullptr) << c.digest;
+    }
 }
 
 TEST(InstallStamps, ListReadsBackAndDamagedLinesAreSkipped) {

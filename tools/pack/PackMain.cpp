@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "CdnTree.h"
@@ -182,9 +183,13 @@ int Publish(const PackOptions& options) {
         !CheckPublishableSet(launcherFiles, true, &error)) {
         return Fail(error);
     }
+    // The listings are taken over, not copied: half a million names and paths are not small.
     std::vector<PublishInput> inputs;
-    for (const SourceFile& file : gameFiles) inputs.push_back(PublishInput{file, false});
-    for (const SourceFile& file : launcherFiles) inputs.push_back(PublishInput{file, true});
+    inputs.reserve(gameFiles.size() + launcherFiles.size());
+    for (SourceFile& file : gameFiles) inputs.push_back(PublishInput{std::move(file), false});
+    for (SourceFile& file : launcherFiles) inputs.push_back(PublishInput{std::move(file), true});
+    std::vector<SourceFile>().swap(gameFiles);
+    std::vector<SourceFile>().swap(launcherFiles);
 
     if (!CreateDirectories(tree.root) && !DirectoryExists(tree.root)) {
         return Fail(tree.root + L": cannot create the output folder");

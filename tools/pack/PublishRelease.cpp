@@ -238,6 +238,12 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
     };
     const bool packed = RunFilePipeline(paths, threads, isKnown, takeRead) &&
                         takeSettled(inputs.size()) && writer.Close(error);
+    // What only the pipeline needed goes before the configuration's text is encoded and written.
+    std::vector<std::wstring>().swap(paths);
+    std::vector<FileDigest>().swap(settled);
+    std::vector<size_t>().swap(toRead);
+    stored.clear();
+    added.clear();
     stats->newPackages = writer.Packages();
     stats->newBytes = writer.BytesWritten();
     if (!packed) {

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# How a fresh install scales with the number of files: sets of 20,000, 100,000 and 500,000 files
+# of 0.5 to 5 KB (half text, half random data, at most 500 files a folder, as games lay them
+# out), each published by OmbrixPack and served by nginx on 127.0.0.1, then installed once by
+# OmbrixUpdate.exe (the launcher's resource manager) and once by FloorReference.exe (the least an
+# update must do), under the same wine. Prints for each set both wall times, the time per file
+# and their ratio, the peak working sets and the memory per file above the process's base (the
+# peak of the same program installing a set of 50 files), and OmbrixPack's peak resident set
+# (measured from outside, as its own base is not printed) with its memory per file.
+# The 500,000-file set takes several minutes under wine and about 6 GB of disk.
+# BENCH_BIN=DIR takes the programs from DIR (for example copies of another build's) instead.
+#   bench-scale.sh [BUILD_DIR] [COUNTS]     (defaults: build, "20000 100000 500000")
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=bench-lib.sh
+source "$here/scripts/bench-lib.sh"
+bench_init scale "${1:-$here/build}" OmbrixPack OmbrixUpdate FloorReference
+counts="${2:-20000 100000 500000}"
+mkdir -p "$work/cdn"
+port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
+mib() { echo "$1 / 1048576" | bc -l; }
+
+# Publishes set $1 from src/$1; OmbrixPack's peak resident set in bytes into $work/pack-$1.
+publish() {
+  /usr/bin/time -f %M -o "$work/pack-$1" "$wine_run" "$bin/OmbrixPack.exe" \
+    --game "C:\\$work_name\\src\\$1" --out "C:\\$work_name\\cdn\\$1" </dev/null >/dev/null
+  echo $(($(tail -n1 "$work/pack-$1") * 1024)) > "$work/pack-$1"
+}
+# Installs set $1 with the launcher (l) or the reference (r) into inst; wall seconds, and the
+# peak working set, in $work/$2-$1.
+install() {
+  local url="http://127.0.0.1:$port/$1/config/resources.txt" start
+  rm -rf "$work/inst"
+  sync; sleep 5   # the disk settles after the many writes before
+  start=$(now)
+  if [ "$2" = l ]; then
+    "$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" --config "$url" \
+      </dev/null > "$work/run.log"
+    grep -q '^state 19' "$work/run.log" || { cat "$work/run.log" >&2; exit 1; }
+    echo "$(echo "$(now) - $start" | bc) $(field "$work/run.log" peak_working_set)" > "$work/$2-$1"
+    diff -rq "$work/src/$1" "$work/inst/game" >/dev/null || { echo "bench: launcher install of $1 differs" >&2; exit 1; }
+  else
+    "$wine_run" "$bin/FloorReference.exe" "$url" "C:\\$work_name\\inst" </dev/null > "$work/run.log"
+    echo "$(echo "$(now) - $start" | bc) $(field "$work/run.log" peak_working_set)" > "$work/$2-$1"
+    diff -rq "$work/src/$1" "$work/inst" >/dev/null || { echo "bench: reference install of $1 differs" >&2; exit 1; }
+  fi
+  rm -rf "$work/inst"
+}
+
+for count in 50 $counts; do
+  echo "bench: $count files: generating, publishing, installing"
+  bench_make_set "$work/src/$count" "$count" 500 5000 0.5 500
+  publish "$count"
+  install "$count" l
+  install "$count" r
+  rm -rf "$work/src/$count"
+done
+
+read -r _ base_l < "$work/l-50"; read -r _ base_r < "$work/r-50"; base_p=$(cat "$work/pack-50")
+echo
+echo "=== bench-scale: fresh installs of files of 0.5-5 KB, at most 500 a folder ==="
+printf 'base (a set of 50 files): launcher %.1f MiB, reference %.1f MiB, OmbrixPack %.1f MiB\n' \
+  "$(mib "$base_l")" "$(mib "$base_r")" "$(mib "$base_p")"
+for count in $counts; do
+  read -r lw lp < "$work/l-$count"; read -r rw rp < "$work/r-$count"; pp=$(cat "$work/pack-$count")
+  printf '%d files:\n' "$count"
+  printf '  launcher:  %7.2f s wall, %.3f ms a file, peak %6.1f MiB, %5.0f bytes a file above base\n' \
+    "$lw" "$(echo "$lw * 1000 / $count" | bc -l)" "$(mib "$lp")" "$(echo "($lp - $base_l) / $count" | bc -l)"
+  printf '  reference: %7.2f s wall, %.3f ms a file, peak %6.1f MiB, %5.0f bytes a file above base\n' \
+    "$rw" "$(echo "$rw * 1000 / $count" | bc -l)" "$(mib "$rp")" "$(echo "($rp - $base_r) / $count" | bc -l)"
+  printf '  time per file launcher/reference: %.2f\n' "$(echo "$lw / $rw" | bc -l)"
+  printf '  OmbrixPack: peak %.1f MiB, %.0f bytes a file above base\n' "$(mib "$pp")" \
+    "$(echo "($pp - $base_p) / $count" | bc -l)"
+done
