@@ -43,8 +43,7 @@ ChunkedFileInstall::ChunkedFileInstall(const ChunkedFileJob& job)
 }
 
 ChunkedFileInstall::~ChunkedFileInstall() {
-    dispatcher_.reset();  // waits for its workers
-    if (target_ != INVALID_HANDLE_VALUE) ::CloseHandle(target_);
+    dispatcher_.reset();  // waits for its workers, which write through target_
 }
 
 void ChunkedFileInstall::Stop() {
@@ -54,10 +53,7 @@ void ChunkedFileInstall::Stop() {
 
 bool ChunkedFileInstall::Fail(int32_t status, const char* step) {
     outcome_->status = status == 200 ? -3 : status;
-    if (target_ != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(target_);
-        target_ = INVALID_HANDLE_VALUE;
-    }
+    target_.Reset();
     ::DeleteFileW(tempPath_.c_str());
     LogEvent("chunked_failed", {{"name", job_.name}, {"step", step}, {"status", outcome_->status}});
     return false;
@@ -71,8 +67,8 @@ const DownloadDataProcessor* ChunkedFileInstall::CreateDataProcessor(const Downl
     } else {
         const size_t index = static_cast<size_t>(std::wcstoull(task.name.c_str() + 1, nullptr, 10));
         if (list_ == nullptr || index >= list_->chunks.size()) return nullptr;
-        auto* chunk =
-            new ChunkDataProcessor(task, target_, targetOffsets_[index], list_->chunks[index]);
+        auto* chunk = new ChunkDataProcessor(task, target_.Get(), targetOffsets_[index],
+                                             list_->chunks[index]);
         chunk->onBytes = [this](int64_t delta) {
             if (onBytes) onBytes(delta);
         };
@@ -217,13 +213,13 @@ bool ChunkedFileInstall::Assemble(const ChunkList& list, const std::vector<int64
                 sha.Update(buffer.data(), entry.size);
                 ok = std::memcmp(sha.Finish().data(), entry.digest, 32) == 0;
             }
-            ok = ok && WriteFileAt(target_, at, buffer.data(), entry.size);
+            ok = ok && WriteFileAt(target_.Get(), at, buffer.data(), entry.size);
             outcome_->localBytes += entry.size;
         } else if (first[i] != i) {
-            ok = ReadFileAt(target_, targetOffsets_[first[i]], buffer.data(), entry.size) &&
-                 WriteFileAt(target_, at, buffer.data(), entry.size);
+            ok = ReadFileAt(target_.Get(), targetOffsets_[first[i]], buffer.data(), entry.size) &&
+                 WriteFileAt(target_.Get(), at, buffer.data(), entry.size);
         } else {
-            ok = ReadFileAt(target_, at, buffer.data(), entry.size);
+            ok = ReadFileAt(target_.Get(), at, buffer.data(), entry.size);
         }
         if (!ok) return false;
         if (wholeChecked) md5.Update(buffer.data(), entry.size);
@@ -263,21 +259,20 @@ bool ChunkedFileInstall::Run(ChunkedFileOutcome* outcome) {
     if (stopped_) return Fail(-2, "local");
     std::wstring folder;
     if (GetParentDirectory(tempPath_, &folder)) CreateDirectories(folder);  // a first install
-    target_ = ::CreateFileW(tempPath_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    target_.Reset(::CreateFileW(tempPath_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     size.QuadPart = static_cast<LONGLONG>(list.fileSize);
-    if (target_ == INVALID_HANDLE_VALUE ||
-        !::SetFilePointerEx(target_, size, nullptr, FILE_BEGIN) || !::SetEndOfFile(target_)) {
+    if (!target_ || !::SetFilePointerEx(target_.Get(), size, nullptr, FILE_BEGIN) ||
+        !::SetEndOfFile(target_.Get())) {
         return Fail(-3, "create");
     }
     if (!FetchChunks(list, local, first)) return Fail(stopped_ ? -2 : failedStatus_, "fetch");
     if (!Assemble(list, local, first)) return Fail(stopped_ ? -2 : -3, "assemble");
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
-    ::SetFileTime(target_, nullptr, nullptr, &now);
-    const bool closed = ::CloseHandle(target_) != FALSE;
-    target_ = INVALID_HANDLE_VALUE;
+    ::SetFileTime(target_.Get(), nullptr, nullptr, &now);
+    const bool closed = ::CloseHandle(target_.Release()) != FALSE;
     ::SetFileAttributesW(job_.path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!closed || !::MoveFileExW(tempPath_.c_str(), job_.path.c_str(),
                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

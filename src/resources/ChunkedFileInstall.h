@@ -21,6 +21,7 @@
 #include "download/DownloaderTaskDispatcher.h"
 #include "download/DownloaderTaskProcessor.h"
 #include "framework/CriticalSection.h"
+#include "framework/ScopedHandle.h"
 #include "resources/ChunkList.h"
 
 struct ChunkedFileJob {
@@ -74,7 +75,7 @@ class ChunkedFileInstall : public DownloaderTaskProcessor {
     ChunkedFileJob job_;
     ChunkedFileOutcome* outcome_ = nullptr;
     std::wstring tempPath_;
-    HANDLE target_ = INVALID_HANDLE_VALUE;
+    ombrix::ScopedFileHandle target_;  // the new file assembled beside the old one
     const ChunkList* list_ = nullptr;
     std::vector<uint64_t> targetOffsets_;
     std::unique_ptr<DownloaderTaskDispatcher> dispatcher_;
