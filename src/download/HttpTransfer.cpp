@@ -339,7 +339,12 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, bool secu
 
     ResponseBodyWindow window(rawStatus, rangeStart, rangeLength, QueryContentLength(request.Get()),
                               QueryContentRangeStart(request.Get()));
-    if (!window.Acceptable()) return TransferFailed;
+    // Found by the transfer, not the network: no error of an earlier call is left to explain it
+    // (WinINet leaves WSAEWOULDBLOCK behind at times, which would read as a time-out).
+    if (!window.Acceptable()) {
+        ::SetLastError(0);
+        return TransferFailed;
+    }
     if (!sink->OnBegin(window.SinkLength())) return TransferBeginRefused;
 
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadBytes]);
@@ -352,6 +357,7 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, bool secu
         // Waits (at most the receive time-out) for what the server sends next and reads only
         // that: a read of a whole buffer would wait through a trickle of single bytes.
         DWORD available = 0;
+        const ULONGLONG asked = ::GetTickCount64();
         if (!::InternetQueryDataAvailable(request.Get(), &available, 0, 0)) return TransferFailed;
         DWORD got = 0;
         if (available > 0 && !::InternetReadFile(request.Get(), buffer.get(),
@@ -359,7 +365,13 @@ int32_t HttpTransfer::Attempt(const std::wstring& host, uint16_t port, bool secu
             return TransferFailed;
         }
         // WinINet reports a connection cut short as a normal end: compare with what was due.
-        if (got == 0) return window.Complete() ? status : TransferFailed;
+        if (got == 0) {
+            if (window.Complete()) return status;
+            // Ended before all that was due: silence until the receive time-out, or a cut.
+            const bool silent = ::GetTickCount64() - asked >= GetTransferReceiveTimeoutMs();
+            ::SetLastError(silent ? ERROR_INTERNET_TIMEOUT : 0);
+            return TransferFailed;
+        }
         uint32_t skip = 0;
         uint32_t take = 0;
         window.Next(got, &skip, &take);
