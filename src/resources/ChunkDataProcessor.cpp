@@ -3,38 +3,9 @@
 #include <cstring>
 
 #include "app/Log.h"
+#include "app/PositionedFile.h"
 #include "app/Sha256.h"
 #include "resources/RangeUnpacker.h"
-
-bool WriteFileAt(HANDLE file, uint64_t offset, const char* data, size_t size) {
-    while (size > 0) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        const DWORD want = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
-        DWORD done = 0;
-        if (!::WriteFile(file, data, want, &done, &at) || done == 0) return false;
-        data += done;
-        offset += done;
-        size -= done;
-    }
-    return true;
-}
-
-bool ReadFileAt(HANDLE file, uint64_t offset, char* data, size_t size) {
-    while (size > 0) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        const DWORD want = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
-        DWORD done = 0;
-        if (!::ReadFile(file, data, want, &done, &at) || done == 0) return false;
-        data += done;
-        offset += done;
-        size -= done;
-    }
-    return true;
-}
 
 // Writes the unpacked bytes at their place and digests them.
 struct ChunkDataProcessor::Work : RangeUnpacker::Output {

@@ -47,8 +47,3 @@ class ChunkDataProcessor : public DownloadDataProcessor {
     int64_t bytesThisAttempt_ = 0;
     int64_t bytesReported_ = 0;
 };
-
-// Writes size bytes at offset of a file opened for writing; false when not all were written.
-bool WriteFileAt(HANDLE file, uint64_t offset, const char* data, size_t size);
-// Reads exactly size bytes at offset.
-bool ReadFileAt(HANDLE file, uint64_t offset, char* data, size_t size);

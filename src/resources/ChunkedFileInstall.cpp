@@ -6,6 +6,7 @@
 
 #include "app/Crypto.h"
 #include "app/FileServices.h"
+#include "app/PositionedFile.h"
 #include "app/Log.h"
 #include "app/Sha256.h"
 #include "app/TextConvert.h"
