@@ -17,56 +17,25 @@
 #   bench-verify.sh [BUILD_DIR] [RUNS] [SETS]     (defaults: build, 3, "A B C")
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$here/build}" && pwd)"
 runs="${2:-3}"
 sets="${3:-A B C}"
-wine_run="$build/wine-run"
-for exe in OmbrixPack OmbrixUpdate; do
-  [ -x "$build/bin/$exe.exe" ] || { echo "bench: build $exe in $build first" >&2; exit 1; }
-done
 before="${BEFORE:-}"
 [ -z "$before" ] || [ -f "$before" ] || { echo "bench: no program $before" >&2; exit 1; }
-"$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null   # the prefix and its session processes
-
-name="verify-$$"
-work_name="ombrix-verify-$$"
-work="$build/wine/prefix/drive_c/$work_name"   # C:\ombrix-verify-PID in the build's wine prefix
-export OMBRIX_NGINX_DIR="$build/nginx"
-serve="$here/tools/nginx/serve.sh"
-cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; [ -n "${KEEP:-}" ] || rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
-trap cleanup EXIT
-mkdir -p "$work"
+# shellcheck source=bench-lib.sh
+source "$here/scripts/bench-lib.sh"
+bench_init verify "${1:-$here/build}" OmbrixPack OmbrixUpdate
 [ -z "$before" ] || cp "$before" "$work/BeforeUpdate.exe"
 
-now() { date +%s.%N; }
-field() { tr -d '\r' < "$1" | awk -v k="$2" '$1 == k {print $2}'; }
-median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
-
 echo "bench: generating the sets"
-python3 - "$work" "$sets" <<'PY'
-import os, random, sys
-root, wanted = sys.argv[1], sys.argv[2].split()
-def make(name, count, low, high, text_share, folders):
-    rng = random.Random(count)
-    words = [b"sword", b"shield", b"quest", b"dragon", b"mana", b"guild", b"potion", b"castle"]
-    for i in range(count):
-        folder = os.path.join(root, "src", name, "d%03d" % (i % folders))
-        os.makedirs(folder, exist_ok=True)
-        size = rng.randint(low, high)
-        if rng.random() < text_share:
-            data = b" ".join(rng.choice(words) for _ in range(size // 5 + 1))[:size]
-        else:
-            data = os.urandom(size)
-        with open(os.path.join(folder, "f%06d.dat" % i), "wb") as f:
-            f.write(data)
-sets = {"A": (2000, 50000, 150000, 0.0, 40), "B": (20000, 500, 20000, 0.5, 200),
-        "C": (100000, 500, 4000, 0.5, 500)}
-for name in wanted:
-    make(name, *sets[name])
-PY
+declare -A set_shape=([A]="2000 50000 150000 0.0 50" [B]="20000 500 20000 0.5 100"
+                      [C]="100000 500 4000 0.5 200")
+for set in $sets; do
+  # shellcheck disable=SC2086
+  bench_make_set "$work/src/$set" ${set_shape[$set]}
+done
 for set in $sets; do
   echo "bench: publishing set $set with OmbrixPack"
-  "$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src\\$set" \
+  "$wine_run" "$bin/OmbrixPack.exe" --game "C:\\$work_name\\src\\$set" \
     --out "C:\\$work_name\\cdn\\$set" </dev/null >/dev/null
 done
 port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
@@ -82,7 +51,7 @@ update() {
 results=()
 for set in $sets; do
   echo "bench: installing set $set"
-  update "$set" "$build/bin/OmbrixUpdate.exe"
+  update "$set" "$bin/OmbrixUpdate.exe"
   diff -rq "$work/src/$set" "$work/inst/$set/game" >/dev/null
   count=$(find "$work/inst/$set/game" -type f | wc -l)
   bytes=$(du -sb "$work/inst/$set/game" | cut -f1)
@@ -94,7 +63,7 @@ for set in $sets; do
     ms+=("$(echo "$(now) - $start" | bc)")
 
     start=$(now)
-    update "$set" "$build/bin/OmbrixUpdate.exe"
+    update "$set" "$bin/OmbrixUpdate.exe"
     cw+=("$(echo "$(now) - $start" | bc)")
     grep -q '^state 7' "$work/u.log" && { echo "bench: the current update fetched files" >&2; exit 1; }
     ci+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
@@ -111,7 +80,7 @@ for set in $sets; do
       bf+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
     fi
 
-    update "$set" "$build/bin/OmbrixUpdate.exe" --verify
+    update "$set" "$bin/OmbrixUpdate.exe" --verify
     fi_+=("$(echo "$(field "$work/u.log" elapsed_ms) / 1000" | bc -l)")
     v="$(field "$work/u.log" check_ms)"; fk+=("$(echo "${v:-0} / 1000" | bc -l)")
     fc+=("$(field "$work/u.log" files_checked)")
