@@ -15,11 +15,13 @@ const size_t kWindowFiles = 1024;                // results finished ahead of th
 const int64_t kWindowBytes = int64_t(96) << 20;  // and their compressed bytes
 const size_t kChunkFiles = 64;                   // files a worker takes at once
 const int64_t kChunkBytes = int64_t(4) << 20;    // compressed bytes it holds back at most
+// Results wait in a ring: a worker takes files below taken + kWindowFiles only, a chunk at most.
+const size_t kRingSize = kWindowFiles + kChunkFiles;
 
 struct Shared {
     std::mutex lock;
     std::condition_variable changed;
-    std::vector<PreparedFile> results;
+    std::vector<PreparedFile> results;  // file i at i % kRingSize
     std::vector<char> ready;
     size_t next = 0;   // the next file a worker takes
     size_t taken = 0;  // files the taker has had
@@ -34,15 +36,15 @@ void Publish(Shared* shared, std::vector<std::pair<size_t, PreparedFile>>* done)
         std::lock_guard<std::mutex> guard(shared->lock);
         for (auto& item : *done) {
             shared->waitingBytes += static_cast<int64_t>(item.second.gz.size());
-            shared->results[item.first] = std::move(item.second);
-            shared->ready[item.first] = 1;
+            shared->results[item.first % kRingSize] = std::move(item.second);
+            shared->ready[item.first % kRingSize] = 1;
         }
     }
     done->clear();
     shared->changed.notify_all();
 }
 
-void Work(Shared* shared, const std::vector<std::wstring>* paths,
+void Work(Shared* shared, size_t count, const std::function<std::wstring(size_t)>* pathOf,
           const std::function<bool(const FileDigest&)>* isKnown) {
     GzipCompressor compressor;
     std::vector<std::pair<size_t, PreparedFile>> done;
@@ -51,26 +53,26 @@ void Work(Shared* shared, const std::vector<std::wstring>* paths,
         size_t end;
         {
             std::unique_lock<std::mutex> guard(shared->lock);
-            shared->changed.wait(guard, [shared, paths] {
-                return shared->stop || shared->next >= paths->size() ||
-                       shared->next == shared->taken ||
+            shared->changed.wait(guard, [shared, count] {
+                return shared->stop || shared->next >= count || shared->next == shared->taken ||
                        (shared->next < shared->taken + kWindowFiles &&
                         shared->waitingBytes < kWindowBytes);
             });
-            if (shared->stop || shared->next >= paths->size()) return;
+            if (shared->stop || shared->next >= count) return;
             begin = shared->next;
-            end = std::min(begin + kChunkFiles, paths->size());
+            end = std::min(begin + kChunkFiles, count);
             shared->next = end;
         }
         int64_t held = 0;
         for (size_t index = begin; index < end; ++index) {
             PreparedFile result;
-            if (compressor.Load((*paths)[index], &result.digest, &result.whole, &result.error)) {
+            const std::wstring path = (*pathOf)(index);
+            if (compressor.Load(path, &result.digest, &result.whole, &result.error)) {
                 result.known = (*isKnown)(result.digest);
                 std::wstring error;
                 if (!result.known && result.whole &&
                     !compressor.CompressLoaded(&result.gz, &error)) {
-                    result.error = (*paths)[index] + L": " + error;
+                    result.error = path + L": " + error;
                 }
                 if (!result.gz.empty()) result.gzSha256 = Sha256Digest(result.gz);
             }
@@ -95,21 +97,24 @@ int DefaultThreadCount() {
     return cores < 1 ? 1 : (cores > 8 ? 8 : cores);
 }
 
-bool RunFilePipeline(const std::vector<std::wstring>& paths, int threads,
+bool RunFilePipeline(size_t count, const std::function<std::wstring(size_t)>& pathOf, int threads,
                      const std::function<bool(const FileDigest&)>& isKnown,
                      const std::function<bool(size_t, PreparedFile*)>& take) {
     Shared shared;
-    shared.results.resize(paths.size());
-    shared.ready.assign(paths.size(), 0);
+    shared.results.resize(std::min(count, kRingSize));
+    shared.ready.assign(std::min(count, kRingSize), 0);
     std::vector<std::thread> workers;
-    for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &shared, &paths, &isKnown);
+    for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &shared, count, &pathOf, &isKnown);
     bool ok = true;
-    for (size_t i = 0; i < paths.size() && ok; ++i) {
+    for (size_t i = 0; i < count && ok; ++i) {
         PreparedFile result;
         {
             std::unique_lock<std::mutex> guard(shared.lock);
-            shared.changed.wait(guard, [&shared, i] { return shared.ready[i] != 0; });
-            result = std::move(shared.results[i]);
+            const size_t slot = i % kRingSize;
+            shared.changed.wait(guard, [&shared, slot] { return shared.ready[slot] != 0; });
+            shared.ready[slot] = 0;
+            result = std::move(shared.results[slot]);
+            shared.results[slot] = PreparedFile();
             shared.waitingBytes -= static_cast<int64_t>(result.gz.size());
             shared.taken = i + 1;
         }

@@ -18,10 +18,11 @@ struct PreparedFile {
     std::wstring error;    // not empty when the file could not be read or compressed
 };
 
-// Runs threads workers over paths. isKnown tells whether the tree stores content; it is called
-// on the workers and must be safe to call from several threads at once. take gets every
-// result in order and stops the run by returning false. Returns false when take did.
-bool RunFilePipeline(const std::vector<std::wstring>& paths, int threads,
+// Runs threads workers over count files, the path of file i being pathOf(i). pathOf and
+// isKnown (whether the tree stores content) are called on the workers and must be safe to call
+// from several threads at once. take gets every result in order and stops the run by
+// returning false. Returns false when take did. What it holds does not grow with count.
+bool RunFilePipeline(size_t count, const std::function<std::wstring(size_t)>& pathOf, int threads,
                      const std::function<bool(const FileDigest&)>& isKnown,
                      const std::function<bool(size_t, PreparedFile*)>& take);
 

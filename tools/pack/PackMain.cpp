@@ -26,6 +26,7 @@
 #include "PruneTree.h"
 #include "PublishRelease.h"
 #include "PublishableName.h"
+#include "SourceList.h"
 #include "SourceTree.h"
 #include "TreeLock.h"
 #include "TreeSigning.h"
@@ -152,14 +153,13 @@ int Publish(const PackOptions& options) {
     TreeLock lock;
     if (!LockTree(treeDir, L"publish " + release, &lock, &error)) return Fail(error);
     // The input folders are listed while the tree and the stamps of the last publish are read.
-    std::vector<SourceFile> gameFiles;
-    std::vector<SourceFile> launcherFiles;
+    SourceList inputs;
     SourceStamps stamps;
     std::wstring listError;
     bool listed = false;
     std::thread lister([&] {
-        listed = ListSourceFiles(gameDir, &gameFiles, &listError) &&
-                 (launcherDir.empty() || ListSourceFiles(launcherDir, &launcherFiles, &listError));
+        listed = inputs.AddFolder(gameDir, false, &listError) &&
+                 (launcherDir.empty() || inputs.AddFolder(launcherDir, true, &listError));
     });
     CdnTree tree;
     const bool loaded = LoadTree(treeDir, &tree, &error);
@@ -176,20 +176,8 @@ int Publish(const PackOptions& options) {
         return Fail(L"the release " + release + L" exists already in " + tree.root);
     }
     if (!listed) return Fail(listError);
-    if (gameFiles.empty() && launcherFiles.empty()) {
-        return Fail(L"nothing to publish: the input folders hold no file");
-    }
-    if (!CheckPublishableSet(gameFiles, false, &error) ||
-        !CheckPublishableSet(launcherFiles, true, &error)) {
-        return Fail(error);
-    }
-    // The listings are taken over, not copied: half a million names and paths are not small.
-    std::vector<PublishInput> inputs;
-    inputs.reserve(gameFiles.size() + launcherFiles.size());
-    for (SourceFile& file : gameFiles) inputs.push_back(PublishInput{std::move(file), false});
-    for (SourceFile& file : launcherFiles) inputs.push_back(PublishInput{std::move(file), true});
-    std::vector<SourceFile>().swap(gameFiles);
-    std::vector<SourceFile>().swap(launcherFiles);
+    if (inputs.Size() == 0) return Fail(L"nothing to publish: the input folders hold no file");
+    if (!inputs.CheckNames(&error)) return Fail(error);
 
     if (!CreateDirectories(tree.root) && !DirectoryExists(tree.root)) {
         return Fail(tree.root + L": cannot create the output folder");

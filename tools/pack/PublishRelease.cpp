@@ -10,6 +10,7 @@
 #include "ConfigLine.h"
 #include "FilePipeline.h"
 #include "PackageWriter.h"
+#include "ReleaseRecords.h"
 #include "SourceStamps.h"
 #include "app/FileServices.h"
 #include "app/TextConvert.h"
@@ -57,53 +58,74 @@ std::string HexToBytes(const std::string& hex) {
 
 }  // namespace
 
-bool PublishRelease(CdnTree* tree, const std::wstring& release,
-                    const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
-                    const SourceStamps& previous, PublishStats* stats, std::wstring* error,
-                    const SigningKey* signingKey, int64_t expiresDays,
-                    const ChunkSettings& chunking) {
+bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList& inputs,
+                    int64_t packageLimit, int threads, const SourceStamps& previous,
+                    PublishStats* stats, std::wstring* error, const SigningKey* signingKey,
+                    int64_t expiresDays, const ChunkSettings& chunking) {
     // What the tree stores already: the streams of the packages its configurations name (those
-    // LoadCdnTree checked).
-    std::unordered_map<ContentKey, PackedEntry, ContentKeyHash> stored;
+    // LoadCdnTree checked), found in the tree's own lists.
+    struct StreamRef {
+        int32_t package;
+        uint32_t stream;
+    };
+    std::unordered_map<ContentKey, StreamRef, ContentKeyHash> stored;
     size_t streams = 0;
     for (const auto& item : tree->packages) streams += item.second.streams.size();
     stored.reserve(streams);
     for (const auto& item : tree->packages) {
         const TreePackage& package = item.second;
         if (!package.named) continue;
-        for (const StoredStream& stream : package.streams) {
-            PackedEntry entry;
-            entry.packageDir = package.dir;
-            entry.offset = stream.offset;
-            entry.length = stream.length;
-            entry.inputSize = stream.size;
-            entry.sha256 = HexToBytes(stream.sha256);  // empty for older packages: read later
-            stored.emplace(KeyOf(stream.size, HexToBytes(stream.md5)), entry);
+        for (size_t k = 0; k < package.streams.size(); ++k) {
+            const StoredStream& stream = package.streams[k];
+            stored.emplace(KeyOf(stream.size, HexToBytes(stream.md5)),
+                           StreamRef{item.first, static_cast<uint32_t>(k)});
         }
     }
+    // A stored stream as an entry; its SHA-256 is read from the package when its contents
+    // list lacks it (older packages), once.
+    const auto storedEntry = [tree](const StreamRef& ref, PackedEntry* entry,
+                                    std::wstring* message) {
+        TreePackage& package = tree->packages[ref.package];
+        StoredStream& stream = package.streams[ref.stream];
+        if (stream.sha256.size() != 64) {
+            const std::string sha =
+                PackageRangeSha256(*tree, package.dir, stream.offset, stream.length);
+            if (sha.size() != 32) {
+                *message = L"cannot read the package " + package.dir;
+                return false;
+            }
+            stream.sha256 = BytesToHex(sha);
+        }
+        entry->packageDir = package.dir;
+        entry->offset = stream.offset;
+        entry->length = stream.length;
+        entry->md5 = HexToBytes(stream.md5);
+        entry->inputSize = stream.size;
+        entry->sha256 = HexToBytes(stream.sha256);
+        return true;
+    };
 
     PackageWriter writer(tree->root, tree->lastPackage + 1, packageLimit);
     GzipCompressor large;  // for files too large to hold, compressed on this thread
-    std::unordered_map<ContentKey, PackedEntry, ContentKeyHash>
-        added;  // new content of this release
-    std::wstring config;
+    ReleaseRecords records(inputs.Size());
+    // New content of this release, by its placement in the records.
+    std::unordered_map<ContentKey, uint32_t, ContentKeyHash> added;
     std::string chunkLines;  // the lines naming the chunk lists, after the records
     *stats = PublishStats();
     ULONGLONG lastReport = ::GetTickCount64();
 
-    SourceStamps stamps;
-    stamps.reserve(inputs.size());
     size_t cursor = 0;  // walks the previous stamps beside the inputs (both in input order)
     const auto stamped = [&previous, &inputs, &cursor](size_t i, FileDigest* digest) {
-        const SourceFile& file = inputs[i].file;
+        const bool launcher = inputs.IsLauncher(i);
         const auto before = [&](const SourceStamp& s) {
-            return s.launcher != inputs[i].launcher ? !s.launcher : s.name < file.name;
+            return s.launcher != launcher ? !s.launcher : inputs.CompareName(i, s.name) > 0;
         };
         while (cursor < previous.size() && before(previous[cursor])) ++cursor;
         if (cursor == previous.size()) return false;
         const SourceStamp& stamp = previous[cursor];
-        if (stamp.launcher != inputs[i].launcher || stamp.name != file.name ||
-            stamp.size != file.size || stamp.writeTime != file.writeTime || file.writeTime == 0) {
+        if (stamp.launcher != launcher || inputs.CompareName(i, stamp.name) != 0 ||
+            stamp.size != inputs.FileSize(i) || stamp.writeTime != inputs.WriteTime(i) ||
+            inputs.WriteTime(i) == 0) {
             return false;
         }
         digest->size = stamp.size;
@@ -117,115 +139,113 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
     chunkStore.find = [&](int64_t size, const std::string& md5, PackedEntry* entry, bool* found,
                           std::wstring* message) {
         const ContentKey key = KeyOf(size, md5);
-        auto old = stored.find(key);
+        const auto old = stored.find(key);
         const auto twin = added.find(key);
         *found = old != stored.end() || twin != added.end();
-        if (twin != added.end()) *entry = twin->second;
-        if (twin != added.end() || old == stored.end()) return true;
-        if (old->second.sha256.size() != 32) {
-            old->second.sha256 = PackageRangeSha256(*tree, old->second.packageDir,
-                                                    old->second.offset, old->second.length);
-            if (old->second.sha256.size() != 32) {
-                *message = L"cannot read the package " + old->second.packageDir;
-                return false;
-            }
+        if (twin != added.end()) {
+            *entry = records.EntryOf(twin->second, md5, size);
+            return true;
         }
-        *entry = old->second;
-        return true;
+        return old == stored.end() || storedEntry(old->second, entry, message);
     };
-    chunkStore.added = [&added](const PackedEntry& entry) {
-        added.emplace(KeyOf(entry.inputSize, entry.md5), entry);
+    chunkStore.added = [&added, &records](const PackedEntry& entry) {
+        const ContentKey key = KeyOf(entry.inputSize, entry.md5);
+        if (added.count(key) == 0) added.emplace(key, records.AddPlacement(entry));
     };
     const auto take = [&](size_t i, PreparedFile* file) {
         if (!file->error.empty()) {
             *error = file->error;
             return false;
         }
-        PackedEntry entry;
         const ContentKey key = KeyOf(file->digest.size, file->digest.md5);
         const auto old = stored.find(key);
         const auto twin = added.find(key);
         // Launcher files travel in the bundle, whole.
-        const bool chunked = !inputs[i].launcher && chunking.thresholdBytes > 0 &&
+        const bool chunked = !inputs.IsLauncher(i) && chunking.thresholdBytes > 0 &&
                              file->digest.size >= chunking.thresholdBytes;
         const bool chunkOnly =
             chunked && (chunking.chunkOnly || file->digest.size >= ChunkSettings::kChunkOnlySize);
         ChunkReference reference;
         if (chunked) {
             ChunkedStats chunkStats;
-            if (!PublishChunkedFile(tree->root, inputs[i].file.path, file->digest.md5, &writer,
+            if (!PublishChunkedFile(tree->root, inputs.Path(i), file->digest.md5, &writer,
                                     chunkStore, &reference, &chunkStats, error)) {
                 return false;
             }
-            chunkLines += FormatChunkReference(TextToUtf8Exact(inputs[i].file.name), reference);
+            chunkLines += FormatChunkReference(TextToUtf8Exact(inputs.Name(i)), reference);
             ++stats->chunkedFiles;
             stats->chunks += chunkStats.chunks;
             stats->newChunks += chunkStats.newChunks;
         }
+        uint32_t placement = 0;
+        std::string md5;
+        int64_t inputSize = 0;
         if (chunkOnly) {
+            PackedEntry entry;
             entry.packageDir = kChunkListFolder;
-            entry.md5 = file->digest.md5;
-            entry.inputSize = file->digest.size;
             entry.sha256 = reference.listSha256;
+            placement = records.AddPlacement(entry);
+            md5 = file->digest.md5;
+            inputSize = file->digest.size;
         } else if (old != stored.end()) {
-            if (old->second.sha256.size() != 32) {
-                old->second.sha256 = PackageRangeSha256(*tree, old->second.packageDir,
-                                                        old->second.offset, old->second.length);
-                if (old->second.sha256.size() != 32) {
-                    *error = L"cannot read the package " + old->second.packageDir;
-                    return false;
-                }
-            }
-            entry = old->second;
+            PackedEntry entry;
+            if (!storedEntry(old->second, &entry, error)) return false;
+            placement = records.AddPlacement(entry);
+            md5 = entry.md5;
+            inputSize = entry.inputSize;
             ++stats->reusedFiles;
             stats->reusedBytes += entry.length;
         } else if (twin != added.end()) {
-            entry = twin->second;  // the same content twice in this release: stored once
+            placement = twin->second;  // the same content twice in this release: stored once
+            md5 = file->digest.md5;
+            inputSize = file->digest.size;
         } else {
-            const bool ok =
-                file->whole
-                    ? writer.AddStream(file->gz, file->digest, file->gzSha256, &entry, error)
-                    : writer.AddFile(inputs[i].file.path, &large, &entry, error);
+            PackedEntry entry;
+            const bool ok = file->whole ? writer.AddStream(file->gz, file->digest, file->gzSha256,
+                                                           &entry, error)
+                                        : writer.AddFile(inputs.Path(i), &large, &entry, error);
             if (!ok) return false;
-            added.emplace(KeyOf(entry.inputSize, entry.md5), entry);
+            placement = records.AddPlacement(entry);
+            added.emplace(KeyOf(entry.inputSize, entry.md5), placement);
+            md5 = entry.md5;
+            inputSize = entry.inputSize;
         }
         // A file streamed into the packages was hashed again as it was compressed.
-        if (chunkOnly) entry.md5 = file->digest.md5;
-        if (file->whole || entry.md5.empty()) entry.md5 = file->digest.md5;
-        config += FormatConfigLine(inputs[i].file.name, entry, inputs[i].launcher);
-        ++stats->files;
-        if (inputs[i].launcher) ++stats->launcherFiles;
+        if (file->whole || md5.empty()) md5 = file->digest.md5;
         // A file that changed between listing and reading gets no stamp: it is read next time.
-        if (file->digest.size == inputs[i].file.size) {
-            stamps.push_back(SourceStamp{inputs[i].launcher, inputs[i].file.name,
-                                         inputs[i].file.size, inputs[i].file.writeTime, entry.md5});
-        }
-        stats->inputBytes += entry.inputSize;
+        records.SetFile(i, md5, placement, file->digest.size == inputs.FileSize(i));
+        ++stats->files;
+        if (inputs.IsLauncher(i)) ++stats->launcherFiles;
+        stats->inputBytes += inputSize;
         const ULONGLONG now = ::GetTickCount64();
         if (now - lastReport >= 1000) {
             lastReport = now;
             const std::string line = "OmbrixPack: " + std::to_string(i + 1) + "/" +
-                                     std::to_string(inputs.size()) + " files\n";
+                                     std::to_string(inputs.Size()) + " files\n";
             std::fwrite(line.data(), 1, line.size(), stderr);
         }
         return true;
     };
 
-    // Files whose stamps give content the tree stores are settled without reading them; the
-    // others go through the pipeline, and everything is taken in the inputs' order.
-    std::vector<FileDigest> settled(inputs.size());
-    std::vector<size_t> toRead;
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        if (!stamped(i, &settled[i]) || !isKnown(settled[i])) toRead.push_back(i);
+    // Files whose stamps give content the tree stores are settled without reading them (their
+    // digest waits in the records); the others go through the pipeline, and everything is
+    // taken in the inputs' order.
+    std::vector<uint32_t> toRead;
+    for (size_t i = 0; i < inputs.Size(); ++i) {
+        FileDigest digest;
+        if (stamped(i, &digest) && isKnown(digest)) {
+            records.SetFile(i, digest.md5, 0, false);
+        } else {
+            toRead.push_back(static_cast<uint32_t>(i));
+        }
     }
-    std::vector<std::wstring> paths;
-    for (size_t i : toRead) paths.push_back(inputs[i].file.path);
     stats->readFiles = toRead.size();
     size_t nextInput = 0;
     const auto takeSettled = [&](size_t end) {
         for (; nextInput < end; ++nextInput) {
             PreparedFile file;
-            file.digest = settled[nextInput];
+            file.digest.size = inputs.FileSize(nextInput);
+            file.digest.md5 = records.Md5Of(nextInput);
             file.known = true;
             if (!take(nextInput, &file)) return false;
         }
@@ -236,14 +256,13 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         nextInput = toRead[j] + 1;
         return take(toRead[j], file);
     };
-    const bool packed = RunFilePipeline(paths, threads, isKnown, takeRead) &&
-                        takeSettled(inputs.size()) && writer.Close(error);
-    // What only the pipeline needed goes before the configuration's text is encoded and written.
-    std::vector<std::wstring>().swap(paths);
-    std::vector<FileDigest>().swap(settled);
-    std::vector<size_t>().swap(toRead);
-    stored.clear();
-    added.clear();
+    const auto pathOf = [&inputs, &toRead](size_t j) { return inputs.Path(toRead[j]); };
+    const bool packed = RunFilePipeline(toRead.size(), pathOf, threads, isKnown, takeRead) &&
+                        takeSettled(inputs.Size()) && writer.Close(error);
+    // What only the packing needed goes before the configuration is written.
+    std::vector<uint32_t>().swap(toRead);
+    stored = decltype(stored)();
+    added = decltype(added)();
     stats->newPackages = writer.Packages();
     stats->newBytes = writer.BytesWritten();
     if (!packed) {
@@ -251,7 +270,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         return false;
     }
     // The record first (the numbers of the new packages are used from now on), the
-    // configuration last.
+    // configuration last, its records formatted a piece at a time as they are written.
     std::vector<TreeRelease> releases;
     for (const TreeRelease& earlier : tree->releases) {
         if (earlier.name != release) releases.push_back(earlier);
@@ -264,15 +283,19 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release,
         writer.RemoveOutput();
         return false;
     }
+    size_t nextRecord = 0;
+    const auto nextRecords = [&records, &inputs, &nextRecord](std::string* piece) {
+        return records.NextConfigLines(inputs, &nextRecord, piece);
+    };
     if (!WriteReleaseRecord(tree->root, lastPackage, releases, error) ||
-        !WriteConfiguration(tree, release, config, signingKey, expiresDays, false, &stats->serial,
-                            error, chunkLines)) {
+        !WriteConfiguration(tree, release, nextRecords, signingKey, expiresDays, false,
+                            &stats->serial, error, chunkLines)) {
         writer.RemoveOutput();
         return false;
     }
     tree->lastPackage = lastPackage;
     tree->releases = releases;
     // Only a help for the next release: a stale or missing file means reading everything.
-    WriteSourceStamps(tree->root, stamps);
+    records.WriteStamps(inputs, tree->root);
     return true;
 }

@@ -8,14 +8,9 @@
 #include <vector>
 
 #include "CdnTree.h"
+#include "SourceList.h"
 #include "SourceStamps.h"
-#include "SourceTree.h"
 #include "TreeSigning.h"
-
-struct PublishInput {
-    SourceFile file;
-    bool launcher = false;
-};
 
 // Files of thresholdBytes and more are published in chunks as well (ChunkedFile.h); with
 // chunkOnly, or from kChunkOnlySize on (compressed, they may not fit a record's range), in chunks
@@ -47,8 +42,7 @@ struct PublishStats {
 // A file whose size and write time match its entry of previous (the tree's source stamps, or
 // none to read every file) is taken by the stamp's digest (SourceStamps.h). With key, the
 // configuration is signed (TreeSigning.h), expiring after expiresDays (0: never).
-bool PublishRelease(CdnTree* tree, const std::wstring& release,
-                    const std::vector<PublishInput>& inputs, int64_t packageLimit, int threads,
-                    const SourceStamps& previous, PublishStats* stats, std::wstring* error,
-                    const SigningKey* key = nullptr, int64_t expiresDays = 0,
-                    const ChunkSettings& chunking = ChunkSettings());
+bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList& inputs,
+                    int64_t packageLimit, int threads, const SourceStamps& previous,
+                    PublishStats* stats, std::wstring* error, const SigningKey* key = nullptr,
+                    int64_t expiresDays = 0, const ChunkSettings& chunking = ChunkSettings());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "BesideFile.h"
 #include "PackageWriter.h"
 #include "app/EcdsaP256.h"
 #include "app/FileServices.h"
@@ -115,32 +116,72 @@ bool SignConfiguration(const std::string& records, const std::wstring& release, 
 bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::wstring& records,
                         const SigningKey* key, int64_t expiresDays, bool replace, uint64_t* serial,
                         std::wstring* error, const std::string& chunkLines) {
-    std::string bytes = TextToUtf8Exact(records);
-    if (key == nullptr && !chunkLines.empty()) bytes += " \r\n" + chunkLines;
+    bool given = false;
+    const auto once = [&given, &records](std::string* piece) {
+        if (given) return false;
+        given = true;
+        *piece = TextToUtf8Exact(records);
+        return true;
+    };
+    return WriteConfiguration(tree, release, once, key, expiresDays, replace, serial, error,
+                              chunkLines);
+}
+
+bool WriteConfiguration(CdnTree* tree, const std::wstring& release,
+                        const std::function<bool(std::string*)>& nextRecords, const SigningKey* key,
+                        int64_t expiresDays, bool replace, uint64_t* serial, std::wstring* error,
+                        const std::string& chunkLines) {
+    const std::wstring path = ConfigPathOf(*tree, release);
+    const std::wstring cannot = path + L": cannot write the configuration";
     *serial = 0;
-    if (key != nullptr) {
+    BesideFile file(path);
+    Sha256Hasher hasher;
+    size_t length = 0;
+    bool written = file.Open();
+    std::string piece;
+    while (written && nextRecords(&piece)) {
+        hasher.Update(piece.data(), piece.size());
+        length += piece.size();
+        written = file.Append(piece);
+        piece.clear();
+    }
+    if (!written) {
+        *error = cannot;
+        return false;
+    }
+    if (key == nullptr) {
+        if (!chunkLines.empty() && !file.Append(" \r\n" + chunkLines)) written = false;
+    } else {
         TreeSigning signing = ReadTreeSigning(tree->root);
         signing.publicKey = key->publicKey;
         signing.lastSerial = NextSerial(*tree, signing);
-        std::string signedText;
+        SignedPart part;
+        part.release = TextToNarrow(release);
+        part.serial = signing.lastSerial;
+        part.signedAt = UtcNowSeconds();
+        part.expiresAt = expiresDays > 0 ? part.signedAt + expiresDays * 86400 : 0;
+        const std::string tail = FormatSignedFields(part) + chunkLines;
+        hasher.Update(tail.data(), tail.size());
+        part.signedLength = length + tail.size();
         // The serial is recorded before any configuration carries it, so it is never issued
         // twice, even when the run ends between the two writes.
-        if (!SignConfiguration(bytes, release, signing.lastSerial, expiresDays, *key, &signedText,
-                               error, chunkLines) ||
-            !WriteTreeSigning(tree->root, signing, error)) {
+        if (!SignP256(key->privateKey, hasher.Finish(), &part.signature)) {
+            *error = L"the configuration could not be signed";
             return false;
         }
-        bytes.swap(signedText);
+        if (!WriteTreeSigning(tree->root, signing, error)) return false;
+        written = file.Append(tail + FormatSignatureLine(part.signature));
         *serial = signing.lastSerial;
-    }
-    const std::wstring path = ConfigPathOf(*tree, release);
-    if (!WriteFileBeside(path, bytes, replace)) {
-        *error = path + L": cannot write the configuration";
+        if (written && file.Commit(replace)) {
+            tree->signedParts[release] = part;
+            return true;
+        }
+        *error = cannot;
         return false;
     }
-    if (key != nullptr) {
-        SignedPart part;
-        if (ParseSignedPart(bytes, &part)) tree->signedParts[release] = part;
+    if (!written || !file.Commit(replace)) {
+        *error = cannot;
+        return false;
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "CdnTree.h"
@@ -54,6 +55,12 @@ bool SignConfiguration(const std::string& records, const std::wstring& release, 
 bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::wstring& records,
                         const SigningKey* key, int64_t expiresDays, bool replace, uint64_t* serial,
                         std::wstring* error, const std::string& chunkLines = std::string());
+// The same with the records as UTF-8 lines that nextRecords appends to its argument a piece at
+// a time (returning false when there are no more): they are written and hashed as they come.
+bool WriteConfiguration(CdnTree* tree, const std::wstring& release,
+                        const std::function<bool(std::string*)>& nextRecords, const SigningKey* key,
+                        int64_t expiresDays, bool replace, uint64_t* serial, std::wstring* error,
+                        const std::string& chunkLines = std::string());
 
 // SHA-256 (32 bytes) of a range of a package of the tree; empty when it cannot be read.
 std::string PackageRangeSha256(const CdnTree& tree, const std::wstring& packageDir, int64_t offset,
