@@ -10,18 +10,9 @@
 #   bench-delta.sh [BUILD_DIR]      (default: build; the build must hold OmbrixPack/OmbrixUpdate)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$here/build}" && pwd)"
-wine_run="$build/wine-run"
-[ -x "$build/bin/OmbrixUpdate.exe" ] || { echo "bench: build OmbrixPack and OmbrixUpdate in $build first" >&2; exit 1; }
-"$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null
-
-name="bench-delta-$$"
-work_name="ombrix-bench-delta-$$"
-work="$build/wine/prefix/drive_c/$work_name"
-export OMBRIX_NGINX_DIR="$build/nginx"
-serve="$here/tools/nginx/serve.sh"
-cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; [ -n "${KEEP:-}" ] || rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
-trap cleanup EXIT
+# shellcheck source=bench-lib.sh
+source "$here/scripts/bench-lib.sh"
+bench_init bench-delta "${1:-$here/build}" OmbrixPack OmbrixUpdate
 rm -rf "$work"; mkdir -p "$work/src1" "$work/src2"
 
 echo "bench: generating the two releases"
@@ -46,14 +37,14 @@ with open(os.path.join(work, "src2", "big.pak"), "wb") as f:
 with open(os.path.join(work, "changed.txt"), "w") as f:
     f.write(str(changed))
 PY
-pack() { "$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\$1" --cdn "C:\\$work_name\\cdn" --release "$2" </dev/null >/dev/null; }
+pack() { "$wine_run" "$bin/OmbrixPack.exe" --game "C:\\$work_name\\$1" --cdn "C:\\$work_name\\cdn" --release "$2" </dev/null >/dev/null; }
 echo "bench: publishing with OmbrixPack"
 pack src1 r1
 pack src2 r2
 port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
 access="$OMBRIX_NGINX_DIR/$name/access.log"
 update() {  # ROOT RELEASE -> its output in $work/ROOT.log
-  "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\$1" \
+  "$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\$1" \
     --config "http://127.0.0.1:$port/config/$2.txt" </dev/null > "$work/$1.log"
   grep -q '^state 19' "$work/$1.log" || { cat "$work/$1.log" >&2; exit 1; }
 }
@@ -70,18 +61,18 @@ rm -f "$work/whole/game/big.pak"
 
 echo "bench: update to release 2 from the copy on disk"
 from=$(stat -c %s "$access")
-start=$(date +%s.%N)
+start=$(now)
 update inst r2
-delta_s=$(echo "$(date +%s.%N) - $start" | bc)
+delta_s=$(echo "$(now) - $start" | bc)
 delta_pkg=$(package_bytes "$from")
 delta_all=$(all_bytes "$from")
 cmp "$work/src2/big.pak" "$work/inst/game/big.pak"
 
 echo "bench: update to release 2 without the old file (the whole file)"
 from=$(stat -c %s "$access")
-start=$(date +%s.%N)
+start=$(now)
 update whole r2
-whole_s=$(echo "$(date +%s.%N) - $start" | bc)
+whole_s=$(echo "$(now) - $start" | bc)
 whole_pkg=$(package_bytes "$from")
 cmp "$work/src2/big.pak" "$work/whole/game/big.pak"
 
@@ -91,7 +82,7 @@ chunks=$(tr -d '\r' < "$work/cdn/config/r2.txt" | awk -F= '$1 == "chunks" {print
 chunk_count=$(($(wc -l < "$work/cdn/$chunks") - 1))
 size=$(stat -c %s "$work/src2/big.pak")
 avg=$((size / chunk_count))
-peak() { tr -d '\r' < "$work/$1.log" | awk '/^peak_working_set/ {printf "%.1f", $2 / 1048576}'; }
+peak() { printf '%.1f' "$(echo "$(field "$work/$1.log" peak_working_set) / 1048576" | bc -l)"; }
 printf 'file: %d bytes in %d chunks (average %d bytes)\n' "$size" "$chunk_count" "$avg"
 printf 'changed bytes: %d (10 x 50 KiB changed, 4 MiB inserted)\n' "$changed"
 printf 'fetched from packages: %d bytes (%.2f%% of the file; %.2f x changed; goal <= %d)\n' \

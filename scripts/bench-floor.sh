@@ -13,53 +13,20 @@
 #   bench-floor.sh [BUILD_DIR] [RUNS]     (defaults: build, 3)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$here/build}" && pwd)"
 runs="${2:-3}"
-wine_run="$build/wine-run"
-for exe in OmbrixPack OmbrixUpdate FloorReference; do
-  [ -x "$build/bin/$exe.exe" ] || { echo "bench: build $exe in $build first" >&2; exit 1; }
-done
-"$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null   # the prefix and its session processes
-
-name="floor-$$"
-work_name="ombrix-floor-$$"
-work="$build/wine/prefix/drive_c/$work_name"   # C:\ombrix-floor-PID in the build's wine prefix
-export OMBRIX_NGINX_DIR="$build/nginx"
-serve="$here/tools/nginx/serve.sh"
-cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; [ -n "${KEEP:-}" ] || rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
-trap cleanup EXIT
-mkdir -p "$work"
+# shellcheck source=bench-lib.sh
+source "$here/scripts/bench-lib.sh"
+bench_init floor "${1:-$here/build}" OmbrixPack OmbrixUpdate FloorReference
 
 echo "bench: generating the sets"
-python3 - "$work" <<'PY'
-import os, random, sys
-root = sys.argv[1]
-def make(name, count, low, high, text_share, folders):
-    rng = random.Random(count)
-    words = [b"sword", b"shield", b"quest", b"dragon", b"mana", b"guild", b"potion", b"castle"]
-    for i in range(count):
-        folder = os.path.join(root, name, "d%03d" % (i % folders))
-        os.makedirs(folder, exist_ok=True)
-        size = rng.randint(low, high)
-        if rng.random() < text_share:
-            data = b" ".join(rng.choice(words) for _ in range(size // 5 + 1))[:size]
-        else:
-            data = os.urandom(size)
-        with open(os.path.join(folder, "f%05d.dat" % i), "wb") as f:
-            f.write(data)
-make("A", 2000, 50000, 150000, 0.0, 40)
-make("B", 20000, 500, 20000, 0.5, 200)
-PY
+bench_make_set "$work/src/A" 2000 50000 150000 0.0 50
+bench_make_set "$work/src/B" 20000 500 20000 0.5 100
 for set in A B; do
   echo "bench: publishing set $set with OmbrixPack"
-  "$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\$set" --out "C:\\$work_name\\cdn\\$set" \
+  "$wine_run" "$bin/OmbrixPack.exe" --game "C:\\$work_name\\src\\$set" --out "C:\\$work_name\\cdn\\$set" \
     </dev/null >/dev/null
 done
 port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
-
-now() { date +%s.%N; }
-field() { tr -d '\r' < "$1" | awk -v k="$2" '$1 == k {print $2}'; }
-median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
 for set in A B; do
   url="http://127.0.0.1:$port/$set/config/resources.txt"
@@ -69,26 +36,26 @@ for set in A B; do
     # installations are deleted only at the end, since deleting many files slows creation too.
     sync; sleep 8
     start=$(now)
-    "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\l$set$run" --config "$url" \
+    "$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\l$set$run" --config "$url" \
       </dev/null > "$work/l.log"
     lw+=("$(echo "$(now) - $start" | bc)")
     grep -q '^state 19' "$work/l.log" || { cat "$work/l.log" >&2; exit 1; }
     li+=("$(field "$work/l.log" elapsed_ms)"); lp+=("$(field "$work/l.log" peak_working_set)")
     sync; sleep 8
     start=$(now)
-    "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\n$set$run" --config "$url" \
+    "$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\n$set$run" --config "$url" \
       --segment-pause-ms 0 </dev/null > "$work/n.log"
     nw+=("$(echo "$(now) - $start" | bc)")
     grep -q '^state 19' "$work/n.log" || { cat "$work/n.log" >&2; exit 1; }
     sync; sleep 8
     start=$(now)
-    "$wine_run" "$build/bin/FloorReference.exe" "$url" "C:\\$work_name\\r$set$run" </dev/null > "$work/r.log"
+    "$wine_run" "$bin/FloorReference.exe" "$url" "C:\\$work_name\\r$set$run" </dev/null > "$work/r.log"
     rw+=("$(echo "$(now) - $start" | bc)")
     ri+=("$(field "$work/r.log" elapsed_ms)"); rp+=("$(field "$work/r.log" peak_working_set)")
-    diff -rq "$work/$set" "$work/l$set$run/game" >/dev/null || { echo "bench: launcher install of $set differs" >&2; exit 1; }
-    diff -rq "$work/$set" "$work/r$set$run" >/dev/null || { echo "bench: reference install of $set differs" >&2; exit 1; }
+    diff -rq "$work/src/$set" "$work/l$set$run/game" >/dev/null || { echo "bench: launcher install of $set differs" >&2; exit 1; }
+    diff -rq "$work/src/$set" "$work/r$set$run" >/dev/null || { echo "bench: reference install of $set differs" >&2; exit 1; }
   done
-  files=$(find "$work/$set" -type f | wc -l)
+  files=$(find "$work/src/$set" -type f | wc -l)
   mib=$(echo "$(du -sb "$work/cdn/$set/pkg" | cut -f1) / 1048576" | bc -l)
   L=$(median "${lw[@]}"); R=$(median "${rw[@]}")
   printf 'set %s: %d files, %.1f MiB compressed, medians of %d runs\n' "$set" "$files" "$mib" "$runs"

@@ -16,18 +16,9 @@
 #   bench-update.sh [BUILD_DIR]      (default: build; the build must hold OmbrixPack/OmbrixUpdate)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(cd "${1:-$here/build}" && pwd)"
-wine_run="$build/wine-run"
-[ -x "$build/bin/OmbrixUpdate.exe" ] || { echo "bench: build OmbrixPack and OmbrixUpdate in $build first" >&2; exit 1; }
-"$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null   # the prefix and its session processes
-
-name="bench-$$"
-work_name="ombrix-bench-$$"
-work="$build/wine/prefix/drive_c/$work_name"   # C:\ombrix-bench-PID in the build's wine prefix
-export OMBRIX_NGINX_DIR="$build/nginx"
-serve="$here/tools/nginx/serve.sh"
-cleanup() { "$serve" stop "$name" >/dev/null 2>&1 || true; [ -n "${KEEP:-}" ] || rm -rf "$work" "$OMBRIX_NGINX_DIR/$name"; }
-trap cleanup EXIT
+# shellcheck source=bench-lib.sh
+source "$here/scripts/bench-lib.sh"
+bench_init bench "${1:-$here/build}" OmbrixPack OmbrixUpdate
 # One set: COUNT files of LOW to HIGH bytes, TEXT_SHARE of them text, in FOLDERS folders.
 run_set() {
 count="$1"; low="$2"; high="$3"; text_share="$4"; folders="$5"
@@ -35,42 +26,25 @@ rm -rf "$work"; "$serve" stop "$name" >/dev/null 2>&1 || true
 mkdir -p "$work/src" "$work/baseline/segments" "$work/baseline/files"
 
 echo "bench: generating $count files"
-python3 - "$work/src" "$count" "$low" "$high" "$text_share" "$folders" <<'PY'
-import os, random, sys
-root = sys.argv[1]
-count, low, high, folders = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[6])
-text_share = float(sys.argv[5])
-rng = random.Random(7)
-words = [b"sword", b"shield", b"quest", b"dragon", b"mana", b"guild", b"potion", b"castle"]
-for i in range(count):
-    folder = os.path.join(root, "d%02d" % (i % folders))
-    os.makedirs(folder, exist_ok=True)
-    size = rng.randint(low, high)
-    if rng.random() < text_share:
-        data = b" ".join(rng.choice(words) for _ in range(size // 5 + 1))[:size]
-    else:
-        data = os.urandom(size)
-    with open(os.path.join(folder, "f%05d.bin" % i), "wb") as f:
-        f.write(data)
-PY
+bench_make_set "$work/src" "$count" "$low" "$high" "$text_share" "$((count / folders))" 7
 echo "bench: publishing with OmbrixPack"
 key_args=()
-if "$wine_run" "$build/bin/OmbrixPack.exe" --new-key "C:\\$work_name\\publisher.key" </dev/null >/dev/null 2>&1; then
+if "$wine_run" "$bin/OmbrixPack.exe" --new-key "C:\\$work_name\\publisher.key" </dev/null >/dev/null 2>&1; then
   key_args=(--key "C:\\$work_name\\publisher.key")
 fi
-"$wine_run" "$build/bin/OmbrixPack.exe" --game "C:\\$work_name\\src" --out "C:\\$work_name\\cdn" "${key_args[@]}" </dev/null
+"$wine_run" "$bin/OmbrixPack.exe" --game "C:\\$work_name\\src" --out "C:\\$work_name\\cdn" "${key_args[@]}" </dev/null
 port="$("$serve" start "$name" "$work/cdn" 0 </dev/null)"
 config="$work/cdn/config/resources.txt"
 
 echo "bench: launcher (OmbrixUpdate under wine)"
-start=$(date +%s.%N)
-"$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" \
+start=$(now)
+"$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" \
   --config "http://127.0.0.1:$port/config/resources.txt" --log "C:\\$work_name\\update.log" \
   </dev/null > "$work/launcher.log"
-launcher_s=$(echo "$(date +%s.%N) - $start" | bc)
+launcher_s=$(echo "$(now) - $start" | bc)
 grep -q '^state 19' "$work/launcher.log" || { cat "$work/launcher.log" >&2; exit 1; }
-inner_ms=$(tr -d '\r' < "$work/launcher.log" | awk '/^elapsed_ms/ {print $2}')
-peak=$(tr -d '\r' < "$work/launcher.log" | awk '/^peak_working_set/ {print $2}')
+inner_ms=$(field "$work/launcher.log" elapsed_ms)
+peak=$(field "$work/launcher.log" peak_working_set)
 # The installed files are the published ones.
 diff -rq "$work/src" "$work/inst/game" >/dev/null
 
@@ -102,9 +76,9 @@ with open(out + "/split.txt", "w") as f:
         for off, length, name in s["files"]:
             f.write("%05d %d %d %s\n" % (i, off - s["off"], length, name.replace("\\", "/")))
 PY
-start=$(date +%s.%N)
+start=$(now)
 xargs -P3 -L1 sh -c 'curl -s -f -r "$1" -o "$2" "$0"' < "$work/baseline/curl.txt"
-fetched=$(date +%s.%N)
+fetched=$(now)
 python3 - "$work/baseline" <<'PY'
 import os, sys, zlib
 out = sys.argv[1]
@@ -119,7 +93,7 @@ for line in open(out + "/split.txt"):
     with open(path, "wb") as f:
         f.write(zlib.decompressobj(31).decompress(data))
 PY
-done_at=$(date +%s.%N)
+done_at=$(now)
 baseline_s=$(echo "$done_at - $start" | bc)
 fetch_s=$(echo "$fetched - $start" | bc)
 diff -rq "$work/src" "$work/baseline/files" >/dev/null
@@ -129,7 +103,7 @@ diff -rq "$work/src" "$work/baseline/files" >/dev/null
 # to fetch, with and without the publisher key.
 median_us() {
   for _ in 1 2 3 4 5; do
-    "$wine_run" "$build/bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" \
+    "$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" \
       --config "http://127.0.0.1:$port/config/resources.txt" "$@" </dev/null |
       tr -d '\r' | awk '/^config_check_us/ {print $2}'
   done | sort -n | sed -n 3p

@@ -183,9 +183,8 @@ bool CheckConfig(const CdnTree& tree, const std::wstring& release, const Resoure
             package.streams.begin(), package.streams.end(), line.offset,
             [](const StoredStream& s, int64_t offset) { return s.offset < offset; });
         const bool matches = stream != package.streams.end() && stream->offset == line.offset &&
-                             stream->length == line.length &&
-                             stream->md5.size() == line.md5.size() &&
-                             std::equal(line.md5.begin(), line.md5.end(), stream->md5.begin());
+                             stream->length == line.length && line.md5.size() == 32 &&
+                             std::equal(line.md5.begin(), line.md5.end(), stream->Md5Hex().begin());
         if (!matches) {
             *error = where + L": " + line.name + L" does not match what the package " +
                      line.packageDir + L" holds";

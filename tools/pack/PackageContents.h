@@ -11,15 +11,24 @@
 #include <vector>
 
 struct StoredStream {
-    std::string md5;  // 32 upper-case hexadecimal digits
+    unsigned char md5[16] = {};
     int64_t size = 0;
     int64_t offset = 0;
     int32_t length = 0;
-    std::string sha256;  // 64 upper-case hexadecimal digits, or empty when not recorded
+    bool hasSha256 = false;  // not recorded by older packages
+    unsigned char sha256[32] = {};
+
+    std::string Md5Hex() const;
+    std::string Md5Bytes() const { return std::string(reinterpret_cast<const char*>(md5), 16); }
+    std::string Sha256Bytes() const {
+        return hasSha256 ? std::string(reinterpret_cast<const char*>(sha256), 32) : std::string();
+    }
 };
 
 extern const wchar_t kContentsFileName[];
 
+// Appends the stream's line of the contents list.
+void AppendPackageContentsLine(const StoredStream& stream, std::string* text);
 std::string FormatPackageContents(const std::vector<StoredStream>& streams);
 // False when a line does not fit, or the streams do not follow each other from offset 0.
 bool ParsePackageContents(const std::string& text, std::vector<StoredStream>* streams);

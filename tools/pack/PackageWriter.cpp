@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
+#include "BesideFile.h"
 #include "app/FileServices.h"
 #include "app/Sha256.h"
 #include "app/TextFormat.h"
@@ -74,10 +76,17 @@ bool PackageWriter::Close(std::wstring* error) {
 bool PackageWriter::WriteContents(const std::wstring& dir, const std::vector<StoredStream>& streams,
                                   std::wstring* error) {
     const std::wstring path = dir + kContentsFileName;
-    const std::wstring beside = path + L".new";
-    createdFiles_.push_back(beside);
-    if (!WriteFileBytes(beside.c_str(), FormatPackageContents(streams)) ||
-        !::MoveFileExW(beside.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    BesideFile file(path);
+    bool ok = file.Open();
+    std::string text;
+    for (size_t i = 0; ok && i < streams.size(); ++i) {
+        AppendPackageContentsLine(streams[i], &text);
+        if (text.size() >= (1u << 20) || i + 1 == streams.size()) {
+            ok = file.Append(text);
+            text.clear();
+        }
+    }
+    if (!ok || !file.Commit(false)) {
         *error = path + L": cannot write the package's contents list";
         return false;
     }
@@ -166,8 +175,14 @@ bool PackageWriter::Finish(int64_t start, int64_t length, const FileDigest& dige
             return false;
         }
     }
-    streams_.push_back(StoredStream{BytesToHex(digest.md5), digest.size, start, entry->length,
-                                    BytesToHex(entry->sha256)});
+    StoredStream stream;
+    std::memcpy(stream.md5, digest.md5.data(), digest.md5.size() < 16 ? digest.md5.size() : 16);
+    stream.size = digest.size;
+    stream.offset = start;
+    stream.length = entry->length;
+    stream.hasSha256 = true;
+    std::memcpy(stream.sha256, entry->sha256.data(), sizeof(stream.sha256));
+    streams_.push_back(stream);
     bytesWritten_ += length;
     return true;
 }

@@ -46,16 +46,6 @@ ContentKey KeyOf(int64_t size, const std::string& md5) {
     return key;
 }
 
-std::string HexToBytes(const std::string& hex) {
-    std::string bytes(hex.size() / 2, '\0');
-    for (size_t i = 0; i < hex.size(); ++i) {
-        const char c = hex[i];
-        const int v = c <= '9' ? c - '0' : c - 'A' + 10;
-        bytes[i / 2] = static_cast<char>(bytes[i / 2] << 4 | v);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList& inputs,
@@ -77,7 +67,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
         if (!package.named) continue;
         for (size_t k = 0; k < package.streams.size(); ++k) {
             const StoredStream& stream = package.streams[k];
-            stored.emplace(KeyOf(stream.size, HexToBytes(stream.md5)),
+            stored.emplace(KeyOf(stream.size, stream.Md5Bytes()),
                            StreamRef{item.first, static_cast<uint32_t>(k)});
         }
     }
@@ -87,21 +77,22 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
                                     std::wstring* message) {
         TreePackage& package = tree->packages[ref.package];
         StoredStream& stream = package.streams[ref.stream];
-        if (stream.sha256.size() != 64) {
+        if (!stream.hasSha256) {
             const std::string sha =
                 PackageRangeSha256(*tree, package.dir, stream.offset, stream.length);
             if (sha.size() != 32) {
                 *message = L"cannot read the package " + package.dir;
                 return false;
             }
-            stream.sha256 = BytesToHex(sha);
+            std::memcpy(stream.sha256, sha.data(), sizeof(stream.sha256));
+            stream.hasSha256 = true;
         }
         entry->packageDir = package.dir;
         entry->offset = stream.offset;
         entry->length = stream.length;
-        entry->md5 = HexToBytes(stream.md5);
+        entry->md5 = stream.Md5Bytes();
         entry->inputSize = stream.size;
-        entry->sha256 = HexToBytes(stream.sha256);
+        entry->sha256 = stream.Sha256Bytes();
         return true;
     };
 
