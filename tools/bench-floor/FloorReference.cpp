@@ -3,7 +3,10 @@
 // at most 10 MiB, fetches them with three WinINet threads (64 KiB reads, whole request in
 // memory), and inflates each gzip range in memory straight into its file: one create, write
 // and close per file, folders made once. No digests, no progress, no lists, no retries.
-//   FloorReference URL-OF-CONFIGURATION TARGET-DIR
+// With --stream, the least memory the same work needs: the configuration is parsed as it
+// arrives into compact records (names in one block, package folders by index), and each
+// request is inflated as it arrives straight into its files; no body is held.
+//   FloorReference URL-OF-CONFIGURATION TARGET-DIR [--stream]
 #include <windows.h>
 #include <psapi.h>
 #include <wininet.h>
@@ -17,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "ReferenceFetch.h"
+#include "StreamingReference.h"
 #include "resources/CDNConfigText.h"
 
 namespace {
@@ -27,33 +32,6 @@ struct Request {
     int64_t length = 0;
     std::vector<ResoureConfigInfo> files;
 };
-
-bool Fetch(HINTERNET session, const std::wstring& url, int64_t start, int64_t length,
-           std::string* body) {
-    std::wstring headers;
-    if (length > 0) {
-        headers = L"Range: bytes=" + std::to_wstring(start) + L"-" +
-                  std::to_wstring(start + length - 1) + L"\r\n";
-    }
-    HINTERNET request = ::InternetOpenUrlW(
-        session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
-        static_cast<DWORD>(headers.size()),
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI, 0);
-    if (request == nullptr) return false;
-    std::vector<char> buffer(64 * 1024);
-    if (length > 0) body->reserve(static_cast<size_t>(length));
-    for (;;) {
-        DWORD got = 0;
-        if (!::InternetReadFile(request, buffer.data(), static_cast<DWORD>(buffer.size()), &got)) {
-            ::InternetCloseHandle(request);
-            return false;
-        }
-        if (got == 0) break;
-        body->append(buffer.data(), got);
-    }
-    ::InternetCloseHandle(request);
-    return length <= 0 || static_cast<int64_t>(body->size()) == length;
-}
 
 bool Install(z_stream* z, std::vector<char>* out, const char* data, size_t size,
              const std::wstring& path) {
@@ -83,8 +61,9 @@ bool Install(z_stream* z, std::vector<char>* out, const char* data, size_t size,
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: FloorReference URL-OF-CONFIGURATION TARGET-DIR\n");
+    const bool streaming = argc == 4 && std::wstring(argv[3]) == L"--stream";
+    if (argc != 3 && !streaming) {
+        std::fprintf(stderr, "usage: FloorReference URL-OF-CONFIGURATION TARGET-DIR [--stream]\n");
         return 2;
     }
     const ULONGLONG started = ::GetTickCount64();
@@ -97,6 +76,7 @@ int wmain(int argc, wchar_t** argv) {
 
     HINTERNET session =
         ::InternetOpenW(L"FloorReference", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (streaming) return RunStreaming(session, config, base, target, started);
     std::string text;
     ResoureConfigList list;
     if (!Fetch(session, config, 0, 0, &text) ||
