@@ -7,6 +7,7 @@
 
 #include "../resources/UpdateHarness.h"
 #include "ConfigLine.h"
+#include "FilePipeline.h"
 #include "PackOptions.h"
 #include "PublishableName.h"
 #include "app/Crypto.h"
@@ -55,6 +56,8 @@ TEST(PackTool, PublishedTreeUnpacksToExactlyTheInput) {
     game[L"big.bin"] = RandomBytes(1300000, 50);
     game[L"empty.txt"] = "";
     game[L"\u89D2\u8272\\a b.txt"] = std::string(10000, 'z');
+    game[L"B.bin"] = "upper case before lower";
+    game[L"a.bin"] = "lower case after upper";
     Files launcher;
     launcher[L"launcher.exe"] = "MZ launcher";
     WriteTree(work.path() + L"game\\", game);
@@ -87,6 +90,14 @@ TEST(PackTool, PublishedTreeUnpacksToExactlyTheInput) {
         ASSERT_TRUE(GunzipFile(work.path() + L"range.gz", work.path() + L"range.out"));
         EXPECT_TRUE(Read(work.path() + L"range.out") == content);
     }
+    // The game's files first, then the launcher's, each in ordinal order of the names.
+    std::vector<std::wstring> expected;
+    for (const Files* set : {&game, &launcher}) {
+        for (const auto& file : *set) expected.push_back(file.first);
+    }
+    std::vector<std::wstring> names;
+    for (const ResoureConfigInfo& info : list) names.push_back(info.name);
+    EXPECT_EQ(expected, names);
     // Packages close before they pass 1 MiB, unless one file alone is larger.
     EXPECT_GE(packageEnds.size(), 3u);
     for (const auto& end : packageEnds) {
@@ -118,7 +129,8 @@ TEST(PackTool, RefusesWhatTheLauncherCouldNotInstall) {
                       L" --package-mib 0"));
 
     // Names the launcher would refuse or a configuration line could not carry.
-    const std::vector<std::wstring> badNames = {L"x=y.dat", L"\u0E01.dat", L"x.dat.t"};
+    const std::vector<std::wstring> badNames = {L"x=y.dat", L"\u0E01.dat", L"x.dat.t",
+                                                L"X.DAT.T\\z.dat"};
     for (const std::wstring& bad : badNames) {
         TempFolder tree;
         Write(tree.path() + L"x.dat", "x");
@@ -140,6 +152,32 @@ TEST(PackTool, RefusesWhatTheLauncherCouldNotInstall) {
         EXPECT_NE(0, Pack(L"--game " + Quote(game) + L" --out " + Quote(work.path() + L"o4")));
     }
     EXPECT_TRUE(IsEmptyFolder(work.path() + L"o4\\"));
+}
+
+TEST(FilePipeline, HandsEveryResultOverInOrderPastItsWindow) {
+    TempFolder work;
+    const std::vector<std::string> contents = {"one", std::string(5000, 'x'), ""};
+    for (size_t k = 0; k < contents.size(); ++k) {
+        Write(work.path() + std::to_wstring(k), contents[k]);
+    }
+    const auto pathOf = [&work](size_t i) { return work.path() + std::to_wstring(i % 3); };
+    const auto isKnown = [](const FileDigest& digest) { return digest.size == 3; };
+    const size_t count = 3000;  // many more files than results may wait to be taken
+    size_t next = 0;
+    bool right = true;
+    EXPECT_TRUE(RunFilePipeline(count, pathOf, 2, isKnown, [&](size_t i, PreparedFile* file) {
+        right = right && i == next++ && file->error.empty() &&
+                file->digest.md5 == Md5Digest(contents[i % 3]) && file->known == (i % 3 == 0) &&
+                file->gz.empty() == file->known;
+        return true;
+    }));
+    EXPECT_TRUE(right);
+    EXPECT_EQ(count, next);
+    // A taker that refuses ends the run there.
+    next = 0;
+    EXPECT_FALSE(RunFilePipeline(count, pathOf, 2, isKnown,
+                                 [&next](size_t, PreparedFile*) { return ++next < 1500; }));
+    EXPECT_EQ(1500u, next);
 }
 
 TEST(PackOptions, ParsesAndRefuses) {
