@@ -31,7 +31,9 @@ void AppendNumber(uint64_t value, std::string* text) {
 
 }  // namespace
 
-ReleaseRecords::ReleaseRecords(size_t files) : files_(files) {}
+ReleaseRecords::ReleaseRecords(size_t files) : files_(files) {
+    placements_.reserve(files);  // at most one a file, but for the chunks of large files
+}
 
 uint32_t ReleaseRecords::AddPlacement(const PackedEntry& entry) {
     const auto found = folderIndex_.find(entry.packageDir);
