@@ -94,25 +94,6 @@ bool WriteTreeSigning(const std::wstring& root, const TreeSigning& signing, std:
     return true;
 }
 
-bool SignConfiguration(const std::string& records, const std::wstring& release, uint64_t serial,
-                       int64_t expiresDays, const SigningKey& key, std::string* signedText,
-                       std::wstring* error, const std::string& chunkLines) {
-    SignedPart part;
-    part.release = TextToNarrow(release);
-    part.serial = serial;
-    part.signedAt = UtcNowSeconds();
-    part.expiresAt = expiresDays > 0 ? part.signedAt + expiresDays * 86400 : 0;
-    std::string text = records + FormatSignedFields(part) + chunkLines;
-    std::string signature;
-    if (!SignP256(key.privateKey, Sha256Digest(text), &signature)) {
-        *error = L"the configuration could not be signed";
-        return false;
-    }
-    text += FormatSignatureLine(signature);
-    signedText->swap(text);
-    return true;
-}
-
 bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::wstring& records,
                         const SigningKey* key, int64_t expiresDays, bool replace, uint64_t* serial,
                         std::wstring* error, const std::string& chunkLines) {

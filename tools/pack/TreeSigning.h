@@ -41,17 +41,11 @@ uint64_t NextSerial(const CdnTree& tree, const TreeSigning& signing);
 // Records the serial and key (beside, then renamed), before the configuration is written.
 bool WriteTreeSigning(const std::wstring& root, const TreeSigning& signing, std::wstring* error);
 
-// records (UTF-8 record lines) followed by the signed part of release and serial, signed now;
-// expiresDays 0: no expiry. chunkLines: the lines naming chunk lists (ChunkList.h), signed with
-// the rest.
-bool SignConfiguration(const std::string& records, const std::wstring& release, uint64_t serial,
-                       int64_t expiresDays, const SigningKey& key, std::string* signedText,
-                       std::wstring* error, const std::string& chunkLines = std::string());
-
 // Writes the configuration of release into the tree (beside, then renamed; replace: over the
-// one there): signed with key under the tree's next serial, recorded first in signing.txt, or
-// unsigned without a key. *serial receives the serial (0 unsigned). chunkLines follow the
-// records after a blank line (in the signed part when signed).
+// one there): signed with key under the tree's next serial, recorded first in signing.txt, and
+// expiring after expiresDays (0: never), or unsigned without a key. *serial receives the serial
+// (0 unsigned). chunkLines follow the records after a blank line (in the signed part when
+// signed).
 bool WriteConfiguration(CdnTree* tree, const std::wstring& release, const std::wstring& records,
                         const SigningKey* key, int64_t expiresDays, bool replace, uint64_t* serial,
                         std::wstring* error, const std::string& chunkLines = std::string());
