@@ -138,6 +138,9 @@ void OnDemandSegmentSink::ReportRest(int32_t status) {
     held_.clear();
     for (size_t entry = 0; entry < states_.size(); ++entry) {
         if (states_[entry] == kReported) continue;
+        // A task the bytes never reached gets its sink now, as every task of a segment does:
+        // its owner learns of the failure through a task it knows.
+        if (states_[entry] == kUntouched && make_) make_(segment_.TaskAt(entry));
         states_[entry] = kReported;
         if (report_) report_(segment_.TaskAt(entry), status);
     }

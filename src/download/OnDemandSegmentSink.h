@@ -36,7 +36,8 @@ class OnDemandSegmentSink : public DownloadDataProcessor {
     // its start. Bytes of tasks without sink, of tasks done, or beyond the segment are dropped.
     bool OnData(const void* data, uint32_t size) override;
     bool GetContent(std::string& out) override;
-    // Reports every task not yet reported with the transfer's status, in task order.
+    // Reports every task not yet reported with the transfer's status, in task order (those the
+    // bytes never reached get their sink made first).
     void ReportRest(int32_t status);
 
     // Task sinks currently held (for the owner's accounting and the tests).

@@ -204,8 +204,9 @@ TEST(SegmentRouting, WholeFileSegmentGivesEveryTargetEveryChunk) {
 }
 
 // A segment of many small files whose sinks are made when the bytes reach them: every task is
-// reported exactly once, a task reported done is neither made nor fed again by a retried
-// attempt, and only the sinks of unfinished tasks are held.
+// made and reported exactly once, a task reported done is neither made nor fed again by a
+// retried attempt, only the sinks of unfinished tasks are held, and when the transfer gives up,
+// the tasks its bytes never reached still get their sink and the failure.
 TEST(OnDemandSegment, ManySmallFilesAcrossChunksFailuresAndRetries) {
     struct Case {
         const char* what;
@@ -213,15 +214,18 @@ TEST(OnDemandSegment, ManySmallFilesAcrossChunksFailuresAndRetries) {
         int refuseFinish;  // task whose sink refuses its first finish (-1: none)
         uint32_t cutAt;    // the first attempt ends after this many bytes (0: never)
         size_t sinkless;   // tasks (from the first) that get no sink
+        int attempts;
+        int32_t status;  // of the transfer, for the tasks not done
     };
     const Case cases[] = {
-        {"one byte a chunk", 1, -1, 0, 0},
-        {"chunks across files", 7, -1, 0, 0},
-        {"one chunk", 4096, -1, 0, 0},
-        {"a file refuses its end", 5, 10, 0, 0},
-        {"cut midway and retried", 3, -1, 77, 0},
-        {"refused and cut", 64, 30, 150, 0},
-        {"first files without sink", 11, -1, 0, 3},
+        {"one byte a chunk", 1, -1, 0, 0, 1, 200},
+        {"chunks across files", 7, -1, 0, 0, 1, 200},
+        {"one chunk", 4096, -1, 0, 0, 1, 200},
+        {"a file refuses its end", 5, 10, 0, 0, 2, 200},
+        {"cut midway and retried", 3, -1, 77, 0, 2, 200},
+        {"refused and cut", 64, 30, 150, 0, 2, 200},
+        {"first files without sink", 11, -1, 0, 3, 1, 200},
+        {"cut at a file's end, given up", 4, -1, 28, 0, 1, -3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -240,6 +244,7 @@ TEST(OnDemandSegment, ManySmallFilesAcrossChunksFailuresAndRetries) {
 
         std::map<std::wstring, std::unique_ptr<RecordingSink>> sinks;
         std::map<std::wstring, int> made, reported;
+        std::map<std::wstring, int32_t> status;
         size_t held = 0, mostHeld = 0;
         OnDemandSegmentSink sink(
             segments[0],
@@ -252,14 +257,13 @@ TEST(OnDemandSegment, ManySmallFilesAcrossChunksFailuresAndRetries) {
                 mostHeld = std::max(mostHeld, ++held);
                 return s.get();
             },
-            [&](const DownloadTaskInfo& task, int32_t status) {
+            [&](const DownloadTaskInfo& task, int32_t result) {
                 ++reported[task.name];
+                status[task.name] = result;
                 if (sinks.count(task.name) != 0) --held;
-                EXPECT_EQ(200, status) << task.name.c_str();
             });
         ASSERT_TRUE(sink.PrepareFirstSink());
-        const bool retried = c.refuseFinish >= 0 || c.cutAt > 0;
-        for (int attempt = 0; attempt < (retried ? 2 : 1); ++attempt) {
+        for (int attempt = 0; attempt < c.attempts; ++attempt) {
             const size_t end = attempt == 0 && c.cutAt > 0 ? c.cutAt : body.size();
             ASSERT_TRUE(sink.OnBegin(static_cast<uint32_t>(body.size())));
             for (size_t pos = 0; pos < end; pos += c.chunk) {
@@ -269,16 +273,19 @@ TEST(OnDemandSegment, ManySmallFilesAcrossChunksFailuresAndRetries) {
             // The cut itself is the transfer's to notice; a refused end is the sink's.
             EXPECT_EQ(attempt == 1 || c.refuseFinish < 0, sink.OnFinish()) << "attempt " << attempt;
         }
-        sink.ReportRest(200);
+        sink.ReportRest(c.status);
+        const int64_t arrived = c.attempts == 1 && c.cutAt > 0 ? 5000 + c.cutAt : at;
         for (const DownloadTaskInfo& task : tasks) {
+            const bool done = task.rangeStart + task.rangeLength <= arrived;
             EXPECT_EQ(1, made[task.name]) << task.name.c_str();
             EXPECT_EQ(1, reported[task.name]) << task.name.c_str();
-            if (sinks.count(task.name) == 0) continue;
+            EXPECT_EQ(done ? 200 : c.status, status[task.name]) << task.name.c_str();
+            if (sinks.count(task.name) == 0 || !done) continue;
             EXPECT_EQ(body.substr(task.rangeStart - 5000, task.rangeLength),
                       sinks[task.name]->data);
         }
         EXPECT_EQ(0u, held);
-        EXPECT_LE(mostHeld, retried ? 3u : 1u);
+        EXPECT_LE(mostHeld, c.attempts > 1 ? 3u : 1u);
     }
 
     // No sink for any task: the request is not worth making, and each task gets the status.
