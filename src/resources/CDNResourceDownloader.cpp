@@ -89,6 +89,7 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
     {
         ScopedLock lock(processorLock);
         plan.reset();
+        peakSinks = 0;
     }
     bundleFailed = false;
     folders.Clear();
@@ -255,6 +256,7 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
     if (processors.count(task.name) != 0) return nullptr;
     DownloadDataProcessor* result = sink.get();
     processors.emplace(task.name, std::move(sink));
+    if (processors.size() > peakSinks) peakSinks = processors.size();
     if (task.kind != DownloadModeConfig && onTaskStarted) onTaskStarted(task);
     return result;
 }
@@ -384,6 +386,8 @@ void CCDNResourceDownloader::OnAllTasksFinished() {
     if (batchMode == DownloadModeConfig) return;
     // The chunked part of the batch runs; the batch ends after it.
     if (chunkedPending) return;
+    // Not under processorLock: this runs inside the dispatcher's lock.
+    LogEvent("batch_sinks", {{"mode", batchMode}, {"peak", peakSinks.load()}});
     int32_t mask = 0;
     {
         ScopedLock lock(statusLock);

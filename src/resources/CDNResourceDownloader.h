@@ -90,6 +90,8 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     std::atomic<int64_t> lastConfigMicros{0};  // checking and parsing the last configuration
     FolderCache folders;                       // folders the current batch made sure of
     std::atomic<bool> bundleFailed{false};     // a record of this launcher batch was not written
+    // The most sinks in flight at once in the current batch (logged at its end).
+    std::atomic<size_t> peakSinks{0};
     int32_t statusMask = 0;
     int64_t downloadedBytes = 0;
     int64_t totalBytes = 0;
