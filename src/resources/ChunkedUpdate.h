@@ -45,7 +45,8 @@ class ChunkedUpdate {
     };
 
     // Starts the chunked part of the items on a thread of its own, once the thread of an
-    // earlier part has ended; false when no thread could be started (nothing was done).
+    // earlier part has ended (so not under a lock that part's callbacks take); false when no
+    // thread could be started (nothing was done).
     bool Start(const ResourceUpdateList& items, const std::wstring& gameDir,
                const std::wstring& baseUrl, Callbacks callbacks);
     // Ends the running file's transfers; the thread then hands over with status -2. Waits for
