@@ -31,6 +31,8 @@ struct DownloadTaskResultInfo : DownloadTaskInfo {
     DownloadTaskResultInfo() = default;
     DownloadTaskResultInfo(const DownloadTaskInfo& task, int32_t status)
         : DownloadTaskInfo(task), statusCode(status) {}
+    DownloadTaskResultInfo(DownloadTaskInfo&& task, int32_t status)
+        : DownloadTaskInfo(std::move(task)), statusCode(status) {}
 };
 
 class DownloadTaskSource;

@@ -121,8 +121,8 @@ void DownloaderTask::RunOnDemand(const SegmentDownloadTaskInfo& segment) {
             return createProcessor ? const_cast<DownloadDataProcessor*>(createProcessor(task))
                                    : nullptr;
         },
-        [this](const DownloadTaskInfo& task, int32_t status) {
-            if (taskResult) taskResult(DownloadTaskResultInfo(task, status));
+        [this](DownloadTaskInfo&& task, int32_t status) {
+            if (taskResult) taskResult(DownloadTaskResultInfo(std::move(task), status));
         });
     int32_t status = TransferInvalidRequest;
     if (sink.PrepareFirstSink()) {

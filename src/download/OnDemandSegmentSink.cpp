@@ -25,27 +25,23 @@ OnDemandSegmentSink::Held* OnDemandSegmentSink::Find(size_t entry) {
     return nullptr;
 }
 
+void OnDemandSegmentSink::Make(size_t entry) {
+    DownloadTaskInfo task = segment_.TaskAt(entry);
+    DownloadDataProcessor* sink = make_ ? make_(task) : nullptr;
+    states_[entry] = sink != nullptr ? kHeld : kNoSink;
+    if (sink != nullptr) held_.push_back(Held{entry, std::move(task), sink, false, false, false});
+}
+
 bool OnDemandSegmentSink::PrepareFirstSink() {
     for (size_t entry = 0; entry < states_.size(); ++entry) {
+        if (states_[entry] == kUntouched) Make(entry);
         if (states_[entry] == kHeld) return true;
-        if (states_[entry] != kUntouched) continue;
-        DownloadDataProcessor* sink = make_ ? make_(segment_.TaskAt(entry)) : nullptr;
-        if (sink != nullptr) {
-            held_.push_back(Held{entry, sink, false, false, false});
-            states_[entry] = kHeld;
-            return true;
-        }
-        states_[entry] = kNoSink;
     }
     return false;
 }
 
 OnDemandSegmentSink::Held* OnDemandSegmentSink::Reach(size_t entry) {
-    if (states_[entry] == kUntouched) {
-        DownloadDataProcessor* sink = make_ ? make_(segment_.TaskAt(entry)) : nullptr;
-        states_[entry] = sink != nullptr ? kHeld : kNoSink;
-        if (sink != nullptr) held_.push_back(Held{entry, sink, false, false, false});
-    }
+    if (states_[entry] == kUntouched) Make(entry);
     if (states_[entry] != kHeld) return nullptr;
     Held* held = Find(entry);
     if (!held->begun) {
@@ -64,15 +60,10 @@ void OnDemandSegmentSink::Pass(size_t entry) {
         return;
     }
     // Whole and accepted: the task is done, whatever becomes of the rest of the segment.
-    Drop(entry);
-    if (report_) report_(segment_.TaskAt(entry), 200);
-}
-
-void OnDemandSegmentSink::Drop(size_t entry) {
-    held_.erase(std::remove_if(held_.begin(), held_.end(),
-                               [entry](const Held& held) { return held.entry == entry; }),
-                held_.end());
+    DownloadTaskInfo task = std::move(held->task);
+    held_.erase(held_.begin() + (held - held_.data()));
     states_[entry] = kReported;
+    if (report_) report_(std::move(task), 200);
 }
 
 bool OnDemandSegmentSink::OnBegin(uint32_t contentLength) {
@@ -135,13 +126,21 @@ bool OnDemandSegmentSink::GetContent(std::string& /*out*/) {
 }
 
 void OnDemandSegmentSink::ReportRest(int32_t status) {
-    held_.clear();
+    std::vector<Held> held;
+    held.swap(held_);
+    size_t next = 0;  // held is in entry order
     for (size_t entry = 0; entry < states_.size(); ++entry) {
         if (states_[entry] == kReported) continue;
-        // A task the bytes never reached gets its sink now, as every task of a segment does:
-        // its owner learns of the failure through a task it knows.
-        if (states_[entry] == kUntouched && make_) make_(segment_.TaskAt(entry));
+        DownloadTaskInfo task;
+        if (next < held.size() && held[next].entry == entry) {
+            task = std::move(held[next++].task);
+        } else {
+            task = segment_.TaskAt(entry);
+            // A task the bytes never reached gets its sink now, as every task of a segment
+            // does: its owner learns of the failure through a task it knows.
+            if (states_[entry] == kUntouched && make_) make_(task);
+        }
         states_[entry] = kReported;
-        if (report_) report_(segment_.TaskAt(entry), status);
+        if (report_) report_(std::move(task), status);
     }
 }

@@ -18,8 +18,8 @@ class OnDemandSegmentSink : public DownloadDataProcessor {
   public:
     // Makes the sink of a task, or null (the owner keeps it).
     using MakeSink = std::function<DownloadDataProcessor*(const DownloadTaskInfo&)>;
-    // A task ended with the given status; its sink is not used again.
-    using Report = std::function<void(const DownloadTaskInfo&, int32_t status)>;
+    // A task ended with the given status; its sink is not used again. The record is handed over.
+    using Report = std::function<void(DownloadTaskInfo&& task, int32_t status)>;
 
     // segment: ranged, built from a task source (entries); kept by reference.
     OnDemandSegmentSink(const SegmentDownloadTaskInfo& segment, MakeSink make, Report report);
@@ -47,6 +47,7 @@ class OnDemandSegmentSink : public DownloadDataProcessor {
     enum State : uint8_t { kUntouched, kNoSink, kHeld, kReported };
     struct Held {
         size_t entry;
+        DownloadTaskInfo task;  // made once, handed over with the report
         DownloadDataProcessor* sink;
         bool begun;     // OnBegin was called in this attempt
         bool finished;  // OnFinish was called in this attempt
@@ -61,7 +62,8 @@ class OnDemandSegmentSink : public DownloadDataProcessor {
     Held* Find(size_t entry);
     // The entry's bytes have all arrived in this attempt.
     void Pass(size_t entry);
-    void Drop(size_t entry);
+    // Makes the entry's record and asks for its sink.
+    void Make(size_t entry);
 
     const SegmentDownloadTaskInfo& segment_;
     MakeSink make_;

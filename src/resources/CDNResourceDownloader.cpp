@@ -221,7 +221,13 @@ void CCDNResourceDownloader::OnBytesWritten(int64_t delta) {
 
 const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
     const DownloadTaskInfo& task) {
-    ScopedLock lock(processorLock);
+    // The sink is made outside the lock (three workers ask for one a file); only its
+    // registration is guarded.
+    std::shared_ptr<const FileBatchPlan> files;
+    {
+        ScopedLock lock(processorLock);
+        files = plan;
+    }
     std::unique_ptr<DownloadDataProcessor> sink;
     switch (task.kind) {
         case DownloadModeConfig:
@@ -232,7 +238,7 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
             if (!IsSafeManifestName(task.name)) return nullptr;
             std::wstring md5;
             std::wstring sha256;
-            if (plan) plan->FindDigests(task.name, &md5, &sha256);
+            if (files) files->FindDigests(task.name, &md5, &sha256);
             auto* file = new CDNResourceDataProcessor(task, GetFilePath(task.name, task.kind), md5,
                                                       sha256, &folders);
             file->onBytesWritten = [this](int64_t delta) { OnBytesWritten(delta); };
@@ -252,6 +258,7 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
         default:
             return nullptr;
     }
+    ScopedLock lock(processorLock);
     // One sink per name: a second task of the same name gets none.
     if (processors.count(task.name) != 0) return nullptr;
     DownloadDataProcessor* result = sink.get();
