@@ -2,7 +2,9 @@
 // outcome of one task. Plain values, copied freely. No Windows header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,15 +31,34 @@ struct DownloadTaskResultInfo : DownloadTaskInfo {
     DownloadTaskResultInfo() = default;
     DownloadTaskResultInfo(const DownloadTaskInfo& task, int32_t status)
         : DownloadTaskInfo(task), statusCode(status) {}
+    DownloadTaskResultInfo(DownloadTaskInfo&& task, int32_t status)
+        : DownloadTaskInfo(std::move(task)), statusCode(status) {}
+};
+
+class DownloadTaskSource;
+
+// A task of a segment built from a DownloadTaskSource: its index there and its range.
+struct SegmentTaskEntry {
+    uint32_t index = 0;
+    uint32_t length = 0;
+    int64_t start = 0;
 };
 
 // One HTTP request that serves one or more tasks with adjacent ranges of the same URL and body.
+// Its tasks are either held as records (tasks) or, for a segment of a DownloadTaskSource, as
+// small entries whose records are made one at a time (TaskAt) when the bytes reach them.
 struct SegmentDownloadTaskInfo {
-    std::wstring url;                     // the tasks' common URL
-    std::wstring postData;                // the tasks' common body
-    int64_t rangeStart = 0;               // the first task's rangeStart
-    uint32_t rangeLength = 0;             // the sum of the tasks' rangeLength
-    std::vector<DownloadTaskInfo> tasks;  // the covered tasks, in ascending rangeStart
+    std::wstring url;                                  // the tasks' common URL
+    std::wstring postData;                             // the tasks' common body
+    int64_t rangeStart = 0;                            // the first task's rangeStart
+    uint32_t rangeLength = 0;                          // the sum of the tasks' rangeLength
+    std::vector<DownloadTaskInfo> tasks;               // the covered tasks, in ascending rangeStart
+    std::shared_ptr<const DownloadTaskSource> source;  // set: the tasks are entries of it
+    std::vector<SegmentTaskEntry> entries;             // in ascending start
+
+    size_t TaskCount() const { return source ? entries.size() : tasks.size(); }
+    // The record of the k-th task (made from the source for a segment of one).
+    DownloadTaskInfo TaskAt(size_t k) const;
 
     SegmentDownloadTaskInfo() = default;
     // A segment of one task: its URL, body and range, and the task as its only member.

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "download/DownloadPauses.h"
+#include "download/OnDemandSegmentSink.h"
 #include "download/SegmentDownloadDataProcessor.h"
 
 DownloaderTask::~DownloaderTask() {
@@ -113,7 +114,34 @@ void DownloaderTask::Run() {
     running.exchange(0);
 }
 
+void DownloaderTask::RunOnDemand(const SegmentDownloadTaskInfo& segment) {
+    OnDemandSegmentSink sink(
+        segment,
+        [this](const DownloadTaskInfo& task) {
+            return createProcessor ? const_cast<DownloadDataProcessor*>(createProcessor(task))
+                                   : nullptr;
+        },
+        [this](DownloadTaskInfo&& task, int32_t status) {
+            if (taskResult) taskResult(DownloadTaskResultInfo(std::move(task), status));
+        });
+    int32_t status = TransferInvalidRequest;
+    if (sink.PrepareFirstSink()) {
+        transfer->maxAttempts = maxAttempts;
+        status = transfer->Download(segment.url, &sink, verb, segment.postData, segment.rangeStart,
+                                    segment.rangeLength, cancelsAtStart_);
+    }
+    sink.ReportRest(status);
+}
+
 void DownloaderTask::RunSegment(const SegmentDownloadTaskInfo& segment) {
+    if (segment.source) {
+        if (segment.rangeStart >= 0) return RunOnDemand(segment);
+        // Without range every sink receives the whole body: all of them are needed at once.
+        SegmentDownloadTaskInfo whole(segment);
+        whole.source.reset();
+        for (size_t k = 0; k < segment.TaskCount(); ++k) whole.tasks.push_back(segment.TaskAt(k));
+        return RunSegment(whole);
+    }
     std::vector<DownloadDataProcessor*> sinks;
     for (const DownloadTaskInfo& task : segment.tasks) {
         // The owner hands out sinks it keeps; the transfer writes into them.

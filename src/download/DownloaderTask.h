@@ -55,6 +55,8 @@ class DownloaderTask : public CCustomInstanceID {
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
     void RunSegment(const SegmentDownloadTaskInfo& segment);
+    // A ranged segment of a task source: task sinks made and reported one at a time.
+    void RunOnDemand(const SegmentDownloadTaskInfo& segment);
 
     // Guards the hand-over between a Start and a thread deciding to leave its loop.
     ombrix::CriticalSection startLock_;

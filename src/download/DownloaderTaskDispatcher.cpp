@@ -40,6 +40,13 @@ int32_t DownloaderTaskDispatcher::AddTasks(std::vector<DownloadTaskInfo>&& tasks
     return 1;
 }
 
+int32_t DownloaderTaskDispatcher::AddTasks(
+    const std::shared_ptr<const DownloadTaskSource>& source) {
+    QueueSegments(MergeIntoSegments(source));
+    StartWorkers();
+    return 1;
+}
+
 namespace {
 
 // A queued segment whose tasks all carry its URL keeps it once: the tasks' copies are dropped

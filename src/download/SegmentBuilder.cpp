@@ -15,16 +15,28 @@ void SortTasksByRange(std::vector<DownloadTaskInfo>& tasks) {
 
 namespace {
 
-// Whether task may join segment last (the tasks of one key arrive sorted by rangeStart).
-bool JoinsSegment(const SegmentDownloadTaskInfo& last, const DownloadTaskInfo& task) {
+// Whether a task of the given range may join segment last (the tasks of one key arrive sorted
+// by rangeStart).
+bool JoinsSegment(const SegmentDownloadTaskInfo& last, int64_t start, uint32_t length) {
     if (last.rangeLength >= kSegmentLimitBytes) return false;
     // A request without range delivers the whole resource to every sink of its segment: a
     // ranged task must never share it, nor an unranged task a ranged request.
-    if ((last.rangeStart < 0) != (task.rangeStart < 0)) return false;
+    if ((last.rangeStart < 0) != (start < 0)) return false;
     // The segment's length must hold the sum, or the request would cover too few bytes.
-    if (task.rangeLength > UINT32_MAX - last.rangeLength) return false;
+    if (length > UINT32_MAX - last.rangeLength) return false;
     // Both starts have the same sign: their difference cannot overflow, unlike start + length.
-    return task.rangeStart - last.rangeStart == static_cast<int64_t>(last.rangeLength);
+    return start - last.rangeStart == static_cast<int64_t>(last.rangeLength);
+}
+
+// Lists the segments key by key, in ordinal order of the keys.
+std::vector<SegmentDownloadTaskInfo> Flatten(
+    std::map<std::wstring, std::vector<SegmentDownloadTaskInfo>>* byKey) {
+    std::vector<SegmentDownloadTaskInfo> segments;
+    for (auto& entry : *byKey) {
+        for (SegmentDownloadTaskInfo& segment : entry.second)
+            segments.push_back(std::move(segment));
+    }
+    return segments;
 }
 
 }  // namespace
@@ -42,7 +54,7 @@ std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(std::vector<DownloadTaskI
         std::vector<SegmentDownloadTaskInfo>& list = byKey[key];
         if (!list.empty()) {
             SegmentDownloadTaskInfo& last = list.back();
-            if (JoinsSegment(last, task)) {
+            if (JoinsSegment(last, task.rangeStart, task.rangeLength)) {
                 last.rangeLength += task.rangeLength;
                 last.tasks.push_back(std::move(task));
                 continue;
@@ -51,10 +63,39 @@ std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(std::vector<DownloadTaskI
         list.emplace_back(std::move(task));
     }
     std::vector<DownloadTaskInfo>().swap(tasks);
-    std::vector<SegmentDownloadTaskInfo> segments;
-    for (auto& entry : byKey) {
-        for (SegmentDownloadTaskInfo& segment : entry.second)
-            segments.push_back(std::move(segment));
+    return Flatten(&byKey);
+}
+
+std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(
+    const std::shared_ptr<const DownloadTaskSource>& source) {
+    const size_t count = source ? source->TaskCount() : 0;
+    std::vector<uint32_t> order(count);
+    for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(), [&source](uint32_t a, uint32_t b) {
+        return source->RangeStart(a) < source->RangeStart(b);
+    });
+    std::map<std::wstring, std::vector<SegmentDownloadTaskInfo>> byKey;
+    // The key's list of each target, found once per target rather than once per task.
+    std::map<uint32_t, std::vector<SegmentDownloadTaskInfo>*> listOf;
+    for (const uint32_t index : order) {
+        const uint32_t target = source->TargetOf(index);
+        std::vector<SegmentDownloadTaskInfo>*& list = listOf[target];
+        if (list == nullptr) {
+            list = &byKey[source->TargetUrl(target) + L"?" + source->TargetBody(target)];
+        }
+        const int64_t start = source->RangeStart(index);
+        const uint32_t length = source->RangeLength(index);
+        if (list->empty() || !JoinsSegment(list->back(), start, length)) {
+            SegmentDownloadTaskInfo segment;
+            segment.url = source->TargetUrl(target);
+            segment.postData = source->TargetBody(target);
+            segment.rangeStart = start;
+            segment.source = source;
+            list->push_back(std::move(segment));
+        }
+        SegmentDownloadTaskInfo& last = list->back();
+        last.rangeLength += length;
+        last.entries.push_back(SegmentTaskEntry{index, length, start});
     }
-    return segments;
+    return Flatten(&byKey);
 }

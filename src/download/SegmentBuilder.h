@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "download/DownloadTaskInfo.h"
+#include "download/DownloadTaskSource.h"
 
 // A segment that has reached this many bytes takes no further task.
 constexpr uint32_t kSegmentLimitBytes = 0xA00000;  // 10 MiB
@@ -21,3 +23,7 @@ void SortTasksByRange(std::vector<DownloadTaskInfo>& tasks);
 std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(const std::vector<DownloadTaskInfo>& tasks);
 // The same, taking the tasks over instead of copying them.
 std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(std::vector<DownloadTaskInfo>&& tasks);
+// The same rules over the tasks of a source, sorted here (stable, by range start): the segments
+// hold the source and their tasks as entries, in the order the records would have had.
+std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(
+    const std::shared_ptr<const DownloadTaskSource>& source);

@@ -88,15 +88,8 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
     mode = batchMode;
     {
         ScopedLock lock(processorLock);
-        std::vector<ExpectedDigests>().swap(expectedDigests);
-        expectedDigests.reserve(items.size());
-        for (const ResourceUpdateInfo& item : items) {
-            expectedDigests.push_back(
-                ExpectedDigests{item.name, item.remoteMd5, item.remoteSha256});
-        }
-        std::stable_sort(
-            expectedDigests.begin(), expectedDigests.end(),
-            [](const ExpectedDigests& a, const ExpectedDigests& b) { return a.name < b.name; });
+        plan.reset();
+        peakSinks = 0;
     }
     bundleFailed = false;
     folders.Clear();
@@ -123,19 +116,31 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
 }
 
 void CCDNResourceDownloader::AddFileTasks(const ResourceUpdateList& items, int32_t batchMode) {
-    std::vector<DownloadTaskInfo> tasks;
-    tasks.reserve(items.size());
-    for (const ResourceUpdateInfo& item : items) {
-        DownloadTaskInfo task;
-        task.url = MakeTaskUrl(item.packageDir, batchMode);
-        task.name = item.name;
-        task.kind = batchMode;
-        task.path = item.packageDir;
-        task.rangeStart = item.offset;
-        task.rangeLength = static_cast<uint32_t>(item.length);
-        tasks.push_back(std::move(task));
+    if (batchMode == DownloadModeConfig) {
+        std::vector<DownloadTaskInfo> tasks;
+        for (const ResourceUpdateInfo& item : items) {
+            DownloadTaskInfo task;
+            task.url = MakeTaskUrl(item.packageDir, batchMode);
+            task.name = item.name;
+            task.kind = batchMode;
+            task.path = item.packageDir;
+            task.rangeStart = item.offset;
+            task.rangeLength = static_cast<uint32_t>(item.length);
+            tasks.push_back(std::move(task));
+        }
+        dispatcher->AddTasks(std::move(tasks));
+        return;
     }
-    dispatcher->AddTasks(std::move(tasks));
+    // The files stay in the plan; the dispatcher's segments hold indexes into it.
+    auto files = std::make_shared<const FileBatchPlan>(
+        items, batchMode, [this, batchMode](const std::wstring& packageDir) {
+            return MakeTaskUrl(packageDir, batchMode);
+        });
+    {
+        ScopedLock lock(processorLock);
+        plan = files;
+    }
+    dispatcher->AddTasks(std::shared_ptr<const DownloadTaskSource>(files));
 }
 
 void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
@@ -156,13 +161,7 @@ void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
     callbacks.done = [this](ResourceUpdateList rest, int32_t status) {
         // A batch started from the configuration's result: the worker that fetched the
         // configuration ends first, so that the end of all tasks is reported once, for this batch.
-        for (;;) {
-            {
-                ScopedLock lock(dispatcher->lock);
-                if (dispatcher->activeTasks.empty()) break;
-            }
-            ::Sleep(5);
-        }
+        WaitWorkersIdle();
         chunkedPending = false;
         {
             ScopedLock lock(statusLock);
@@ -178,6 +177,22 @@ void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
     if (chunkedUpdate.Start(items, gameDir, baseUrl, callbacks)) return;
     chunkedPending = false;
     AddFileTasks(items, DownloadModeResource);  // no thread to be had: every file whole
+}
+
+void CCDNResourceDownloader::WaitWorkersIdle() {
+    // Counted before looking: the end of the last worker comes after the look or was seen by it.
+    // Not both locks at once: OnAllTasksFinished takes idleLock_ inside the dispatcher's.
+    uint64_t seen = 0;
+    {
+        std::lock_guard<std::mutex> idle(idleLock_);
+        seen = idleCount_;
+    }
+    {
+        ScopedLock lock(dispatcher->lock);
+        if (dispatcher->activeTasks.empty()) return;
+    }
+    std::unique_lock<std::mutex> idle(idleLock_);
+    idleSignal_.wait(idle, [this, seen] { return idleCount_ != seen; });
 }
 
 bool CCDNResourceDownloader::HasActiveWorkers() {
@@ -206,7 +221,13 @@ void CCDNResourceDownloader::OnBytesWritten(int64_t delta) {
 
 const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
     const DownloadTaskInfo& task) {
-    ScopedLock lock(processorLock);
+    // The sink is made outside the lock (three workers ask for one a file); only its
+    // registration is guarded.
+    std::shared_ptr<const FileBatchPlan> files;
+    {
+        ScopedLock lock(processorLock);
+        files = plan;
+    }
     std::unique_ptr<DownloadDataProcessor> sink;
     switch (task.kind) {
         case DownloadModeConfig:
@@ -215,14 +236,11 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
         case DownloadModeResource:
         case DownloadModeLauncher: {
             if (!IsSafeManifestName(task.name)) return nullptr;
-            const auto after = std::upper_bound(
-                expectedDigests.begin(), expectedDigests.end(), task.name,
-                [](const std::wstring& name, const ExpectedDigests& e) { return name < e.name; });
-            const bool known = after != expectedDigests.begin() && (after - 1)->name == task.name;
-            auto* file = new CDNResourceDataProcessor(
-                task, GetFilePath(task.name, task.kind),
-                known ? (after - 1)->md5.Text() : std::wstring(),
-                known ? (after - 1)->sha256.Text() : std::wstring(), &folders);
+            std::wstring md5;
+            std::wstring sha256;
+            if (files) files->FindDigests(task.name, &md5, &sha256);
+            auto* file = new CDNResourceDataProcessor(task, GetFilePath(task.name, task.kind), md5,
+                                                      sha256, &folders);
             file->onBytesWritten = [this](int64_t delta) { OnBytesWritten(delta); };
             if (task.kind == DownloadModeResource) {
                 file->onInstalled = [this, file](const DownloadTaskInfo& installed,
@@ -240,10 +258,12 @@ const DownloadDataProcessor* CCDNResourceDownloader::CreateDataProcessor(
         default:
             return nullptr;
     }
+    ScopedLock lock(processorLock);
     // One sink per name: a second task of the same name gets none.
     if (processors.count(task.name) != 0) return nullptr;
     DownloadDataProcessor* result = sink.get();
     processors.emplace(task.name, std::move(sink));
+    if (processors.size() > peakSinks) peakSinks = processors.size();
     if (task.kind != DownloadModeConfig && onTaskStarted) onTaskStarted(task);
     return result;
 }
@@ -364,10 +384,17 @@ void CCDNResourceDownloader::HandleFileResult(const DownloadTaskResultInfo& resu
 }
 
 void CCDNResourceDownloader::OnAllTasksFinished() {
+    {
+        std::lock_guard<std::mutex> idle(idleLock_);
+        ++idleCount_;
+    }
+    idleSignal_.notify_all();
     const int32_t batchMode = mode;
     if (batchMode == DownloadModeConfig) return;
     // The chunked part of the batch runs; the batch ends after it.
     if (chunkedPending) return;
+    // Not under processorLock: this runs inside the dispatcher's lock.
+    LogEvent("batch_sinks", {{"mode", batchMode}, {"peak", peakSinks.load()}});
     int32_t mask = 0;
     {
         ScopedLock lock(statusLock);

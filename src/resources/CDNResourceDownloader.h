@@ -6,10 +6,12 @@
 #include <windows.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,8 +21,8 @@
 #include "framework/CriticalSection.h"
 #include "resources/CDNDownloadState.h"
 #include "resources/ChunkedUpdate.h"
+#include "resources/FileBatchPlan.h"
 #include "resources/FolderCache.h"
-#include "resources/PackedDigest.h"
 #include "resources/ResourceUpdateInfo.h"
 #include "resources/ResoureConfigInfo.h"
 #include "resources/SignedConfig.h"
@@ -73,16 +75,11 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
         onFileStamped;
     std::function<void(int64_t downloadedBytes, int64_t totalBytes)> onProgress;
     std::unique_ptr<DownloaderTaskDispatcher> dispatcher;
+    // The sinks of the tasks in flight (a worker holds one at a time, a few more only while
+    // their segment retries them).
     std::map<std::wstring, std::unique_ptr<DownloadDataProcessor>> processors;
-    // What a file of the current batch is checked against: the MD5 digest text and the range's
-    // SHA-256 (may be empty), packed.
-    struct ExpectedDigests {
-        std::wstring name;
-        PackedDigest<16> md5;
-        PackedDigest<32> sha256;
-    };
-    // Sorted by name (stable: of one name, the last item counts).
-    std::vector<ExpectedDigests> expectedDigests;
+    // The files handed to the dispatcher last, with what each is checked against.
+    std::shared_ptr<const FileBatchPlan> plan;
     // The publisher's public key (64 bytes): when set, a configuration is taken only when its
     // signature verifies, its serial is not below the one stored at acceptedSerialPath, it has
     // not expired and every record carries its SHA-256. Empty: taken as it arrives.
@@ -93,6 +90,8 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     std::atomic<int64_t> lastConfigMicros{0};  // checking and parsing the last configuration
     FolderCache folders;                       // folders the current batch made sure of
     std::atomic<bool> bundleFailed{false};     // a record of this launcher batch was not written
+    // The most sinks in flight at once in the current batch (logged at its end).
+    std::atomic<size_t> peakSinks{0};
     int32_t statusMask = 0;
     int64_t downloadedBytes = 0;
     int64_t totalBytes = 0;
@@ -110,10 +109,16 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     CCDNResourceDownloader& operator=(const CCDNResourceDownloader&) = delete;
 
     void OnBytesWritten(int64_t delta);
+    // Waits until no worker of the dispatcher is active (told by OnAllTasksFinished).
+    void WaitWorkersIdle();
     void AddFileTasks(const ResourceUpdateList& items, int32_t batchMode);
     void StartChunkedPart(const ResourceUpdateList& items);
     void HandleConfigResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
     void HandleFileResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
     // Checks the body against publisherKey (when set) and parses it into list.
     CDNDownloadState CheckAndParseConfig(const std::string& body, ResoureConfigList* list);
+
+    std::mutex idleLock_;
+    std::condition_variable idleSignal_;
+    uint64_t idleCount_ = 0;  // times the dispatcher's last active worker stopped
 };

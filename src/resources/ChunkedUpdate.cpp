@@ -28,12 +28,29 @@ bool ChunkedUpdate::Claims(const ResourceUpdateList& items, const std::wstring& 
     return false;
 }
 
+ChunkedUpdate::~ChunkedUpdate() {
+    Stop();
+}
+
+void ChunkedUpdate::Join() {
+    std::lock_guard<std::mutex> guard(threadLock_);
+    if (!thread_.joinable()) return;
+    if (thread_.get_id() == std::this_thread::get_id()) {
+        thread_.detach();  // its last steps need nothing of this object but the flag
+    } else {
+        thread_.join();
+    }
+}
+
 bool ChunkedUpdate::Start(const ResourceUpdateList& items, const std::wstring& gameDir,
                           const std::wstring& baseUrl, Callbacks callbacks) {
+    Join();
     running_ = true;
     stopped_ = false;
+    const uint32_t run = ++runs_;
+    std::lock_guard<std::mutex> guard(threadLock_);
     try {
-        std::thread(&ChunkedUpdate::Run, this, items, gameDir, baseUrl, callbacks).detach();
+        thread_ = std::thread(&ChunkedUpdate::Run, this, run, items, gameDir, baseUrl, callbacks);
         return true;
     } catch (const std::system_error&) {
         running_ = false;
@@ -43,12 +60,15 @@ bool ChunkedUpdate::Start(const ResourceUpdateList& items, const std::wstring& g
 
 void ChunkedUpdate::Stop() {
     stopped_ = true;
-    std::lock_guard<std::mutex> guard(currentLock_);
-    if (current_ != nullptr) current_->Stop();
+    {
+        std::lock_guard<std::mutex> guard(currentLock_);
+        if (current_ != nullptr) current_->Stop();
+    }
+    Join();
 }
 
-void ChunkedUpdate::Run(ResourceUpdateList items, std::wstring gameDir, std::wstring baseUrl,
-                        Callbacks callbacks) {
+void ChunkedUpdate::Run(uint32_t run, ResourceUpdateList items, std::wstring gameDir,
+                        std::wstring baseUrl, Callbacks callbacks) {
     ResourceUpdateList rest;
     int32_t status = 200;
     for (ResourceUpdateInfo& item : items) {
@@ -98,5 +118,6 @@ void ChunkedUpdate::Run(ResourceUpdateList items, std::wstring gameDir, std::wst
         }
     }
     callbacks.done(std::move(rest), status);
-    running_ = false;
+    // A part started from inside done is running now, not this one.
+    if (runs_ == run) running_ = false;
 }

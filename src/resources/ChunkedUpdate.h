@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "resources/ChunkList.h"
 #include "resources/ResourceUpdateInfo.h"
@@ -19,6 +20,12 @@ class ChunkedFileInstall;
 
 class ChunkedUpdate {
   public:
+    ChunkedUpdate() = default;
+    // Stops a running part and waits for its thread.
+    ~ChunkedUpdate();
+    ChunkedUpdate(const ChunkedUpdate&) = delete;
+    ChunkedUpdate& operator=(const ChunkedUpdate&) = delete;
+
     // The lines naming chunk lists of the configuration just accepted (empty: none).
     void SetReferences(ChunkReferences references);
 
@@ -37,22 +44,29 @@ class ChunkedUpdate {
         std::function<void(ResourceUpdateList rest, int32_t status)> done;
     };
 
-    // Starts the chunked part of the items on a thread of its own; false when no thread could
-    // be started (nothing was done).
+    // Starts the chunked part of the items on a thread of its own, once the thread of an
+    // earlier part has ended (so not under a lock that part's callbacks take); false when no
+    // thread could be started (nothing was done).
     bool Start(const ResourceUpdateList& items, const std::wstring& gameDir,
                const std::wstring& baseUrl, Callbacks callbacks);
-    // Ends the running file's transfers; the thread then hands over with status -2.
+    // Ends the running file's transfers; the thread then hands over with status -2. Waits for
+    // the thread to end, unless called on it (from a callback).
     void Stop();
     bool IsRunning() const { return running_; }
 
   private:
-    void Run(ResourceUpdateList items, std::wstring gameDir, std::wstring baseUrl,
+    void Run(uint32_t run, ResourceUpdateList items, std::wstring gameDir, std::wstring baseUrl,
              Callbacks callbacks);
+    // Waits for the thread of the last part, unless called on it (it is then let go).
+    void Join();
     const ChunkReference* Find(const std::wstring& name) const;
 
     ChunkReferences references_;
     std::atomic<bool> running_{false};
     std::atomic<bool> stopped_{false};
+    std::atomic<uint32_t> runs_{0};  // parts started so far
     std::mutex currentLock_;
     ChunkedFileInstall* current_ = nullptr;
+    std::mutex threadLock_;  // guards thread_ between Start, Stop and the destructor
+    std::thread thread_;
 };

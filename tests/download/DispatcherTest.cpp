@@ -2,12 +2,15 @@
 // task, the worker bound, stopping, work added from worker threads, and pool reuse.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "LoopbackHttpServer.h"
 #include "TestOwner.h"
+#include "VectorTaskSource.h"
 #include "download/DownloadPauses.h"
 #include "download/DownloaderTaskDispatcher.h"
 
@@ -78,6 +81,34 @@ TEST_F(DispatcherTest, AdjacentTasksShareOneRequestAndEachGetsItsBytes) {
     EXPECT_EQ((std::set<std::string>{"bytes=0-149999", "bytes=160000-161233", "bytes=0-4095"}),
               ranges);
     for (const auto& r : owner.results) EXPECT_EQ(7, r.kind);  // caller's tags travel along
+}
+
+// Tasks of a source: one request for the adjacent ones, each task's sink made when its bytes
+// come (once, although one sink refuses the first attempt and the request is repeated), and one
+// result per task.
+TEST_F(DispatcherTest, TasksOfASourceAreMadeWhenTheirBytesCome) {
+    std::vector<DownloadTaskInfo> tasks;
+    for (int i = 299; i >= 0; --i) tasks.push_back(Task(i * 500, 500));
+    std::map<std::wstring, int> made;
+    owner.onMade = [&](RecordingSink& sink) {
+        if (++made[sink.taskInfo.name] == 1 && sink.taskInfo.rangeStart == 100000) {
+            sink.refuseData = 1;
+        }
+    };
+    dispatcher.AddTasks(std::make_shared<VectorTaskSource>(tasks));
+    ASSERT_TRUE(owner.WaitAllFinished());
+    ASSERT_TRUE(owner.WaitResults(300));
+    EXPECT_EQ(2u, server.RequestCount());  // one segment, its first attempt refused
+    EXPECT_EQ(300u, owner.results.size());
+    for (const DownloadTaskInfo& task : tasks) {
+        EXPECT_EQ(1, made[task.name]) << task.name.c_str();
+        EXPECT_EQ(200, owner.StatusOf(task.name));
+        EXPECT_EQ(file.substr(task.rangeStart, task.rangeLength), owner.DataOf(task.name));
+    }
+    // Results follow the file order of the segment.
+    for (size_t i = 0; i < owner.results.size(); ++i) {
+        EXPECT_EQ(static_cast<int64_t>(i) * 500, owner.results[i].rangeStart);
+    }
 }
 
 TEST_F(DispatcherTest, WorkersAreBoundedAndFinishOnce) {

@@ -1,11 +1,16 @@
 // Segment merging, byte routing across task ranges and the text sink: pure code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "RecordingSink.h"
+#include "VectorTaskSource.h"
 #include "download/DownloadTextProcessor.h"
+#include "download/OnDemandSegmentSink.h"
 #include "download/SegmentBuilder.h"
 #include "download/SegmentDownloadDataProcessor.h"
 
@@ -22,9 +27,27 @@ DownloadTaskInfo Task(int64_t start, uint32_t length, const std::wstring& url = 
     return task;
 }
 
+// Merges the records, and checks that the same tasks described by a source give the same
+// segments: same requests, same tasks in the same order.
 std::vector<SegmentDownloadTaskInfo> Merge(std::vector<DownloadTaskInfo> tasks) {
+    const auto fromSource = MergeIntoSegments(std::make_shared<VectorTaskSource>(tasks));
     SortTasksByRange(tasks);
-    return MergeIntoSegments(tasks);
+    auto segments = MergeIntoSegments(tasks);
+    EXPECT_EQ(segments.size(), fromSource.size());
+    for (size_t i = 0; i < segments.size() && i < fromSource.size(); ++i) {
+        const SegmentDownloadTaskInfo& a = segments[i];
+        const SegmentDownloadTaskInfo& b = fromSource[i];
+        EXPECT_TRUE(a.url == b.url && a.postData == b.postData && a.rangeStart == b.rangeStart &&
+                    a.rangeLength == b.rangeLength)
+            << "segment " << i;
+        EXPECT_EQ(a.TaskCount(), b.TaskCount()) << "segment " << i;
+        if (a.TaskCount() != b.TaskCount()) continue;
+        for (size_t k = 0; k < a.TaskCount(); ++k) {
+            EXPECT_EQ(a.tasks[k].name, b.TaskAt(k).name) << "segment " << i << " task " << k;
+            EXPECT_EQ(a.tasks[k].rangeStart, b.entries[k].start);
+        }
+    }
+    return segments;
 }
 
 TEST(SegmentBuilder, MergesAdjacentRangesAndSplitsAtGaps) {
@@ -178,6 +201,103 @@ TEST(SegmentRouting, WholeFileSegmentGivesEveryTargetEveryChunk) {
     ASSERT_TRUE(sink.OnData("xyz", 3));
     EXPECT_EQ("xyz", a.data);
     EXPECT_EQ("xyz", b.data);
+}
+
+// A segment of many small files whose sinks are made when the bytes reach them: every task is
+// made and reported exactly once, a task reported done is neither made nor fed again by a
+// retried attempt, only the sinks of unfinished tasks are held, and when the transfer gives up,
+// the tasks its bytes never reached still get their sink and the failure.
+TEST(OnDemandSegment, ManySmallFilesAcrossChunksFailuresAndRetries) {
+    struct Case {
+        const char* what;
+        uint32_t chunk;    // bytes per OnData
+        int refuseFinish;  // task whose sink refuses its first finish (-1: none)
+        uint32_t cutAt;    // the first attempt ends after this many bytes (0: never)
+        size_t sinkless;   // tasks (from the first) that get no sink
+        int attempts;
+        int32_t status;  // of the transfer, for the tasks not done
+    };
+    const Case cases[] = {
+        {"one byte a chunk", 1, -1, 0, 0, 1, 200},
+        {"chunks across files", 7, -1, 0, 0, 1, 200},
+        {"one chunk", 4096, -1, 0, 0, 1, 200},
+        {"a file refuses its end", 5, 10, 0, 0, 2, 200},
+        {"cut midway and retried", 3, -1, 77, 0, 2, 200},
+        {"refused and cut", 64, 30, 150, 0, 2, 200},
+        {"first files without sink", 11, -1, 0, 3, 1, 200},
+        {"cut at a file's end, given up", 4, -1, 28, 0, 1, -3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<DownloadTaskInfo> tasks;
+        int64_t at = 5000;
+        for (int i = 0; i < 40; ++i) {
+            const uint32_t length = i == 20 || i == 39 ? 0 : 1 + i % 7;  // two empty files
+            tasks.push_back(Task(at, length));
+            tasks.back().name = std::to_wstring(i);
+            at += length;
+        }
+        const auto segments = MergeIntoSegments(std::make_shared<VectorTaskSource>(tasks));
+        ASSERT_EQ(1u, segments.size());
+        std::string body;
+        for (int64_t i = 5000; i < at; ++i) body += static_cast<char>('a' + i % 26);
+
+        std::map<std::wstring, std::unique_ptr<RecordingSink>> sinks;
+        std::map<std::wstring, int> made, reported;
+        std::map<std::wstring, int32_t> status;
+        size_t held = 0, mostHeld = 0;
+        OnDemandSegmentSink sink(
+            segments[0],
+            [&](const DownloadTaskInfo& task) -> DownloadDataProcessor* {
+                ++made[task.name];
+                if (std::stoul(task.name) < c.sinkless) return nullptr;
+                auto& s = sinks[task.name];
+                s.reset(new RecordingSink(task));
+                if (task.name == std::to_wstring(c.refuseFinish)) s->refuseFinish = 1;
+                mostHeld = std::max(mostHeld, ++held);
+                return s.get();
+            },
+            [&](const DownloadTaskInfo& task, int32_t result) {
+                ++reported[task.name];
+                status[task.name] = result;
+                if (sinks.count(task.name) != 0) --held;
+            });
+        ASSERT_TRUE(sink.PrepareFirstSink());
+        for (int attempt = 0; attempt < c.attempts; ++attempt) {
+            const size_t end = attempt == 0 && c.cutAt > 0 ? c.cutAt : body.size();
+            ASSERT_TRUE(sink.OnBegin(static_cast<uint32_t>(body.size())));
+            for (size_t pos = 0; pos < end; pos += c.chunk) {
+                const size_t n = std::min<size_t>(c.chunk, end - pos);
+                ASSERT_TRUE(sink.OnData(body.data() + pos, static_cast<uint32_t>(n)));
+            }
+            // The cut itself is the transfer's to notice; a refused end is the sink's.
+            EXPECT_EQ(attempt == 1 || c.refuseFinish < 0, sink.OnFinish()) << "attempt " << attempt;
+        }
+        sink.ReportRest(c.status);
+        const int64_t arrived = c.attempts == 1 && c.cutAt > 0 ? 5000 + c.cutAt : at;
+        for (const DownloadTaskInfo& task : tasks) {
+            const bool done = task.rangeStart + task.rangeLength <= arrived;
+            EXPECT_EQ(1, made[task.name]) << task.name.c_str();
+            EXPECT_EQ(1, reported[task.name]) << task.name.c_str();
+            EXPECT_EQ(done ? 200 : c.status, status[task.name]) << task.name.c_str();
+            if (sinks.count(task.name) == 0 || !done) continue;
+            EXPECT_EQ(body.substr(task.rangeStart - 5000, task.rangeLength),
+                      sinks[task.name]->data);
+        }
+        EXPECT_EQ(0u, held);
+        EXPECT_LE(mostHeld, c.attempts > 1 ? 3u : 1u);
+    }
+
+    // No sink for any task: the request is not worth making, and each task gets the status.
+    std::vector<DownloadTaskInfo> two = {Task(0, 10), Task(10, 10)};
+    const auto segments = MergeIntoSegments(std::make_shared<VectorTaskSource>(two));
+    std::vector<int32_t> statuses;
+    OnDemandSegmentSink none(
+        segments[0], [](const DownloadTaskInfo&) { return nullptr; },
+        [&](const DownloadTaskInfo&, int32_t status) { statuses.push_back(status); });
+    EXPECT_FALSE(none.PrepareFirstSink());
+    none.ReportRest(-1);
+    EXPECT_EQ((std::vector<int32_t>{-1, -1}), statuses);
 }
 
 TEST(TextSink, ByteOrderMarkAndReset) {

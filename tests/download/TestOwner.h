@@ -24,6 +24,7 @@ class TestOwner : public DownloaderTaskProcessor {
         if (noSinkFor.count(task.name) != 0) return nullptr;
         auto& sink = sinks[task.name];
         sink = std::make_unique<RecordingSink>(task);
+        if (onMade) onMade(*sink);
         return sink.get();
     }
     void OnTaskResult(const DownloadTaskResultInfo& result) override {
@@ -86,6 +87,7 @@ class TestOwner : public DownloaderTaskProcessor {
     std::function<void(const DownloadTaskResultInfo&)> onResult;
     std::function<void()> onAllFinished;
     std::function<void(const DownloadTaskInfo&)> onCreate;  // before a worker's transfer begins
+    std::function<void(RecordingSink&)> onMade;             // a sink was just made
     ombrix::ScopedKernelHandle resultEvent{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     ombrix::ScopedKernelHandle allEvent{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
 };

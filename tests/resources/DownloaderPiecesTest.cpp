@@ -15,6 +15,7 @@
 #include "resources/CDNResourceDataProcessor.h"
 #include "resources/CDNResourceDownloader.h"
 #include "resources/ConfigNameCollisions.h"
+#include "resources/FileBatchPlan.h"
 #include "resources/FolderCache.h"
 #include "resources/RangeUnpacker.h"
 #include "resources/ResourceManager.h"
@@ -280,6 +281,45 @@ TEST(CDNResourceDownloader, TaskUrlsAndRequestTime) {
     t.wMinute = 8;
     t.wSecond = 9;
     EXPECT_EQ(L"20240305070809", CCDNResourceDownloader::FormatRequestTime(t));
+}
+
+// The batch's files as the engine reads them: what the shared name text, the package table and
+// the name index could get wrong.
+TEST(FileBatchPlan, TasksAndDigestsByName) {
+    const auto item = [](const wchar_t* name, const wchar_t* dir, int64_t offset,
+                         const wchar_t* md5) {
+        ResourceUpdateInfo info;
+        info.name = name;
+        info.packageDir = dir;
+        info.offset = offset;
+        info.length = 10;
+        info.remoteMd5 = md5;
+        return info;
+    };
+    const std::wstring hex(32, L'a');
+    const FileBatchPlan plan({item(L"b\\x", L"p", 0, L"first"), item(L"B\\x", L"", 10, hex.c_str()),
+                              item(L"b\\x", L"p", 20, L"later"), item(L"a", L"p", 30, L"not hex")},
+                             DownloadModeResource,
+                             [](const std::wstring& dir) { return L"u/" + dir; });
+    ASSERT_EQ(4u, plan.TaskCount());
+    EXPECT_EQ(plan.TargetOf(0), plan.TargetOf(3));  // one package, one target
+    EXPECT_NE(plan.TargetOf(0), plan.TargetOf(1));
+    const DownloadTaskInfo task = plan.Task(1);
+    EXPECT_EQ(L"B\\x", task.name);
+    EXPECT_EQ(L"u/", task.url);
+    EXPECT_EQ(DownloadModeResource, task.kind);
+    EXPECT_EQ(10, task.rangeStart);
+    EXPECT_EQ(L"a", plan.Task(3).name);
+
+    std::wstring md5, sha256;
+    ASSERT_TRUE(plan.FindDigests(L"B\\x", &md5, &sha256));  // case makes two names
+    EXPECT_EQ(hex, md5);
+    ASSERT_TRUE(plan.FindDigests(L"b\\x", &md5, &sha256));
+    EXPECT_EQ(L"later", md5);  // of one name, the last item counts
+    ASSERT_TRUE(plan.FindDigests(L"a", &md5, &sha256));
+    EXPECT_EQ(L"not hex", md5);  // kept as text
+    EXPECT_FALSE(plan.FindDigests(L"c", &md5, &sha256));
+    EXPECT_FALSE(plan.FindDigests(L"", &md5, &sha256));
 }
 
 TEST(ResourceManager, BaseUrlIsTwoLevelsUp) {
