@@ -8,7 +8,13 @@
 
 struct InternetHandleTraits {
     static HINTERNET Invalid() { return nullptr; }
-    static void Close(HINTERNET h) { ::InternetCloseHandle(h); }
+    // Closing leaves the thread's last error as it was: an attempt's failure is read from it
+    // after the attempt's handles have closed (closing sets it to what the shutdown met).
+    static void Close(HINTERNET h) {
+        const DWORD error = ::GetLastError();
+        ::InternetCloseHandle(h);
+        ::SetLastError(error);
+    }
 };
 
 using ScopedInternetHandle = ombrix::ScopedHandle<HINTERNET, InternetHandleTraits>;
