@@ -1,7 +1,6 @@
 #include "resources/LocalFilesCheck.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "app/FileServices.h"
 #include "resources/FileDigests.h"
@@ -61,10 +60,8 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
     {
         ScopedLock guard(lock);
         prepared->recorded.reserve(local.size());
-        for (const auto& entry : local) {
-            if (!entry.second.md5.empty()) {
-                prepared->recorded.push_back({entry.first, entry.second.md5});
-            }
+        for (const ResoureConfigEntry& entry : local) {
+            if (!entry.md5.empty()) prepared->recorded.push_back({entry.name, entry.md5.Text()});
         }
     }
     std::vector<const std::wstring*> names;
@@ -92,7 +89,7 @@ void LocalFilesCheck::Prepare(const std::wstring& rootDir, const std::wstring& g
 
 void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameDir,
                           ombrix::CriticalSection& lock, ResoureConfigMap* local,
-                          const ResoureConfigList& config, const Progress& progress) {
+                          const ResoureConfigMap& published, const Progress& progress) {
     const auto start = std::chrono::steady_clock::now();
     const bool full = fullRequested_.exchange(false);
     lastRunFull = full;
@@ -111,14 +108,6 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
     diskMs = prepared->ms;
     const std::vector<RecordedFile>& recorded = prepared->recorded;
     const FolderListing& listing = prepared->listing;
-
-    // A full check reads the files the update keeps; the others are fetched anyway.
-    std::unordered_map<std::wstring, const std::wstring*> published;
-    if (full) {
-        for (const ResoureConfigInfo& info : config) {
-            if (!IsLauncherCategory(info.category)) published.emplace(info.name, &info.md5);
-        }
-    }
 
     std::vector<DigestJob> jobs;
     std::vector<std::pair<const RecordedFile*, ListedFile>> jobFiles;
@@ -156,8 +145,9 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
             const ListedFile* listed = listing.Find(file->name);
             bool readAnyway = false;
             if (full) {
+                // A full check reads the files the update keeps; the others are fetched anyway.
                 const auto entry = published.find(file->name);
-                readAnyway = entry != published.end() && *entry->second == file->digest;
+                readAnyway = entry != published.end() && entry->md5 == file->digest;
             }
             switch (JudgeRecordedFile(file->digest, hasStamp ? &stamp->second : nullptr, listed,
                                       readAnyway)) {
@@ -216,7 +206,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         ScopedLock guard(lock);
         for (const std::wstring& name : damaged) {
             const auto found = local->find(name);
-            if (found != local->end()) found->second.md5.clear();
+            if (found != local->end()) found->md5.clear();
         }
     }
     runMs = MillisecondsSince(start);
@@ -239,9 +229,9 @@ std::wstring LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
     // Both maps are in name order: one walk through both.
     auto record = local.begin();
     for (const auto& entry : stamps_) {
-        while (record != local.end() && record->first < entry.first) ++record;
+        while (record != local.end() && record->name < entry.first) ++record;
         if (record == local.end()) break;
-        if (record->first == entry.first && record->second.md5 == entry.second.digest) {
+        if (record->name == entry.first && record->md5 == entry.second.digest) {
             AppendStampLine(entry.first, entry.second, &text);
         }
     }

@@ -21,6 +21,7 @@
 #include "resources/InstallStamps.h"
 #include "resources/ResourceManagerProgress.h"
 #include "resources/ResoureConfigInfo.h"
+#include "resources/ResoureConfigMap.h"
 
 class LocalFilesCheck {
   public:
@@ -43,11 +44,11 @@ class LocalFilesCheck {
 
     // Checks the files local records below gameDir (local is read and changed under lock,
     // which is not held while files are read): the digest of every file found gone or no longer
-    // matching is emptied. config: the CDN configuration (used by a full check). progress gets
+    // matching is emptied. published: the CDN's resources (used by a full check). progress gets
     // state-21 records while files are read (never when none is read).
     void Run(const std::wstring& rootDir, const std::wstring& gameDir,
              ombrix::CriticalSection& lock, ResoureConfigMap* local,
-             const ResoureConfigList& config, const Progress& progress);
+             const ResoureConfigMap& published, const Progress& progress);
 
     // A resource was installed below the game folder and its bytes checked (any thread).
     void RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,

@@ -10,17 +10,18 @@ namespace {
 const size_t kMaxFields = 6;
 
 // Reads an optional sign and the digits after it, clamping to [minimum, maximum].
-int64_t ParseClamped(const std::wstring& field, int64_t minimum, int64_t maximum) {
+template <typename Char>
+int64_t ParseClamped(const Char* field, size_t size, int64_t minimum, int64_t maximum) {
     size_t i = 0;
     bool negative = false;
-    if (i < field.size() && (field[i] == L'+' || field[i] == L'-')) {
-        negative = field[i] == L'-';
+    if (i < size && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
         ++i;
     }
     // Accumulate towards the sign's bound so that the smallest value is reachable too.
     int64_t value = 0;
-    for (; i < field.size() && field[i] >= L'0' && field[i] <= L'9'; ++i) {
-        const int digit = field[i] - L'0';
+    for (; i < size && field[i] >= '0' && field[i] <= '9'; ++i) {
+        const int digit = field[i] - '0';
         if (negative) {
             if (value < (minimum + digit) / 10) return minimum;
             value = value * 10 - digit;
@@ -37,12 +38,13 @@ int64_t ParseClamped(const std::wstring& field, int64_t minimum, int64_t maximum
 }  // namespace
 
 int64_t ParseInt64Field(const std::wstring& field) {
-    return ParseClamped(field, std::numeric_limits<int64_t>::min(),
+    return ParseClamped(field.data(), field.size(), std::numeric_limits<int64_t>::min(),
                         std::numeric_limits<int64_t>::max());
 }
 
 int32_t ParseInt32Field(const std::wstring& field) {
-    return static_cast<int32_t>(ParseClamped(field, std::numeric_limits<int32_t>::min(),
+    return static_cast<int32_t>(ParseClamped(field.data(), field.size(),
+                                             std::numeric_limits<int32_t>::min(),
                                              std::numeric_limits<int32_t>::max()));
 }
 
@@ -86,7 +88,58 @@ class LineReader {
         return true;
     }
 
+    // The same for a line of ASCII bytes, without a wide copy of the line or of its fields:
+    // white space and "=" are ASCII, so they split the bytes as they split the text.
+    bool AddAsciiLine(const char* begin, const char* end) {
+        Trim(&begin, &end);
+        if (begin == end) return false;
+        const char* field[kMaxFields + 1][2];
+        size_t count = 0;
+        for (const char* pos = begin; count <= kMaxFields;) {
+            while (pos != end && *pos == '=') ++pos;
+            if (pos == end) break;
+            const char* cut = pos;
+            while (cut != end && *cut != '=') ++cut;
+            const char* first = pos;
+            const char* last = cut;
+            Trim(&first, &last);
+            if (first == last) break;
+            field[count][0] = first;
+            field[count][1] = last;
+            ++count;
+            pos = cut;
+        }
+        if (count < 2) return true;
+        const auto text = [&field](size_t i) { return std::wstring(field[i][0], field[i][1]); };
+        const auto size = [&field](size_t i) { return static_cast<size_t>(field[i][1] - field[i][0]); };
+        ResoureConfigInfo info;
+        info.name = text(0);
+        info.md5 = text(1);
+        if (count > 2) info.packageDir = text(2);
+        if (count > 3) {
+            info.offset = ParseClamped(field[3][0], size(3), std::numeric_limits<int64_t>::min(),
+                                       std::numeric_limits<int64_t>::max());
+        }
+        if (count > 4) {
+            info.length = static_cast<int32_t>(ParseClamped(
+                field[4][0], size(4), std::numeric_limits<int32_t>::min(),
+                std::numeric_limits<int32_t>::max()));
+        }
+        if (count > 5) info.category = text(5);
+        if (count > kMaxFields) info.sha256 = text(kMaxFields);
+        list_->push_back(std::move(info));
+        return true;
+    }
+
   private:
+    static bool IsBlank(char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    }
+    static void Trim(const char** begin, const char** end) {
+        while (*begin != *end && IsBlank(**begin)) ++*begin;
+        while (*end != *begin && IsBlank((*end)[-1])) --*end;
+    }
+
     ResoureConfigList* list_;
     std::vector<std::wstring> fields_;
 };
@@ -130,11 +183,11 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list) 
         // CR and LF are never part of a longer UTF-8 sequence, so a line decodes alone as it
         // would within the whole text; ASCII decodes to itself.
         if (ascii) {
-            line.assign(bytes + pos, bytes + end);
-        } else {
-            encoded.assign(bytes + pos, end - pos);
-            Utf8ToText(encoded.c_str(), &line);
+            if (!reader.AddAsciiLine(bytes + pos, bytes + end)) break;
+            continue;
         }
+        encoded.assign(bytes + pos, end - pos);
+        Utf8ToText(encoded.c_str(), &line);
         if (!reader.AddLine(line)) break;
     }
     return true;
@@ -159,9 +212,47 @@ bool FormatManifestText(const ResoureConfigList& list, std::wstring* text) {
 
 bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text) {
     if (text == nullptr || map.empty()) return false;
+    for (const ResoureConfigEntry& entry : map) {
+        text->append(entry.name);
+        text->push_back(L'=');
+        text->append(entry.md5.Text());
+        text->append(L"\r\n");
+    }
+    return true;
+}
+
+namespace {
+
+// Appends text as TextToUtf8 converts it; ASCII as it is.
+void AppendUtf8(const std::wstring& text, std::string* bytes) {
+    bool ascii = true;
+    for (wchar_t c : text) ascii = ascii && c > 0 && c < 0x80;
+    if (ascii) {
+        bytes->append(text.begin(), text.end());
+        return;
+    }
+    std::string encoded;
+    TextToUtf8(text.c_str(), &encoded);
+    bytes->append(encoded);
+}
+
+}  // namespace
+
+bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes) {
+    if (bytes == nullptr || map.empty()) return false;
     size_t size = 0;
-    for (const auto& entry : map) size += entry.second.name.size() + entry.second.md5.size() + 3;
-    text->reserve(text->size() + size);
-    for (const auto& entry : map) AppendTwoFieldLine(entry.second, text);
+    for (const ResoureConfigEntry& entry : map) size += entry.name.size() + 35;
+    bytes->reserve(bytes->size() + size);
+    for (const ResoureConfigEntry& entry : map) {
+        // A zero in a name ends the text TextToUtf8 is given: nothing after it is written.
+        if (entry.name.find(L'\0') != std::wstring::npos) {
+            AppendUtf8(entry.name, bytes);
+            return true;
+        }
+        AppendUtf8(entry.name, bytes);
+        bytes->push_back('=');
+        if (!entry.md5.AppendHex(bytes)) AppendUtf8(entry.md5.Text(), bytes);
+        bytes->append("\r\n");
+    }
     return true;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "resources/ResoureConfigInfo.h"
+#include "resources/ResoureConfigMap.h"
 
 // Appends one record per valid line of text to list. Lines are separated by runs of CR and LF;
 // a blank line ends the list; fields are separated by runs of "=". True whenever list is given.
@@ -19,6 +20,8 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list);
 bool FormatManifestText(const ResoureConfigList& list, std::wstring* text);
 // The same for a map, in name order, without copying its records.
 bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text);
+// The UTF-8 bytes TextToUtf8 makes of that text, without the wide text.
+bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes);
 
 // True when the category field marks a launcher file ("launcher", compared ignoring case).
 bool IsLauncherCategory(const std::wstring& category);

@@ -86,3 +86,9 @@ std::string TextToUtf8Exact(const std::wstring& text) {
     }
     return bytes;
 }
+
+int TextToUtf8(const wchar_t* text, std::string* out) {
+    if (text == nullptr || out == nullptr) return 0;
+    *out = TextToUtf8Exact(text);
+    return 1;
+}

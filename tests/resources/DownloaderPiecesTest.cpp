@@ -320,6 +320,7 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     Put(&local, Record(L"changed.dat", L"ABC"));
     Put(&local, Record(L"missing.dat", L"m"));  // listed, but no file on disk
     Put(&local, Record(L"gone.dat", L"g"));
+    Put(&local, Record(L"zz.dat", L"z"));  // after the last CDN name
     Put(&cdn, Record(L"same.dat", L"abc", 1));
     Put(&cdn, Record(L"changed.dat", L"abc", 2));  // case counts
     Put(&cdn, Record(L"missing.dat", L"m", 4));
@@ -341,10 +342,11 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     EXPECT_EQ(L"pkg/0001", downloads[2].packageDir);
     EXPECT_EQ(10, downloads[2].offset);
     EXPECT_EQ(8, downloads[2].length);
-    ASSERT_EQ(1u, removals.size());
+    ASSERT_EQ(2u, removals.size());
     EXPECT_EQ(L"gone.dat", removals[0].name);
     EXPECT_EQ(UpdateTypeRemoved, removals[0].updateType);
     EXPECT_EQ(L"g", removals[0].remoteMd5);
+    EXPECT_EQ(L"zz.dat", removals[1].name);
 
     // Without the existence check a missing file with a matching digest is not fetched.
     ResoureConfigMap launcherLocal;
