@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/FileServices.h"
+#include "app/Sha256.h"
 #include "resources/FileDigests.h"
 #include "resources/FolderListing.h"
 #include "resources/ManifestFile.h"
@@ -38,7 +39,7 @@ struct LocalFilesCheck::Prepared {
     uint64_t ms = 0;                     // time taken
     std::vector<RecordedFile> recorded;  // in the order of local
     FolderListing listing;
-    std::wstring stampsText;  // as read from the disk
+    std::string stampsDigest;  // SHA-256 of the stamps list as read from the disk
     InstallStampMap stamps;
 };
 
@@ -68,8 +69,12 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
     names.reserve(prepared->recorded.size());
     for (const RecordedFile& file : prepared->recorded) names.push_back(&file.name);
     prepared->listing.ListFoldersOf(prepared->gameDir, names);
-    ReadTextFile((prepared->rootDir + kStampsFileName).c_str(), &prepared->stampsText);
-    ParseStampsText(prepared->stampsText, &prepared->stamps);
+    std::string bytes;
+    if (ReadFileBytes(prepared->rootDir + kStampsFileName, &bytes)) {
+        const size_t mark = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        ParseStampsUtf8(bytes.data() + mark, bytes.size() - mark, &prepared->stamps);
+        prepared->stampsDigest = Sha256Digest(bytes);
+    }
     prepared->ms = MillisecondsSince(start);
 }
 
@@ -121,7 +126,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         stamps_.swap(prepared->stamps);
         prepared->stamps.clear();
         savedStampsDir_ = rootDir;
-        savedStamps_.swap(prepared->stampsText);
+        savedStampsDigest_.swap(prepared->stampsDigest);
         // Both lists in name order: one walk through both (local is kept in that order; any
         // other order is sorted first).
         std::vector<const RecordedFile*> order;
@@ -222,8 +227,8 @@ void LocalFilesCheck::RecordInstalled(const std::wstring& name, uint64_t size, u
     stamps_[name] = std::move(stamp);
 }
 
-std::wstring LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
-    std::wstring text;
+std::string LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
+    std::string text;
     ScopedLock guard(stampsLock_);
     text.reserve(stamps_.size() * 96);
     // Both maps are in name order: one walk through both.
@@ -232,19 +237,21 @@ std::wstring LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
         while (record != local.end() && record->name < entry.first) ++record;
         if (record == local.end()) break;
         if (record->name == entry.first && record->md5 == entry.second.digest) {
-            AppendStampLine(entry.first, entry.second, &text);
+            AppendStampLineUtf8(entry.first, entry.second, &text);
         }
     }
     return text;
 }
 
-void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, std::wstring text) {
+void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, const std::string& bytes) {
+    // Known by its digest: the list of a large installation is not kept twice.
+    std::string digest = Sha256Digest(bytes);
     {
         ScopedLock guard(stampsLock_);
-        if (rootDir == savedStampsDir_ && text == savedStamps_) return;
+        if (rootDir == savedStampsDir_ && !digest.empty() && digest == savedStampsDigest_) return;
     }
-    if (!WriteManifestFile(rootDir + kStampsFileName, text)) return;
+    if (!WriteManifestBytes(rootDir + kStampsFileName, bytes)) return;
     ScopedLock guard(stampsLock_);
     savedStampsDir_ = rootDir;
-    savedStamps_.swap(text);
+    savedStampsDigest_.swap(digest);
 }

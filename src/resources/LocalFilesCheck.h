@@ -54,12 +54,12 @@ class LocalFilesCheck {
     void RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
                          const std::wstring& digest);
 
-    // The stamps of the files local records with the digest they were stamped with, as the text
-    // of "version.stamps" (the caller holds the lock guarding local).
-    std::wstring FormatStamps(const ResoureConfigMap& local);
+    // The stamps of the files local records with the digest they were stamped with, as the UTF-8
+    // bytes of "version.stamps" (the caller holds the lock guarding local).
+    std::string FormatStamps(const ResoureConfigMap& local);
     // Writes "version.stamps" below rootDir, unless it holds that text already as far as this
     // object knows: read there by the last Run, or written since (saves come one at a time).
-    void SaveStamps(const std::wstring& rootDir, std::wstring text);
+    void SaveStamps(const std::wstring& rootDir, const std::string& bytes);
 
     // Figures of the last Run.
     bool lastRunFull = false;
@@ -80,7 +80,8 @@ class LocalFilesCheck {
     std::unique_ptr<Prepared> prepared_;  // owned by preparing_ while it runs
     ombrix::CriticalSection stampsLock_;
     InstallStampMap stamps_;  // guarded by stampsLock_
-    // The text "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
+    // The SHA-256 of what "version.stamps" below savedStampsDir_ holds (guarded by
+    // stampsLock_).
     std::wstring savedStampsDir_;
-    std::wstring savedStamps_;
+    std::string savedStampsDigest_;
 };

@@ -111,7 +111,9 @@ class LineReader {
         }
         if (count < 2) return true;
         const auto text = [&field](size_t i) { return std::wstring(field[i][0], field[i][1]); };
-        const auto size = [&field](size_t i) { return static_cast<size_t>(field[i][1] - field[i][0]); };
+        const auto size = [&field](size_t i) {
+            return static_cast<size_t>(field[i][1] - field[i][0]);
+        };
         ResoureConfigInfo info;
         info.name = text(0);
         info.md5 = text(1);
@@ -121,9 +123,9 @@ class LineReader {
                                        std::numeric_limits<int64_t>::max());
         }
         if (count > 4) {
-            info.length = static_cast<int32_t>(ParseClamped(
-                field[4][0], size(4), std::numeric_limits<int32_t>::min(),
-                std::numeric_limits<int32_t>::max()));
+            info.length = static_cast<int32_t>(ParseClamped(field[4][0], size(4),
+                                                            std::numeric_limits<int32_t>::min(),
+                                                            std::numeric_limits<int32_t>::max()));
         }
         if (count > 5) info.category = text(5);
         if (count > kMaxFields) info.sha256 = text(kMaxFields);
@@ -221,9 +223,6 @@ bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text) {
     return true;
 }
 
-namespace {
-
-// Appends text as TextToUtf8 converts it; ASCII as it is.
 void AppendUtf8(const std::wstring& text, std::string* bytes) {
     bool ascii = true;
     for (wchar_t c : text) ascii = ascii && c > 0 && c < 0x80;
@@ -235,8 +234,6 @@ void AppendUtf8(const std::wstring& text, std::string* bytes) {
     TextToUtf8(text.c_str(), &encoded);
     bytes->append(encoded);
 }
-
-}  // namespace
 
 bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes) {
     if (bytes == nullptr || map.empty()) return false;

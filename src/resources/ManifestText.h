@@ -23,6 +23,9 @@ bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text);
 // The UTF-8 bytes TextToUtf8 makes of that text, without the wide text.
 bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes);
 
+// Appends the UTF-8 bytes TextToUtf8 makes of text (up to a zero in it).
+void AppendUtf8(const std::wstring& text, std::string* bytes);
+
 // True when the category field marks a launcher file ("launcher", compared ignoring case).
 bool IsLauncherCategory(const std::wstring& category);
 

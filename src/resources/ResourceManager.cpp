@@ -87,10 +87,9 @@ std::wstring CResourceManager::DeriveBaseUrl(const std::wstring& configAddress) 
 void CResourceManager::LoadLocalList(const std::wstring& path, ResoureConfigMap* map) {
     ResoureConfigList list;
     if (!ReadManifestFile(path, &list)) return;
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [](const ResoureConfigInfo& info) {
-                                  return !IsSafeManifestName(info.name);
-                              }),
+    list.erase(std::remove_if(
+                   list.begin(), list.end(),
+                   [](const ResoureConfigInfo& info) { return !IsSafeManifestName(info.name); }),
                list.end());
     map->Assign(&list);
 }
@@ -398,7 +397,7 @@ bool CResourceManager::SaveLocalManifest() {
     ScopedLock saving(saveLock);
     const uint64_t started = ::GetTickCount64();
     std::string bytes;
-    std::wstring stamps;
+    std::string stamps;
     {
         ScopedLock guard(lock);
         lastSaveTick = started;
@@ -413,7 +412,7 @@ bool CResourceManager::SaveLocalManifest() {
     if (!written) {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
     } else {
-        localCheck.SaveStamps(rootDir, std::move(stamps));
+        localCheck.SaveStamps(rootDir, stamps);
     }
     ScopedLock guard(lock);
     lastSaveMs = ::GetTickCount64() - started;

@@ -131,11 +131,11 @@ void ResoureConfigMap::EraseNames(std::vector<const std::wstring*> names) {
     const auto byText = [](const std::wstring* a, const std::wstring* b) { return *a < *b; };
     std::sort(names.begin(), names.end(), byText);
     auto name = names.begin();
-    const auto kept = std::remove_if(entries_.begin(), entries_.end(),
-                                     [&](const ResoureConfigEntry& entry) {
-                                         while (name != names.end() && **name < entry.name) ++name;
-                                         return name != names.end() && **name == entry.name;
-                                     });
+    const auto kept =
+        std::remove_if(entries_.begin(), entries_.end(), [&](const ResoureConfigEntry& entry) {
+            while (name != names.end() && **name < entry.name) ++name;
+            return name != names.end() && **name == entry.name;
+        });
     entries_.erase(kept, entries_.end());
 }
 
@@ -159,10 +159,9 @@ void ResoureConfigMap::Sort() {
     appending_ = false;
     std::stable_sort(entries_.begin(), entries_.end(), ByName);
     // unique keeps the first of every run of equal names: the one that came first.
-    const auto last = std::unique(entries_.begin(), entries_.end(),
-                                  [](const ResoureConfigEntry& a, const ResoureConfigEntry& b) {
-                                      return a.name == b.name;
-                                  });
+    const auto last = std::unique(
+        entries_.begin(), entries_.end(),
+        [](const ResoureConfigEntry& a, const ResoureConfigEntry& b) { return a.name == b.name; });
     entries_.erase(last, entries_.end());
 }
 

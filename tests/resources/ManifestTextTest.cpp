@@ -241,6 +241,15 @@ TEST(InstallStamps, ListReadsBackAndDamagedLinesAreSkipped) {
     std::wstring text;
     FormatStampsText(stamps, &text);
     EXPECT_EQ(0u, text.find(L"data\\a.bin=30000=133500000000000000=" + md5 + L"\r\n"));
+    std::string bytes;
+    std::string utf8;
+    for (const auto& entry : stamps) AppendStampLineUtf8(entry.first, entry.second, &bytes);
+    TextToUtf8(text.c_str(), &utf8);
+    EXPECT_EQ(utf8, bytes);
+    InstallStampMap fromBytes;
+    ParseStampsUtf8(bytes.data(), bytes.size(), &fromBytes);
+    EXPECT_EQ(2u, fromBytes.size());
+    EXPECT_EQ(md5, fromBytes[L"data\\a.bin"].digest);
     InstallStampMap back;
     ParseStampsText(text + L"\r\n\nlate=1=2=d", &back);  // blank lines end nothing
     ASSERT_EQ(3u, back.size());
