@@ -1,5 +1,7 @@
 #include "resources/ManifestText.h"
 
+#include <cstring>
+#include <functional>
 #include <limits>
 
 #include "app/TextConvert.h"
@@ -65,7 +67,10 @@ namespace {
 // runs of CR and LF; it is trimmed, and a blank one ends the list (AddLine returns false).
 class LineReader {
   public:
-    explicit LineReader(ResoureConfigList* list) : list_(list) {}
+    // add takes each record; the record is this reader's, refilled for the next line (texts
+    // left in it keep their room).
+    using Add = std::function<void(ResoureConfigInfo*)>;
+    explicit LineReader(Add add) : add_(std::move(add)) {}
 
     bool AddLine(const std::wstring& line) {
         const std::wstring trimmed = TrimWhiteSpace(line);
@@ -75,16 +80,17 @@ class LineReader {
         fields_.clear();
         SplitTokens(trimmed, L"=", &fields_);
         if (fields_.size() < 2) return true;
-        ResoureConfigInfo info;
-        // A seventh field, which the six-field grammar ignores, carries the range's SHA-256.
-        if (fields_.size() > kMaxFields) info.sha256 = std::move(fields_[kMaxFields]);
+        ResoureConfigInfo& info = info_;
+        const size_t count = fields_.size();
         info.name = std::move(fields_[0]);
         info.md5 = std::move(fields_[1]);
-        if (fields_.size() > 2) info.packageDir = std::move(fields_[2]);
-        if (fields_.size() > 3) info.offset = ParseInt64Field(fields_[3]);
-        if (fields_.size() > 4) info.length = ParseInt32Field(fields_[4]);
-        if (fields_.size() > 5) info.category = std::move(fields_[5]);
-        list_->push_back(std::move(info));
+        SetOrClear(count > 2 ? &fields_[2] : nullptr, &info.packageDir);
+        info.offset = count > 3 ? ParseInt64Field(fields_[3]) : 0;
+        info.length = count > 4 ? ParseInt32Field(fields_[4]) : 0;
+        SetOrClear(count > 5 ? &fields_[5] : nullptr, &info.category);
+        // A seventh field, which the six-field grammar ignores, carries the range's SHA-256.
+        SetOrClear(count > kMaxFields ? &fields_[kMaxFields] : nullptr, &info.sha256);
+        add_(&info);
         return true;
     }
 
@@ -110,26 +116,31 @@ class LineReader {
             pos = cut;
         }
         if (count < 2) return true;
-        const auto text = [&field](size_t i) { return std::wstring(field[i][0], field[i][1]); };
+        const auto text = [&field, count](size_t i, std::wstring* out) {
+            if (i < count) {
+                out->assign(field[i][0], field[i][1]);
+            } else {
+                out->clear();
+            }
+        };
         const auto size = [&field](size_t i) {
             return static_cast<size_t>(field[i][1] - field[i][0]);
         };
-        ResoureConfigInfo info;
-        info.name = text(0);
-        info.md5 = text(1);
-        if (count > 2) info.packageDir = text(2);
-        if (count > 3) {
-            info.offset = ParseClamped(field[3][0], size(3), std::numeric_limits<int64_t>::min(),
-                                       std::numeric_limits<int64_t>::max());
-        }
-        if (count > 4) {
-            info.length = static_cast<int32_t>(ParseClamped(field[4][0], size(4),
-                                                            std::numeric_limits<int32_t>::min(),
-                                                            std::numeric_limits<int32_t>::max()));
-        }
-        if (count > 5) info.category = text(5);
-        if (count > kMaxFields) info.sha256 = text(kMaxFields);
-        list_->push_back(std::move(info));
+        ResoureConfigInfo& info = info_;
+        text(0, &info.name);
+        text(1, &info.md5);
+        text(2, &info.packageDir);
+        info.offset = count > 3
+                          ? ParseClamped(field[3][0], size(3), std::numeric_limits<int64_t>::min(),
+                                         std::numeric_limits<int64_t>::max())
+                          : 0;
+        info.length = count > 4 ? static_cast<int32_t>(ParseClamped(
+                                      field[4][0], size(4), std::numeric_limits<int32_t>::min(),
+                                      std::numeric_limits<int32_t>::max()))
+                                : 0;
+        text(5, &info.category);
+        text(kMaxFields, &info.sha256);
+        add_(&info);
         return true;
     }
 
@@ -142,9 +153,22 @@ class LineReader {
         while (*end != *begin && IsBlank((*end)[-1])) --*end;
     }
 
-    ResoureConfigList* list_;
+    static void SetOrClear(std::wstring* field, std::wstring* out) {
+        if (field != nullptr) {
+            *out = std::move(*field);
+        } else {
+            out->clear();
+        }
+    }
+
+    Add add_;
+    ResoureConfigInfo info_;
     std::vector<std::wstring> fields_;
 };
+
+LineReader::Add AddToList(ResoureConfigList* list) {
+    return [list](ResoureConfigInfo* info) { list->push_back(std::move(*info)); };
+}
 
 bool IsLineBreak(wchar_t c) {
     return c == L'\r' || c == L'\n';
@@ -154,7 +178,7 @@ bool IsLineBreak(wchar_t c) {
 
 bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
     if (list == nullptr) return false;
-    LineReader reader(list);
+    LineReader reader(AddToList(list));
     std::wstring line;
     for (size_t pos = 0, end = 0; pos < text.size(); pos = end) {
         while (pos < text.size() && IsLineBreak(text[pos])) ++pos;
@@ -166,13 +190,22 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
     return true;
 }
 
-bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list) {
-    if (list == nullptr) return false;
-    if (bytes == nullptr) return true;
-    for (size_t i = 0; i < size; ++i) {
-        if (bytes[i] == '\0') size = i;  // the text ends at a zero byte
+namespace {
+
+// Lines of the bytes up to the first zero; size becomes that length.
+size_t CountLines(const char* bytes, size_t* size) {
+    const void* zero = std::memchr(bytes, '\0', *size);
+    if (zero != nullptr) *size = static_cast<size_t>(static_cast<const char*>(zero) - bytes);
+    size_t lines = 1;
+    for (const char* p = bytes;
+         (p = static_cast<const char*>(std::memchr(p, '\n', bytes + *size - p))); ++p) {
+        ++lines;
     }
-    LineReader reader(list);
+    return lines;
+}
+
+void ParseLines(const char* bytes, size_t size, LineReader::Add add) {
+    LineReader reader(std::move(add));
     std::string encoded;
     std::wstring line;
     for (size_t pos = 0, end = 0; pos < size; pos = end) {
@@ -192,6 +225,28 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list) 
         Utf8ToText(encoded.c_str(), &line);
         if (!reader.AddLine(line)) break;
     }
+}
+
+}  // namespace
+
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list) {
+    if (list == nullptr) return false;
+    if (bytes == nullptr) return true;
+    // Room for a record a line, so that the records are not moved as the list grows.
+    list->reserve(list->size() + CountLines(bytes, &size));
+    ParseLines(bytes, size, AddToList(list));
+    return true;
+}
+
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* map,
+                       bool (*accept)(const std::wstring& name)) {
+    if (map == nullptr) return false;
+    if (bytes == nullptr) return true;
+    map->Reserve(map->size() + CountLines(bytes, &size));
+    ParseLines(bytes, size, [map, accept](ResoureConfigInfo* info) {
+        if (accept == nullptr || accept(info->name)) map->Append(info);
+    });
+    map->Sort();
     return true;
 }
 

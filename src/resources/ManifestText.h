@@ -14,6 +14,10 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigList* list);
 // The same for UTF-8 bytes (up to the first zero byte), line by line: the records are those of
 // ParseManifestText over the text Utf8ToText makes of the bytes, without a copy of that text.
 bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list);
+// The same into a map, without a list: the records whose name accept takes (all without
+// accept) are added in line order (of one name the first stays).
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* map,
+                       bool (*accept)(const std::wstring& name) = nullptr);
 
 // Appends "name=md5\r\n" for every record, in list order. False (text untouched) for an empty
 // list or no text.

@@ -85,13 +85,7 @@ std::wstring CResourceManager::DeriveBaseUrl(const std::wstring& configAddress) 
 }
 
 void CResourceManager::LoadLocalList(const std::wstring& path, ResoureConfigMap* map) {
-    ResoureConfigList list;
-    if (!ReadManifestFile(path, &list)) return;
-    list.erase(std::remove_if(
-                   list.begin(), list.end(),
-                   [](const ResoureConfigInfo& info) { return !IsSafeManifestName(info.name); }),
-               list.end());
-    map->Assign(&list);
+    ReadManifestFile(path, map, IsSafeManifestName);
 }
 
 void CResourceManager::Initialize(const std::wstring& launcherDirectory,
@@ -212,10 +206,16 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         ScopedLock guard(lock);
         cdnResources.clear();
         cdnLauncherFiles.clear();
+        const size_t launcherCount = static_cast<size_t>(std::count_if(
+            list.begin(), list.end(),
+            [](const ResoureConfigInfo& info) { return IsLauncherCategory(info.category); }));
+        cdnLauncherFiles.Reserve(launcherCount);
+        cdnResources.Reserve(list.size() - launcherCount);
         for (ResoureConfigInfo& info : list) {
             ResoureConfigMap& map =
                 IsLauncherCategory(info.category) ? cdnLauncherFiles : cdnResources;
             map.Append(&info);
+            info = ResoureConfigInfo();  // its texts go as soon as they are taken
         }
         cdnResources.Sort();  // the first of a name is kept
         cdnLauncherFiles.Sort();

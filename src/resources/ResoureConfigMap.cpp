@@ -27,9 +27,6 @@ ResoureConfigEntry TakeEntry(ResoureConfigInfo* info) {
     entry.sha256.Assign(info->sha256);
     entry.offset = info->offset;
     entry.length = info->length;
-    std::wstring().swap(info->md5);
-    std::wstring().swap(info->sha256);
-    std::wstring().swap(info->category);
     return entry;
 }
 
@@ -142,7 +139,10 @@ void ResoureConfigMap::EraseNames(std::vector<const std::wstring*> names) {
 void ResoureConfigMap::Assign(ResoureConfigList* list) {
     clear();
     entries_.reserve(list->size());
-    for (ResoureConfigInfo& info : *list) Append(&info);
+    for (ResoureConfigInfo& info : *list) {
+        Append(&info);
+        info = ResoureConfigInfo();  // its texts go as soon as they are taken
+    }
     Sort();
 }
 
@@ -157,7 +157,10 @@ void ResoureConfigMap::Append(ResoureConfigInfo* info) {
 void ResoureConfigMap::Sort() {
     if (!appending_) return;
     appending_ = false;
-    std::stable_sort(entries_.begin(), entries_.end(), ByName);
+    // Lists are mostly written in name order already.
+    if (!std::is_sorted(entries_.begin(), entries_.end(), ByName)) {
+        std::stable_sort(entries_.begin(), entries_.end(), ByName);
+    }
     // unique keeps the first of every run of equal names: the one that came first.
     const auto last = std::unique(
         entries_.begin(), entries_.end(),
@@ -168,10 +171,7 @@ void ResoureConfigMap::Sort() {
 uint32_t ResoureConfigMap::InternFolder(std::wstring* folder) {
     if (folder->empty()) return 0;
     const auto found = folderIndex_.find(*folder);
-    if (found != folderIndex_.end()) {
-        std::wstring().swap(*folder);
-        return found->second;
-    }
+    if (found != folderIndex_.end()) return found->second;
     const uint32_t index = static_cast<uint32_t>(folders_.size());
     folderIndex_.emplace(*folder, index);
     folders_.push_back(std::move(*folder));

@@ -57,10 +57,13 @@ class ResoureConfigMap {
     // Replaces the content with the records of list (in list order; of one name the first
     // stays), taking their texts; list's records are left empty.
     void Assign(ResoureConfigList* list);
-    // Adds the record of one line (emplace), taking its texts. For Assign's use and for
-    // callers that split one list into several maps: call Sort once after the last.
+    // Adds the record of one line (emplace), taking its name (its other texts are copied or
+    // packed and left as they are). For callers that add the records of one list, or split one
+    // list into several maps: call Sort once after the last.
     void Append(ResoureConfigInfo* info);
     void Sort();
+    // Room for that many entries in all.
+    void Reserve(size_t count) { entries_.reserve(count); }
 
     // The package folder of an entry of this map.
     const std::wstring& Folder(const ResoureConfigEntry& entry) const {

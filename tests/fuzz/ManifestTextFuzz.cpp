@@ -71,18 +71,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     }
-    std::map<std::wstring, std::wstring> model;
-    for (const ResoureConfigInfo& info : whole) model.emplace(info.name, info.md5);
+    std::map<std::wstring, ResoureConfigInfo> model;
+    for (const ResoureConfigInfo& info : whole) model.emplace(info.name, info);
     ResoureConfigMap map;
     map.Assign(&whole);
+    ResoureConfigMap direct;  // straight from the bytes
+    ParseManifestUtf8(bytes.data(), bytes.size(), &direct);
+    if (direct.size() != model.size()) std::abort();
+    auto parsed = direct.begin();
+    for (const auto& entry : model) {
+        const ResoureConfigInfo& info = entry.second;
+        if (parsed->name != info.name || parsed->md5.Text() != info.md5 ||
+            direct.Folder(*parsed) != info.packageDir || parsed->offset != info.offset ||
+            parsed->length != info.length || parsed->sha256.Text() != info.sha256) {
+            std::abort();
+        }
+        ++parsed;
+    }
     std::wstring expected;
-    for (const auto& entry : model) expected += entry.first + L"=" + entry.second + L"\r\n";
+    for (const auto& entry : model) expected += entry.first + L"=" + entry.second.md5 + L"\r\n";
     std::wstring saved;
     FormatManifestText(map, &saved);
     std::string utf8;
-    std::string direct;
+    std::string formatted;
     TextToUtf8(saved.c_str(), &utf8);
-    FormatManifestUtf8(map, &direct);
-    if (saved != expected || direct != utf8) std::abort();
+    FormatManifestUtf8(map, &formatted);
+    if (saved != expected || formatted != utf8) std::abort();
     return 0;
 }

@@ -138,6 +138,16 @@ TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
             EXPECT_EQ(whole[i].length, lines[i].length);
             EXPECT_EQ(whole[i].sha256, lines[i].sha256);
         }
+        ResoureConfigList copy = whole;
+        ResoureConfigMap viaList;
+        viaList.Assign(&copy);
+        ResoureConfigMap direct;
+        ASSERT_TRUE(ParseManifestUtf8(bytes.data(), bytes.size(), &direct));
+        std::wstring expected;
+        std::wstring written;
+        FormatManifestText(viaList, &expected);
+        FormatManifestText(direct, &written);
+        EXPECT_EQ(expected, written);
     }
     ResoureConfigList cased;
     ParseManifestUtf8(kBodies[1].data(), kBodies[1].size(), &cased);
