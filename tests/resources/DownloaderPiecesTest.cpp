@@ -106,6 +106,7 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         {"version.txt=1=p=0=1\r\ngame.dat=2=p=1=1=launcher\r\n", false},
         {"\xce\xb1.dat=1=p=0=1\r\n\xce\x91.DAT=2=p=1=1\r\n", true},  // Greek alpha, both cases
         {"a=1=p=0=1\r\nA\\b=2=p=1=1\r\n", true},                     // a file and its folder
+        {"Data/X.dat=1=p=0=1\r\ndata\\x.DAT=2=p=1=1\r\n", true},     // ASCII folded
         {"d\\a=1=p=0=1\r\nd/a/b/c=2=p=1=1\r\n", true},
         {"a=1=p=0=1\r\na.t\\b=2=p=1=1\r\n", true},  // a folder on the temporary name
         {"a\\b=1=p=0=1\r\na\\c=2=p=1=1\r\nab=3=p=2=1\r\n", false},
