@@ -1,9 +1,9 @@
 #include "resources/LocalFilesCheck.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "app/FileServices.h"
-#include "app/Sha256.h"
 #include "resources/FileDigests.h"
 #include "resources/FolderListing.h"
 #include "resources/ManifestFile.h"
@@ -39,7 +39,7 @@ struct LocalFilesCheck::Prepared {
     uint64_t ms = 0;                     // time taken
     std::vector<RecordedFile> recorded;  // in the order of local
     FolderListing listing;
-    std::string stampsDigest;  // SHA-256 of the stamps list as read from the disk
+    size_t stampsHash = 0;  // hash of the stamps list as read from the disk
     InstallStampMap stamps;
 };
 
@@ -73,8 +73,9 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
     if (ReadFileBytes(prepared->rootDir + kStampsFileName, &bytes)) {
         const size_t mark = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
         ParseStampsUtf8(bytes.data() + mark, bytes.size() - mark, &prepared->stamps);
-        prepared->stampsDigest = Sha256Digest(bytes);
     }
+    // A list that cannot be read counts as an empty one, which a save then need not write.
+    prepared->stampsHash = std::hash<std::string>()(bytes);
     prepared->ms = MillisecondsSince(start);
 }
 
@@ -126,7 +127,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         stamps_.swap(prepared->stamps);
         prepared->stamps.clear();
         savedStampsDir_ = rootDir;
-        savedStampsDigest_.swap(prepared->stampsDigest);
+        savedStampsHash_ = prepared->stampsHash;
         // Both lists in name order: one walk through both (local is kept in that order; any
         // other order is sorted first).
         std::vector<const RecordedFile*> order;
@@ -244,14 +245,15 @@ std::string LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
 }
 
 void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, const std::string& bytes) {
-    // Known by its digest: the list of a large installation is not kept twice.
-    std::string digest = Sha256Digest(bytes);
+    // Known by its hash: the list of a large installation is not kept twice. Two lists of one
+    // hash would leave the older on disk, whose stamps then only make files be read again.
+    const size_t hash = std::hash<std::string>()(bytes);
     {
         ScopedLock guard(stampsLock_);
-        if (rootDir == savedStampsDir_ && !digest.empty() && digest == savedStampsDigest_) return;
+        if (rootDir == savedStampsDir_ && hash == savedStampsHash_) return;
     }
     if (!WriteManifestBytes(rootDir + kStampsFileName, bytes)) return;
     ScopedLock guard(stampsLock_);
     savedStampsDir_ = rootDir;
-    savedStampsDigest_.swap(digest);
+    savedStampsHash_ = hash;
 }

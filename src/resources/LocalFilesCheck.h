@@ -80,8 +80,7 @@ class LocalFilesCheck {
     std::unique_ptr<Prepared> prepared_;  // owned by preparing_ while it runs
     ombrix::CriticalSection stampsLock_;
     InstallStampMap stamps_;  // guarded by stampsLock_
-    // The SHA-256 of what "version.stamps" below savedStampsDir_ holds (guarded by
-    // stampsLock_).
+    // The hash of what "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
     std::wstring savedStampsDir_;
-    std::string savedStampsDigest_;
+    size_t savedStampsHash_ = 0;
 };
