@@ -29,9 +29,17 @@ bool IsReservedLauncherName(const std::wstring& key) {
 }  // namespace
 
 std::wstring FileSystemKey(const std::wstring& name) {
-    std::wstring key = FileSystemUpperCase(name);
+    // The system's table folds the ASCII letters as a-z to A-Z and leaves the rest of ASCII as
+    // it is: ASCII names, nearly all of them, are folded here without a call for each.
+    bool ascii = true;
+    for (wchar_t c : name) ascii = ascii && c < 0x80;
+    std::wstring key = ascii ? name : FileSystemUpperCase(name);
     for (wchar_t& c : key) {
-        if (c == L'/') c = L'\\';
+        if (c == L'/') {
+            c = L'\\';
+        } else if (ascii && c >= L'a' && c <= L'z') {
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        }
     }
     return key;
 }

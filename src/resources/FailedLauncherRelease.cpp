@@ -6,9 +6,7 @@ bool IsFailedLauncherRelease(const ResoureConfigMap& local, const ResourceUpdate
     // The list the bundle would end with: each downloaded file recorded with its new digest.
     ResoureConfigMap planned = local;
     for (const ResourceUpdateInfo& download : downloads) {
-        ResoureConfigInfo& info = planned[download.name];
-        info.name = download.name;
-        info.md5 = download.remoteMd5;
+        planned[download.name].md5 = download.remoteMd5;
     }
     std::wstring text;
     return FormatManifestText(planned, &text) && text == failedList;

@@ -1,24 +1,29 @@
 #include "resources/InstallStamps.h"
 
+#include "app/TextConvert.h"
+#include "resources/ManifestText.h"
+
 namespace {
 
-void AppendDecimal(uint64_t value, std::wstring* text) {
-    wchar_t digits[24];
+template <typename Text>
+void AppendDecimal(uint64_t value, Text* text) {
+    char digits[24];
     size_t count = 0;
     do {
-        digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
+        digits[count++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value > 0);
     while (count > 0) text->push_back(digits[--count]);
 }
 
 // A plain decimal number of 1 to 20 digits that fits 64 bits.
-bool ParseDecimal(const wchar_t* begin, const wchar_t* end, uint64_t* value) {
+template <typename Char>
+bool ParseDecimal(const Char* begin, const Char* end, uint64_t* value) {
     if (begin == end || end - begin > 20) return false;
     uint64_t result = 0;
-    for (const wchar_t* p = begin; p != end; ++p) {
-        if (*p < L'0' || *p > L'9') return false;
-        const uint64_t digit = static_cast<uint64_t>(*p - L'0');
+    for (const Char* p = begin; p != end; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        const uint64_t digit = static_cast<uint64_t>(*p - '0');
         if (result > (UINT64_MAX - digit) / 10) return false;
         result = result * 10 + digit;
     }
@@ -27,19 +32,22 @@ bool ParseDecimal(const wchar_t* begin, const wchar_t* end, uint64_t* value) {
 }
 
 // The last '=' in [begin, end), or null.
-const wchar_t* LastEquals(const wchar_t* begin, const wchar_t* end) {
+template <typename Char>
+const Char* LastEquals(const Char* begin, const Char* end) {
     while (end != begin) {
-        if (*--end == L'=') return end;
+        if (*--end == '=') return end;
     }
     return nullptr;
 }
 
-void ParseLine(const wchar_t* begin, const wchar_t* end, InstallStampMap* stamps) {
-    const wchar_t* digestAt = LastEquals(begin, end);
+// One line of wide text, or of ASCII bytes (which read as the same text).
+template <typename Char>
+void ParseLine(const Char* begin, const Char* end, InstallStampMap* stamps) {
+    const Char* digestAt = LastEquals(begin, end);
     if (digestAt == nullptr) return;
-    const wchar_t* timeAt = LastEquals(begin, digestAt);
+    const Char* timeAt = LastEquals(begin, digestAt);
     if (timeAt == nullptr) return;
-    const wchar_t* sizeAt = LastEquals(begin, timeAt);
+    const Char* sizeAt = LastEquals(begin, timeAt);
     if (sizeAt == nullptr || sizeAt == begin || digestAt + 1 == end) return;
     InstallStamp stamp;
     if (!ParseDecimal(sizeAt + 1, timeAt, &stamp.size) ||
@@ -69,6 +77,17 @@ void AppendStampLine(const std::wstring& name, const InstallStamp& stamp, std::w
     text->append(L"\r\n");
 }
 
+void AppendStampLineUtf8(const std::wstring& name, const InstallStamp& stamp, std::string* bytes) {
+    AppendUtf8(name, bytes);
+    bytes->push_back('=');
+    AppendDecimal(stamp.size, bytes);
+    bytes->push_back('=');
+    AppendDecimal(stamp.writeTime, bytes);
+    bytes->push_back('=');
+    AppendUtf8(stamp.digest, bytes);
+    bytes->append("\r\n");
+}
+
 void FormatStampsText(const InstallStampMap& stamps, std::wstring* text) {
     for (const auto& entry : stamps) AppendStampLine(entry.first, entry.second, text);
 }
@@ -82,5 +101,34 @@ void ParseStampsText(const std::wstring& text, InstallStampMap* stamps) {
         if (lineEnd != p) ParseLine(p, lineEnd, stamps);
         p = lineEnd;
         while (p != end && (*p == L'\r' || *p == L'\n')) ++p;
+    }
+}
+
+void ParseStampsUtf8(const char* bytes, size_t size, InstallStampMap* stamps) {
+    if (bytes == nullptr) return;
+    for (size_t i = 0; i < size; ++i) {
+        if (bytes[i] == '\0') size = i;  // the text ends at a zero byte
+    }
+    std::string encoded;
+    std::wstring line;
+    const char* p = bytes;
+    const char* const end = bytes + size;
+    while (p != end) {
+        const char* lineEnd = p;
+        bool ascii = true;
+        for (; lineEnd != end && *lineEnd != '\r' && *lineEnd != '\n'; ++lineEnd) {
+            ascii = ascii && static_cast<unsigned char>(*lineEnd) < 0x80;
+        }
+        // CR and LF are never part of a longer UTF-8 sequence: a line decodes alone as it
+        // would within the whole text.
+        if (ascii) {
+            if (lineEnd != p) ParseLine(p, lineEnd, stamps);
+        } else {
+            encoded.assign(p, lineEnd);
+            Utf8ToText(encoded.c_str(), &line);
+            ParseLine(line.data(), line.data() + line.size(), stamps);
+        }
+        p = lineEnd;
+        while (p != end && (*p == '\r' || *p == '\n')) ++p;
     }
 }

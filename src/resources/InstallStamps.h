@@ -21,8 +21,13 @@ using InstallStampMap = std::map<std::wstring, InstallStamp>;
 void AppendStampLine(const std::wstring& name, const InstallStamp& stamp, std::wstring* text);
 // Appends one line per entry, in name order.
 void FormatStampsText(const InstallStampMap& stamps, std::wstring* text);
+// The same line as the UTF-8 bytes TextToUtf8 makes of it.
+void AppendStampLineUtf8(const std::wstring& name, const InstallStamp& stamp, std::string* bytes);
 
 // Reads lines of that form into stamps (the first line of a name wins). A line whose size or
 // time is not a plain decimal number, or whose name or digest is empty, is skipped. Names never
 // hold "=", so the three fields are taken from the line's end.
 void ParseStampsText(const std::wstring& text, InstallStampMap* stamps);
+// The same for UTF-8 bytes (up to the first zero byte): the entries ParseStampsText reads from
+// the text Utf8ToText makes of them, without a wide copy of the whole text.
+void ParseStampsUtf8(const char* bytes, size_t size, InstallStampMap* stamps);

@@ -1,7 +1,7 @@
 #include "resources/LocalFilesCheck.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <functional>
 
 #include "app/FileServices.h"
 #include "resources/FileDigests.h"
@@ -39,7 +39,7 @@ struct LocalFilesCheck::Prepared {
     uint64_t ms = 0;                     // time taken
     std::vector<RecordedFile> recorded;  // in the order of local
     FolderListing listing;
-    std::wstring stampsText;  // as read from the disk
+    size_t stampsHash = 0;  // hash of the stamps list as read from the disk
     InstallStampMap stamps;
 };
 
@@ -61,18 +61,21 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
     {
         ScopedLock guard(lock);
         prepared->recorded.reserve(local.size());
-        for (const auto& entry : local) {
-            if (!entry.second.md5.empty()) {
-                prepared->recorded.push_back({entry.first, entry.second.md5});
-            }
+        for (const ResoureConfigEntry& entry : local) {
+            if (!entry.md5.empty()) prepared->recorded.push_back({entry.name, entry.md5.Text()});
         }
     }
     std::vector<const std::wstring*> names;
     names.reserve(prepared->recorded.size());
     for (const RecordedFile& file : prepared->recorded) names.push_back(&file.name);
     prepared->listing.ListFoldersOf(prepared->gameDir, names);
-    ReadTextFile((prepared->rootDir + kStampsFileName).c_str(), &prepared->stampsText);
-    ParseStampsText(prepared->stampsText, &prepared->stamps);
+    std::string bytes;
+    if (ReadFileBytes(prepared->rootDir + kStampsFileName, &bytes)) {
+        const size_t mark = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        ParseStampsUtf8(bytes.data() + mark, bytes.size() - mark, &prepared->stamps);
+    }
+    // A list that cannot be read counts as an empty one, which a save then need not write.
+    prepared->stampsHash = std::hash<std::string>()(bytes);
     prepared->ms = MillisecondsSince(start);
 }
 
@@ -92,7 +95,7 @@ void LocalFilesCheck::Prepare(const std::wstring& rootDir, const std::wstring& g
 
 void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameDir,
                           ombrix::CriticalSection& lock, ResoureConfigMap* local,
-                          const ResoureConfigList& config, const Progress& progress) {
+                          const ResoureConfigMap& published, const Progress& progress) {
     const auto start = std::chrono::steady_clock::now();
     const bool full = fullRequested_.exchange(false);
     lastRunFull = full;
@@ -112,14 +115,6 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
     const std::vector<RecordedFile>& recorded = prepared->recorded;
     const FolderListing& listing = prepared->listing;
 
-    // A full check reads the files the update keeps; the others are fetched anyway.
-    std::unordered_map<std::wstring, const std::wstring*> published;
-    if (full) {
-        for (const ResoureConfigInfo& info : config) {
-            if (!IsLauncherCategory(info.category)) published.emplace(info.name, &info.md5);
-        }
-    }
-
     std::vector<DigestJob> jobs;
     std::vector<std::pair<const RecordedFile*, ListedFile>> jobFiles;
     uint64_t totalBytes = 0;
@@ -132,7 +127,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         stamps_.swap(prepared->stamps);
         prepared->stamps.clear();
         savedStampsDir_ = rootDir;
-        savedStamps_.swap(prepared->stampsText);
+        savedStampsHash_ = prepared->stampsHash;
         // Both lists in name order: one walk through both (local is kept in that order; any
         // other order is sorted first).
         std::vector<const RecordedFile*> order;
@@ -156,8 +151,9 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
             const ListedFile* listed = listing.Find(file->name);
             bool readAnyway = false;
             if (full) {
+                // A full check reads the files the update keeps; the others are fetched anyway.
                 const auto entry = published.find(file->name);
-                readAnyway = entry != published.end() && *entry->second == file->digest;
+                readAnyway = entry != published.end() && entry->md5 == file->digest;
             }
             switch (JudgeRecordedFile(file->digest, hasStamp ? &stamp->second : nullptr, listed,
                                       readAnyway)) {
@@ -216,7 +212,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         ScopedLock guard(lock);
         for (const std::wstring& name : damaged) {
             const auto found = local->find(name);
-            if (found != local->end()) found->second.md5.clear();
+            if (found != local->end()) found->md5.clear();
         }
     }
     runMs = MillisecondsSince(start);
@@ -232,29 +228,32 @@ void LocalFilesCheck::RecordInstalled(const std::wstring& name, uint64_t size, u
     stamps_[name] = std::move(stamp);
 }
 
-std::wstring LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
-    std::wstring text;
+std::string LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
+    std::string text;
     ScopedLock guard(stampsLock_);
     text.reserve(stamps_.size() * 96);
     // Both maps are in name order: one walk through both.
     auto record = local.begin();
     for (const auto& entry : stamps_) {
-        while (record != local.end() && record->first < entry.first) ++record;
+        while (record != local.end() && record->name < entry.first) ++record;
         if (record == local.end()) break;
-        if (record->first == entry.first && record->second.md5 == entry.second.digest) {
-            AppendStampLine(entry.first, entry.second, &text);
+        if (record->name == entry.first && record->md5 == entry.second.digest) {
+            AppendStampLineUtf8(entry.first, entry.second, &text);
         }
     }
     return text;
 }
 
-void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, std::wstring text) {
+void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, const std::string& bytes) {
+    // Known by its hash: the list of a large installation is not kept twice. Two lists of one
+    // hash would leave the older on disk, whose stamps then only make files be read again.
+    const size_t hash = std::hash<std::string>()(bytes);
     {
         ScopedLock guard(stampsLock_);
-        if (rootDir == savedStampsDir_ && text == savedStamps_) return;
+        if (rootDir == savedStampsDir_ && hash == savedStampsHash_) return;
     }
-    if (!WriteManifestFile(rootDir + kStampsFileName, text)) return;
+    if (!WriteManifestBytes(rootDir + kStampsFileName, bytes)) return;
     ScopedLock guard(stampsLock_);
     savedStampsDir_ = rootDir;
-    savedStamps_.swap(text);
+    savedStampsHash_ = hash;
 }

@@ -21,6 +21,7 @@
 #include "resources/InstallStamps.h"
 #include "resources/ResourceManagerProgress.h"
 #include "resources/ResoureConfigInfo.h"
+#include "resources/ResoureConfigMap.h"
 
 class LocalFilesCheck {
   public:
@@ -43,22 +44,22 @@ class LocalFilesCheck {
 
     // Checks the files local records below gameDir (local is read and changed under lock,
     // which is not held while files are read): the digest of every file found gone or no longer
-    // matching is emptied. config: the CDN configuration (used by a full check). progress gets
+    // matching is emptied. published: the CDN's resources (used by a full check). progress gets
     // state-21 records while files are read (never when none is read).
     void Run(const std::wstring& rootDir, const std::wstring& gameDir,
              ombrix::CriticalSection& lock, ResoureConfigMap* local,
-             const ResoureConfigList& config, const Progress& progress);
+             const ResoureConfigMap& published, const Progress& progress);
 
     // A resource was installed below the game folder and its bytes checked (any thread).
     void RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
                          const std::wstring& digest);
 
-    // The stamps of the files local records with the digest they were stamped with, as the text
-    // of "version.stamps" (the caller holds the lock guarding local).
-    std::wstring FormatStamps(const ResoureConfigMap& local);
+    // The stamps of the files local records with the digest they were stamped with, as the UTF-8
+    // bytes of "version.stamps" (the caller holds the lock guarding local).
+    std::string FormatStamps(const ResoureConfigMap& local);
     // Writes "version.stamps" below rootDir, unless it holds that text already as far as this
     // object knows: read there by the last Run, or written since (saves come one at a time).
-    void SaveStamps(const std::wstring& rootDir, std::wstring text);
+    void SaveStamps(const std::wstring& rootDir, const std::string& bytes);
 
     // Figures of the last Run.
     bool lastRunFull = false;
@@ -79,7 +80,7 @@ class LocalFilesCheck {
     std::unique_ptr<Prepared> prepared_;  // owned by preparing_ while it runs
     ombrix::CriticalSection stampsLock_;
     InstallStampMap stamps_;  // guarded by stampsLock_
-    // The text "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
+    // The hash of what "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
     std::wstring savedStampsDir_;
-    std::wstring savedStamps_;
+    size_t savedStampsHash_ = 0;
 };

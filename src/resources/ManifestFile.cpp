@@ -17,6 +17,16 @@ bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list) {
     return true;
 }
 
+bool ReadManifestFile(const std::wstring& path, ResoureConfigMap* map,
+                      bool (*accept)(const std::wstring& name)) {
+    if (map == nullptr) return false;
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes)) return false;
+    const size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    ParseManifestUtf8(bytes.data() + start, bytes.size() - start, map, accept);
+    return true;
+}
+
 bool WriteManifestFile(const std::wstring& path, const std::wstring& text) {
     std::string bytes;
     TextToUtf8(text.c_str(), &bytes);

@@ -1,5 +1,7 @@
 #include "resources/ManifestText.h"
 
+#include <cstring>
+#include <functional>
 #include <limits>
 
 #include "app/TextConvert.h"
@@ -10,17 +12,18 @@ namespace {
 const size_t kMaxFields = 6;
 
 // Reads an optional sign and the digits after it, clamping to [minimum, maximum].
-int64_t ParseClamped(const std::wstring& field, int64_t minimum, int64_t maximum) {
+template <typename Char>
+int64_t ParseClamped(const Char* field, size_t size, int64_t minimum, int64_t maximum) {
     size_t i = 0;
     bool negative = false;
-    if (i < field.size() && (field[i] == L'+' || field[i] == L'-')) {
-        negative = field[i] == L'-';
+    if (i < size && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
         ++i;
     }
     // Accumulate towards the sign's bound so that the smallest value is reachable too.
     int64_t value = 0;
-    for (; i < field.size() && field[i] >= L'0' && field[i] <= L'9'; ++i) {
-        const int digit = field[i] - L'0';
+    for (; i < size && field[i] >= '0' && field[i] <= '9'; ++i) {
+        const int digit = field[i] - '0';
         if (negative) {
             if (value < (minimum + digit) / 10) return minimum;
             value = value * 10 - digit;
@@ -37,12 +40,13 @@ int64_t ParseClamped(const std::wstring& field, int64_t minimum, int64_t maximum
 }  // namespace
 
 int64_t ParseInt64Field(const std::wstring& field) {
-    return ParseClamped(field, std::numeric_limits<int64_t>::min(),
+    return ParseClamped(field.data(), field.size(), std::numeric_limits<int64_t>::min(),
                         std::numeric_limits<int64_t>::max());
 }
 
 int32_t ParseInt32Field(const std::wstring& field) {
-    return static_cast<int32_t>(ParseClamped(field, std::numeric_limits<int32_t>::min(),
+    return static_cast<int32_t>(ParseClamped(field.data(), field.size(),
+                                             std::numeric_limits<int32_t>::min(),
                                              std::numeric_limits<int32_t>::max()));
 }
 
@@ -63,7 +67,10 @@ namespace {
 // runs of CR and LF; it is trimmed, and a blank one ends the list (AddLine returns false).
 class LineReader {
   public:
-    explicit LineReader(ResoureConfigList* list) : list_(list) {}
+    // add takes each record; the record is this reader's, refilled for the next line (texts
+    // left in it keep their room).
+    using Add = std::function<void(ResoureConfigInfo*)>;
+    explicit LineReader(Add add) : add_(std::move(add)) {}
 
     bool AddLine(const std::wstring& line) {
         const std::wstring trimmed = TrimWhiteSpace(line);
@@ -73,23 +80,95 @@ class LineReader {
         fields_.clear();
         SplitTokens(trimmed, L"=", &fields_);
         if (fields_.size() < 2) return true;
-        ResoureConfigInfo info;
-        // A seventh field, which the six-field grammar ignores, carries the range's SHA-256.
-        if (fields_.size() > kMaxFields) info.sha256 = std::move(fields_[kMaxFields]);
+        ResoureConfigInfo& info = info_;
+        const size_t count = fields_.size();
         info.name = std::move(fields_[0]);
         info.md5 = std::move(fields_[1]);
-        if (fields_.size() > 2) info.packageDir = std::move(fields_[2]);
-        if (fields_.size() > 3) info.offset = ParseInt64Field(fields_[3]);
-        if (fields_.size() > 4) info.length = ParseInt32Field(fields_[4]);
-        if (fields_.size() > 5) info.category = std::move(fields_[5]);
-        list_->push_back(std::move(info));
+        SetOrClear(count > 2 ? &fields_[2] : nullptr, &info.packageDir);
+        info.offset = count > 3 ? ParseInt64Field(fields_[3]) : 0;
+        info.length = count > 4 ? ParseInt32Field(fields_[4]) : 0;
+        SetOrClear(count > 5 ? &fields_[5] : nullptr, &info.category);
+        // A seventh field, which the six-field grammar ignores, carries the range's SHA-256.
+        SetOrClear(count > kMaxFields ? &fields_[kMaxFields] : nullptr, &info.sha256);
+        add_(&info);
+        return true;
+    }
+
+    // The same for a line of ASCII bytes, without a wide copy of the line or of its fields:
+    // white space and "=" are ASCII, so they split the bytes as they split the text.
+    bool AddAsciiLine(const char* begin, const char* end) {
+        Trim(&begin, &end);
+        if (begin == end) return false;
+        const char* field[kMaxFields + 1][2];
+        size_t count = 0;
+        for (const char* pos = begin; count <= kMaxFields;) {
+            while (pos != end && *pos == '=') ++pos;
+            if (pos == end) break;
+            const char* cut = pos;
+            while (cut != end && *cut != '=') ++cut;
+            const char* first = pos;
+            const char* last = cut;
+            Trim(&first, &last);
+            if (first == last) break;
+            field[count][0] = first;
+            field[count][1] = last;
+            ++count;
+            pos = cut;
+        }
+        if (count < 2) return true;
+        const auto text = [&field, count](size_t i, std::wstring* out) {
+            if (i < count) {
+                out->assign(field[i][0], field[i][1]);
+            } else {
+                out->clear();
+            }
+        };
+        const auto size = [&field](size_t i) {
+            return static_cast<size_t>(field[i][1] - field[i][0]);
+        };
+        ResoureConfigInfo& info = info_;
+        text(0, &info.name);
+        text(1, &info.md5);
+        text(2, &info.packageDir);
+        info.offset = count > 3
+                          ? ParseClamped(field[3][0], size(3), std::numeric_limits<int64_t>::min(),
+                                         std::numeric_limits<int64_t>::max())
+                          : 0;
+        info.length = count > 4 ? static_cast<int32_t>(ParseClamped(
+                                      field[4][0], size(4), std::numeric_limits<int32_t>::min(),
+                                      std::numeric_limits<int32_t>::max()))
+                                : 0;
+        text(5, &info.category);
+        text(kMaxFields, &info.sha256);
+        add_(&info);
         return true;
     }
 
   private:
-    ResoureConfigList* list_;
+    static bool IsBlank(char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    }
+    static void Trim(const char** begin, const char** end) {
+        while (*begin != *end && IsBlank(**begin)) ++*begin;
+        while (*end != *begin && IsBlank((*end)[-1])) --*end;
+    }
+
+    static void SetOrClear(std::wstring* field, std::wstring* out) {
+        if (field != nullptr) {
+            *out = std::move(*field);
+        } else {
+            out->clear();
+        }
+    }
+
+    Add add_;
+    ResoureConfigInfo info_;
     std::vector<std::wstring> fields_;
 };
+
+LineReader::Add AddToList(ResoureConfigList* list) {
+    return [list](ResoureConfigInfo* info) { list->push_back(std::move(*info)); };
+}
 
 bool IsLineBreak(wchar_t c) {
     return c == L'\r' || c == L'\n';
@@ -99,7 +178,7 @@ bool IsLineBreak(wchar_t c) {
 
 bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
     if (list == nullptr) return false;
-    LineReader reader(list);
+    LineReader reader(AddToList(list));
     std::wstring line;
     for (size_t pos = 0, end = 0; pos < text.size(); pos = end) {
         while (pos < text.size() && IsLineBreak(text[pos])) ++pos;
@@ -111,13 +190,22 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
     return true;
 }
 
-bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list) {
-    if (list == nullptr) return false;
-    if (bytes == nullptr) return true;
-    for (size_t i = 0; i < size; ++i) {
-        if (bytes[i] == '\0') size = i;  // the text ends at a zero byte
+namespace {
+
+// Lines of the bytes up to the first zero; size becomes that length.
+size_t CountLines(const char* bytes, size_t* size) {
+    const void* zero = std::memchr(bytes, '\0', *size);
+    if (zero != nullptr) *size = static_cast<size_t>(static_cast<const char*>(zero) - bytes);
+    size_t lines = 1;
+    for (const char* p = bytes;
+         (p = static_cast<const char*>(std::memchr(p, '\n', bytes + *size - p))); ++p) {
+        ++lines;
     }
-    LineReader reader(list);
+    return lines;
+}
+
+void ParseLines(const char* bytes, size_t size, LineReader::Add add) {
+    LineReader reader(std::move(add));
     std::string encoded;
     std::wstring line;
     for (size_t pos = 0, end = 0; pos < size; pos = end) {
@@ -130,13 +218,35 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list) 
         // CR and LF are never part of a longer UTF-8 sequence, so a line decodes alone as it
         // would within the whole text; ASCII decodes to itself.
         if (ascii) {
-            line.assign(bytes + pos, bytes + end);
-        } else {
-            encoded.assign(bytes + pos, end - pos);
-            Utf8ToText(encoded.c_str(), &line);
+            if (!reader.AddAsciiLine(bytes + pos, bytes + end)) break;
+            continue;
         }
+        encoded.assign(bytes + pos, end - pos);
+        Utf8ToText(encoded.c_str(), &line);
         if (!reader.AddLine(line)) break;
     }
+}
+
+}  // namespace
+
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list) {
+    if (list == nullptr) return false;
+    if (bytes == nullptr) return true;
+    // Room for a record a line, so that the records are not moved as the list grows.
+    list->reserve(list->size() + CountLines(bytes, &size));
+    ParseLines(bytes, size, AddToList(list));
+    return true;
+}
+
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* map,
+                       bool (*accept)(const std::wstring& name)) {
+    if (map == nullptr) return false;
+    if (bytes == nullptr) return true;
+    map->Reserve(map->size() + CountLines(bytes, &size));
+    ParseLines(bytes, size, [map, accept](ResoureConfigInfo* info) {
+        if (accept == nullptr || accept(info->name)) map->Append(info);
+    });
+    map->Sort();
     return true;
 }
 
@@ -159,9 +269,42 @@ bool FormatManifestText(const ResoureConfigList& list, std::wstring* text) {
 
 bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text) {
     if (text == nullptr || map.empty()) return false;
+    for (const ResoureConfigEntry& entry : map) {
+        text->append(entry.name);
+        text->push_back(L'=');
+        text->append(entry.md5.Text());
+        text->append(L"\r\n");
+    }
+    return true;
+}
+
+void AppendUtf8(const std::wstring& text, std::string* bytes) {
+    bool ascii = true;
+    for (wchar_t c : text) ascii = ascii && c > 0 && c < 0x80;
+    if (ascii) {
+        bytes->append(text.begin(), text.end());
+        return;
+    }
+    std::string encoded;
+    TextToUtf8(text.c_str(), &encoded);
+    bytes->append(encoded);
+}
+
+bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes) {
+    if (bytes == nullptr || map.empty()) return false;
     size_t size = 0;
-    for (const auto& entry : map) size += entry.second.name.size() + entry.second.md5.size() + 3;
-    text->reserve(text->size() + size);
-    for (const auto& entry : map) AppendTwoFieldLine(entry.second, text);
+    for (const ResoureConfigEntry& entry : map) size += entry.name.size() + 35;
+    bytes->reserve(bytes->size() + size);
+    for (const ResoureConfigEntry& entry : map) {
+        // A zero in a name ends the text TextToUtf8 is given: nothing after it is written.
+        if (entry.name.find(L'\0') != std::wstring::npos) {
+            AppendUtf8(entry.name, bytes);
+            return true;
+        }
+        AppendUtf8(entry.name, bytes);
+        bytes->push_back('=');
+        if (!entry.md5.AppendHex(bytes)) AppendUtf8(entry.md5.Text(), bytes);
+        bytes->append("\r\n");
+    }
     return true;
 }

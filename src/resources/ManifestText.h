@@ -6,6 +6,7 @@
 #include <string>
 
 #include "resources/ResoureConfigInfo.h"
+#include "resources/ResoureConfigMap.h"
 
 // Appends one record per valid line of text to list. Lines are separated by runs of CR and LF;
 // a blank line ends the list; fields are separated by runs of "=". True whenever list is given.
@@ -13,12 +14,21 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigList* list);
 // The same for UTF-8 bytes (up to the first zero byte), line by line: the records are those of
 // ParseManifestText over the text Utf8ToText makes of the bytes, without a copy of that text.
 bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list);
+// The same into a map, without a list: the records whose name accept takes (all without
+// accept) are added in line order (of one name the first stays).
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* map,
+                       bool (*accept)(const std::wstring& name) = nullptr);
 
 // Appends "name=md5\r\n" for every record, in list order. False (text untouched) for an empty
 // list or no text.
 bool FormatManifestText(const ResoureConfigList& list, std::wstring* text);
 // The same for a map, in name order, without copying its records.
 bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text);
+// The UTF-8 bytes TextToUtf8 makes of that text, without the wide text.
+bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes);
+
+// Appends the UTF-8 bytes TextToUtf8 makes of text (up to a zero in it).
+void AppendUtf8(const std::wstring& text, std::string* bytes);
 
 // True when the category field marks a launcher file ("launcher", compared ignoring case).
 bool IsLauncherCategory(const std::wstring& category);

@@ -54,6 +54,22 @@ class PackedDigest {
     }
     operator std::wstring() const { return Text(); }  // NOLINT: stands in for the text
     bool empty() const { return kind_ == kText && !text_; }
+    void clear() {
+        kind_ = kText;
+        text_.reset();
+    }
+
+    // Appends the hexadecimal text of packed bytes to out; false (out untouched) for a digest
+    // kept as text.
+    bool AppendHex(std::string* out) const {
+        if (kind_ == kText) return false;
+        const char* digits = kind_ == kUpper ? "0123456789ABCDEF" : "0123456789abcdef";
+        for (size_t i = 0; i < N; ++i) {
+            out->push_back(digits[bytes_[i] >> 4]);
+            out->push_back(digits[bytes_[i] & 0x0F]);
+        }
+        return true;
+    }
 
     // The bytes when the text was hexadecimal; null otherwise.
     const uint8_t* Bytes() const { return kind_ == kText ? nullptr : bytes_; }

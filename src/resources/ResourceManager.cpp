@@ -29,17 +29,18 @@ std::wstring ReplaceBackslashes(std::wstring text) {
     return text;
 }
 
-ResourceUpdateInfo MakeUpdate(const ResoureConfigInfo& info, ResourceUpdateType type,
-                              const std::wstring& localMd5, const std::wstring& remoteMd5) {
+// The action on one entry of list; localMd5 is empty for a file the local list does not have.
+ResourceUpdateInfo MakeUpdate(const ResoureConfigMap& list, const ResoureConfigEntry& entry,
+                              ResourceUpdateType type, const PackedDigest<16>* localMd5) {
     ResourceUpdateInfo update;
-    update.name = info.name;
-    update.localMd5 = localMd5;
-    update.remoteMd5 = remoteMd5;
+    update.name = entry.name;
+    if (localMd5 != nullptr) update.localMd5 = *localMd5;
+    update.remoteMd5 = entry.md5;
     update.updateType = type;
-    update.packageDir = info.packageDir;
-    update.offset = info.offset;
-    update.length = info.length;
-    update.remoteSha256.Assign(info.sha256);
+    update.packageDir = list.Folder(entry);
+    update.offset = entry.offset;
+    update.length = entry.length;
+    update.remoteSha256 = entry.sha256;
     return update;
 }
 
@@ -84,13 +85,7 @@ std::wstring CResourceManager::DeriveBaseUrl(const std::wstring& configAddress) 
 }
 
 void CResourceManager::LoadLocalList(const std::wstring& path, ResoureConfigMap* map) {
-    ResoureConfigList list;
-    if (!ReadManifestFile(path, &list)) return;
-    for (ResoureConfigInfo& info : list) {
-        if (!IsSafeManifestName(info.name) || map->count(info.name) != 0) continue;
-        std::wstring name = info.name;
-        map->emplace(std::move(name), std::move(info));
-    }
+    ReadManifestFile(path, map, IsSafeManifestName);
 }
 
 void CResourceManager::Initialize(const std::wstring& launcherDirectory,
@@ -163,29 +158,29 @@ int32_t CResourceManager::CompareManifests(ResoureConfigMap* local, const Resour
         return 0;
     }
     if (checkFiles) {
-        for (auto& entry : *local) {
-            if (!FileExists(gameDir + entry.first)) entry.second.md5.clear();
+        for (ResoureConfigEntry& entry : *local) {
+            if (!FileExists(gameDir + entry.name)) entry.md5.clear();
         }
     }
-    if (local->empty()) {
-        for (const auto& entry : *cdn) {
-            downloads->push_back(MakeUpdate(entry.second, UpdateTypeAdded, L"", entry.second.md5));
+    // One walk through both lists in name order: downloads in the CDN's order, removals in the
+    // local list's.
+    auto here = local->begin();
+    const auto localEnd = local->end();
+    for (const ResoureConfigEntry& entry : *cdn) {
+        for (; here != localEnd && here->name < entry.name; ++here) {
+            removals->push_back(MakeUpdate(*local, *here, UpdateTypeRemoved, nullptr));
         }
-        return 1;
+        if (here == localEnd || here->name != entry.name) {
+            downloads->push_back(MakeUpdate(*cdn, entry, UpdateTypeAdded, nullptr));
+            continue;
+        }
+        if (here->md5 != entry.md5) {
+            downloads->push_back(MakeUpdate(*cdn, entry, UpdateTypeChanged, &here->md5));
+        }
+        ++here;
     }
-    for (const auto& entry : *cdn) {
-        const auto found = local->find(entry.first);
-        if (found == local->end()) {
-            downloads->push_back(MakeUpdate(entry.second, UpdateTypeAdded, L"", entry.second.md5));
-        } else if (found->second.md5 != entry.second.md5) {
-            downloads->push_back(
-                MakeUpdate(entry.second, UpdateTypeChanged, found->second.md5, entry.second.md5));
-        }
-    }
-    for (const auto& entry : *local) {
-        if (cdn->count(entry.first) == 0) {
-            removals->push_back(MakeUpdate(entry.second, UpdateTypeRemoved, L"", entry.second.md5));
-        }
+    for (; here != localEnd; ++here) {
+        removals->push_back(MakeUpdate(*local, *here, UpdateTypeRemoved, nullptr));
     }
     return 1;
 }
@@ -207,8 +202,27 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         return;
     }
     Report(ProgressCDNConfigReceived, nullptr);
+    {
+        ScopedLock guard(lock);
+        cdnResources.clear();
+        cdnLauncherFiles.clear();
+        const size_t launcherCount = static_cast<size_t>(std::count_if(
+            list.begin(), list.end(),
+            [](const ResoureConfigInfo& info) { return IsLauncherCategory(info.category); }));
+        cdnLauncherFiles.Reserve(launcherCount);
+        cdnResources.Reserve(list.size() - launcherCount);
+        for (ResoureConfigInfo& info : list) {
+            ResoureConfigMap& map =
+                IsLauncherCategory(info.category) ? cdnLauncherFiles : cdnResources;
+            map.Append(&info);
+            info = ResoureConfigInfo();  // its texts go as soon as they are taken
+        }
+        cdnResources.Sort();  // the first of a name is kept
+        cdnLauncherFiles.Sort();
+        ResoureConfigList().swap(list);  // its records live on in the maps
+    }
     // Files found gone or changed get an empty digest here, which the comparison fetches.
-    localCheck.Run(rootDir, gameDir, lock, &localResources, list,
+    localCheck.Run(rootDir, gameDir, lock, &localResources, cdnResources,
                    [this](ResourceManagerCheckProgressInfo* info) {
                        Report(ProgressLocalFilesChecking, info);
                    });
@@ -216,16 +230,6 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
     int64_t total = 0;
     {
         ScopedLock guard(lock);
-        cdnResources.clear();
-        cdnLauncherFiles.clear();
-        for (ResoureConfigInfo& info : list) {
-            ResoureConfigMap& map =
-                IsLauncherCategory(info.category) ? cdnLauncherFiles : cdnResources;
-            if (map.count(info.name) != 0) continue;  // the first of a name is kept
-            std::wstring name = info.name;
-            map.emplace(std::move(name), std::move(info));
-        }
-        ResoureConfigList().swap(list);  // its records live on in the maps
         // Launcher files the CDN no longer lists stay on disk and in the launcher list.
         ResourceUpdateList launcherRemovals;
         CompareManifests(&localLauncherFiles, &cdnLauncherFiles, &launcherDownloads,
@@ -241,9 +245,10 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
         total += SumLengths(resourceDownloads);
         // A file about to be replaced no longer holds what its old digest says from the moment
         // its download begins: it is recorded as missing until its new bytes are in place.
+        auto here = localResources.begin();
         for (const ResourceUpdateInfo& download : resourceDownloads) {
-            const auto found = localResources.find(download.name);
-            if (found != localResources.end()) found->second.md5.clear();
+            while (here != localResources.end() && here->name < download.name) ++here;
+            if (here != localResources.end() && here->name == download.name) here->md5.clear();
         }
     }
     // Records the digests the existence check and the plan emptied: those files leave the saved
@@ -286,9 +291,12 @@ int32_t CResourceManager::StartResourceUpdate() {
     if (!resourceRemovals.empty()) {
         {
             ScopedLock guard(lock);
+            std::vector<const std::wstring*> names;
+            names.reserve(resourceRemovals.size());
             for (const ResourceUpdateInfo& removal : resourceRemovals) {
-                localResources.erase(removal.name);
+                names.push_back(&removal.name);
             }
+            localResources.EraseNames(std::move(names));
         }
         if (!SaveLocalManifest()) {
             ResourceManagerUpdateErrorInfo info(kSaveFailedCode);
@@ -319,9 +327,7 @@ void CResourceManager::OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadS
     if (state != CDNDownloadSuccess || task.kind != DownloadModeLauncher) return;
     ScopedLock guard(lock);
     const auto found = cdnLauncherFiles.find(task.name);
-    if (found != cdnLauncherFiles.end()) {
-        RecordInstalled(&localLauncherFiles, task.name, found->second.md5);
-    }
+    if (found != cdnLauncherFiles.end()) localLauncherFiles.SetDigest(task.name, found->md5);
 }
 
 void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest) {
@@ -329,24 +335,11 @@ void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::
         ScopedLock guard(lock);
         // The digest the bytes were checked against, not a lookup: a configuration fetched
         // again meanwhile may name other content.
-        RecordInstalled(&localResources, task.name, digest);
+        localResources.SetDigest(task.name, PackedDigest<16>(digest));
         const uint64_t interval = std::max(kSaveIntervalMs, kSaveCostFactor * lastSaveMs);
         if (::GetTickCount64() - lastSaveTick < interval) return;
     }
     SaveLocalManifest();
-}
-
-void CResourceManager::RecordInstalled(ResoureConfigMap* local, const std::wstring& name,
-                                       const std::wstring& digest) {
-    auto existing = local->find(name);
-    if (existing == local->end()) {
-        ResoureConfigInfo info;
-        info.name = name;
-        info.md5 = digest;
-        local->emplace(name, info);
-    } else {
-        existing->second.md5 = digest;
-    }
 }
 
 std::wstring CResourceManager::ReadFailedLauncherList() const {
@@ -404,16 +397,12 @@ bool CResourceManager::SaveLocalManifest() {
     ScopedLock saving(saveLock);
     const uint64_t started = ::GetTickCount64();
     std::string bytes;
-    std::wstring stamps;
+    std::string stamps;
     {
-        std::wstring text;
-        {
-            ScopedLock guard(lock);
-            lastSaveTick = started;
-            FormatManifestText(localResources, &text);  // an empty list leaves the text empty
-            stamps = localCheck.FormatStamps(localResources);
-        }
-        TextToUtf8(text.c_str(), &bytes);  // the wide text goes before the file is written
+        ScopedLock guard(lock);
+        lastSaveTick = started;
+        FormatManifestUtf8(localResources, &bytes);  // an empty list leaves the bytes empty
+        stamps = localCheck.FormatStamps(localResources);
     }
     const std::wstring path = rootDir + kVersionFileName;
     // An empty list must not leave a file naming files that are gone; where there is no file,
@@ -423,7 +412,7 @@ bool CResourceManager::SaveLocalManifest() {
     if (!written) {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
     } else {
-        localCheck.SaveStamps(rootDir, std::move(stamps));
+        localCheck.SaveStamps(rootDir, stamps);
     }
     ScopedLock guard(lock);
     lastSaveMs = ::GetTickCount64() - started;

@@ -16,6 +16,7 @@
 #include "resources/ResourceManagerProgress.h"
 #include "resources/ResourceUpdateInfo.h"
 #include "resources/ResoureConfigInfo.h"
+#include "resources/ResoureConfigMap.h"
 
 class CResourceManager {
   public:
@@ -104,7 +105,4 @@ class CResourceManager {
     bool CompleteBundle();
     // The launcher list whose bundle the entrance could not install; empty when none.
     std::wstring ReadFailedLauncherList() const;
-    // Records the digest of a file that is on disk now.
-    static void RecordInstalled(ResoureConfigMap* local, const std::wstring& name,
-                                const std::wstring& digest);
 };

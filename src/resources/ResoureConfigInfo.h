@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -18,5 +17,4 @@ struct ResoureConfigInfo {
 };
 
 using ResoureConfigList = std::vector<ResoureConfigInfo>;
-// Keyed by name; std::wstring orders by UTF-16 code units (ordinal, case-sensitive).
-using ResoureConfigMap = std::map<std::wstring, ResoureConfigInfo>;
+// Lists keyed by name: ResoureConfigMap.h.

@@ -26,6 +26,13 @@ std::wstring DecodeUtf8(const char* bytes, size_t size) {
             i += length == 0 ? 1 : k;
             continue;
         }
+        // An overlong form (C0 8D for CR) is refused as Windows refuses it.
+        static const unsigned kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (value < kLeast[length]) {
+            text.push_back(L'\uFFFD');
+            i += length;
+            continue;
+        }
         if (value > 0xFFFF) {  // a surrogate pair, as UTF-16 holds it
             value -= 0x10000;
             text.push_back(static_cast<wchar_t>(0xD800 + (value >> 10)));
@@ -85,4 +92,22 @@ std::string TextToUtf8Exact(const std::wstring& text) {
         }
     }
     return bytes;
+}
+
+int TextToUtf8(const wchar_t* text, std::string* out) {
+    if (text == nullptr || out == nullptr) return 0;
+    // A surrogate without its other half becomes U+FFFD, as Windows converts it.
+    std::wstring units(text);
+    for (size_t i = 0; i < units.size(); ++i) {
+        const unsigned unit = static_cast<unsigned>(units[i]) & 0xFFFF;
+        const unsigned next =
+            i + 1 < units.size() ? static_cast<unsigned>(units[i + 1]) & 0xFFFF : 0;
+        if (unit >= 0xD800 && unit < 0xDC00 && next >= 0xDC00 && next < 0xE000) {
+            ++i;
+        } else if (unit >= 0xD800 && unit < 0xE000) {
+            units[i] = L'\uFFFD';
+        }
+    }
+    *out = TextToUtf8Exact(units);
+    return 1;
 }

@@ -1,14 +1,18 @@
 // Manifest grammar: every record holds trimmed fields free of separators, the two-field form
 // written back reads back to the same names and digests, and the decimal fields saturate like
-// the C library's conversion.
+// the C library's conversion. The bytes parse as the text they decode to; a map of the records
+// writes the bytes of the text of its records in name order, the first of a name kept.
 #include <algorithm>
 #include <cstdlib>
 #include <cwctype>
 #include <limits>
+#include <map>
 
 #include "FuzzInput.h"
+#include "app/TextConvert.h"
 #include "app/TextFormat.h"
 #include "resources/ManifestText.h"
+#include "resources/ResoureConfigMap.h"
 
 namespace {
 
@@ -50,5 +54,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < list.size(); ++i) {
         if (reread[i].name != list[i].name || reread[i].md5 != list[i].md5) std::abort();
     }
+
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::wstring decoded;
+    Utf8ToText(bytes.c_str(), &decoded);
+    ResoureConfigList whole;
+    ResoureConfigList lines;
+    ParseManifestText(decoded, &whole);
+    ParseManifestUtf8(bytes.data(), bytes.size(), &lines);
+    if (whole.size() != lines.size()) std::abort();
+    for (size_t i = 0; i < whole.size(); ++i) {
+        if (whole[i].name != lines[i].name || whole[i].md5 != lines[i].md5 ||
+            whole[i].packageDir != lines[i].packageDir || whole[i].offset != lines[i].offset ||
+            whole[i].length != lines[i].length || whole[i].category != lines[i].category ||
+            whole[i].sha256 != lines[i].sha256) {
+            std::abort();
+        }
+    }
+    std::map<std::wstring, ResoureConfigInfo> model;
+    for (const ResoureConfigInfo& info : whole) model.emplace(info.name, info);
+    ResoureConfigMap map;
+    map.Assign(&whole);
+    ResoureConfigMap direct;  // straight from the bytes
+    ParseManifestUtf8(bytes.data(), bytes.size(), &direct);
+    if (direct.size() != model.size()) std::abort();
+    auto parsed = direct.begin();
+    for (const auto& entry : model) {
+        const ResoureConfigInfo& info = entry.second;
+        if (parsed->name != info.name || parsed->md5.Text() != info.md5 ||
+            direct.Folder(*parsed) != info.packageDir || parsed->offset != info.offset ||
+            parsed->length != info.length || parsed->sha256.Text() != info.sha256) {
+            std::abort();
+        }
+        ++parsed;
+    }
+    std::wstring expected;
+    for (const auto& entry : model) expected += entry.first + L"=" + entry.second.md5 + L"\r\n";
+    std::wstring saved;
+    FormatManifestText(map, &saved);
+    std::string utf8;
+    std::string formatted;
+    TextToUtf8(saved.c_str(), &utf8);
+    FormatManifestUtf8(map, &formatted);
+    if (saved != expected || formatted != utf8) std::abort();
     return 0;
 }

@@ -107,6 +107,7 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         {"version.txt=1=p=0=1\r\ngame.dat=2=p=1=1=launcher\r\n", false},
         {"\xce\xb1.dat=1=p=0=1\r\n\xce\x91.DAT=2=p=1=1\r\n", true},  // Greek alpha, both cases
         {"a=1=p=0=1\r\nA\\b=2=p=1=1\r\n", true},                     // a file and its folder
+        {"Data/X.dat=1=p=0=1\r\ndata\\x.DAT=2=p=1=1\r\n", true},     // ASCII folded
         {"d\\a=1=p=0=1\r\nd/a/b/c=2=p=1=1\r\n", true},
         {"a=1=p=0=1\r\na.t\\b=2=p=1=1\r\n", true},  // a folder on the temporary name
         {"a\\b=1=p=0=1\r\na\\c=2=p=1=1\r\nab=3=p=2=1\r\n", false},
@@ -360,6 +361,7 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     Put(&local, Record(L"changed.dat", L"ABC"));
     Put(&local, Record(L"missing.dat", L"m"));  // listed, but no file on disk
     Put(&local, Record(L"gone.dat", L"g"));
+    Put(&local, Record(L"zz.dat", L"z"));  // after the last CDN name
     Put(&cdn, Record(L"same.dat", L"abc", 1));
     Put(&cdn, Record(L"changed.dat", L"abc", 2));  // case counts
     Put(&cdn, Record(L"missing.dat", L"m", 4));
@@ -381,10 +383,11 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     EXPECT_EQ(L"pkg/0001", downloads[2].packageDir);
     EXPECT_EQ(10, downloads[2].offset);
     EXPECT_EQ(8, downloads[2].length);
-    ASSERT_EQ(1u, removals.size());
+    ASSERT_EQ(2u, removals.size());
     EXPECT_EQ(L"gone.dat", removals[0].name);
     EXPECT_EQ(UpdateTypeRemoved, removals[0].updateType);
     EXPECT_EQ(L"g", removals[0].remoteMd5);
+    EXPECT_EQ(L"zz.dat", removals[1].name);
 
     // Without the existence check a missing file with a matching digest is not fetched.
     ResoureConfigMap launcherLocal;

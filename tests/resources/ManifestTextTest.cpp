@@ -7,6 +7,7 @@
 #include "resources/InstallStamps.h"
 #include "resources/ManifestText.h"
 #include "resources/PackedDigest.h"
+#include "resources/ResoureConfigMap.h"
 #include "resources/QuickCheck.h"
 
 namespace {
@@ -120,6 +121,7 @@ TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
         "  x\\\xE6\xB8\xB8\xE6\x88\x8F.dat  =  D41D8CD98F00B204E9800998ECF8427E =p= 7 =9=game=x"s,
         "a=1\0b=2\r\n"s,  // the text ends at a zero byte
         "bad=\xE6\xB8\r\nnext=\xFF\n"s,
+        "==a==1==p=-5=99999999999=Launcher=s=x\r\n b =2= =q\r\nc=3=p=+9=-2147483649\r\n"s,
     };
     for (const std::string& bytes : kBodies) {
         std::wstring text;
@@ -136,10 +138,20 @@ TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
             EXPECT_EQ(whole[i].length, lines[i].length);
             EXPECT_EQ(whole[i].sha256, lines[i].sha256);
         }
+        ResoureConfigList copy = whole;
+        ResoureConfigMap viaList;
+        viaList.Assign(&copy);
+        ResoureConfigMap direct;
+        ASSERT_TRUE(ParseManifestUtf8(bytes.data(), bytes.size(), &direct));
+        std::wstring expected;
+        std::wstring written;
+        FormatManifestText(viaList, &expected);
+        FormatManifestText(direct, &written);
+        EXPECT_EQ(expected, written);
     }
     ResoureConfigList cased;
     ParseManifestUtf8(kBodies[1].data(), kBodies[1].size(), &cased);
-    std::map<std::wstring, ResoureConfigInfo> map;
+    ResoureConfigMap map;
     for (const ResoureConfigInfo& info : cased) map.emplace(info.name, info);
     std::wstring saved;
     FormatManifestText(map, &saved);
@@ -165,6 +177,72 @@ TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
     }
 }
 
+// A map holds what a std::map of the records held: ordinal order (UTF-16 code units, names
+// differing only in case apart), the first record of a name, every digest's text, the folder;
+// names recorded in any order land in their places.
+TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
+    const wchar_t* kLines[][3] = {
+        {L"b", L"D41D8CD98F00B204E9800998ECF8427E", L"pkg/1"},
+        {L"B", L"d41d8cd98f00b204e9800998ecf8427e", L"pkg/2"},
+        {L"a", L"D41d8cd98f00b204e9800998ecf8427e", L"pkg/1"},  // mixed case
+        {L"\uE000.dat", L"v1", L""},
+        {L"\U0001F600.dat", L"\u6E38", L"pkg/\u6E38"},  // a surrogate pair sorts before U+E000
+        {L"\u00E9", L"0123", L"pkg/2"},
+        {L"a", L"ffffffffffffffffffffffffffffffff", L"pkg/3"},  // a second "a": the first stays
+    };
+    ResoureConfigList list;
+    std::map<std::wstring, ResoureConfigInfo> model;
+    for (const auto& line : kLines) {
+        ResoureConfigInfo info;
+        info.name = line[0];
+        info.md5 = line[1];
+        info.packageDir = line[2];
+        model.emplace(info.name, info);
+        list.push_back(info);
+    }
+    ResoureConfigMap map;
+    map.Assign(&list);
+    ASSERT_EQ(model.size(), map.size());
+    std::wstring expected;
+    auto entry = map.begin();
+    for (const auto& record : model) {
+        expected += record.first + L"=" + record.second.md5 + L"\r\n";
+        EXPECT_EQ(record.first, entry->name);
+        EXPECT_EQ(record.second.md5, entry->md5.Text());
+        EXPECT_EQ(record.second.packageDir, map.Folder(*entry));
+        ++entry;
+    }
+    std::wstring text;
+    ASSERT_TRUE(FormatManifestText(map, &text));
+    EXPECT_EQ(expected, text);
+    std::string bytes;
+    std::string utf8;
+    TextToUtf8(text.c_str(), &utf8);
+    ASSERT_TRUE(FormatManifestUtf8(map, &bytes));
+    EXPECT_EQ(utf8, bytes);
+
+    // Names recorded in any order, also into a list that already holds some.
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 500; ++i) names.push_back(std::to_wstring(i * 7919 % 500));
+    for (const std::wstring& name : names) {
+        map.SetDigest(name, PackedDigest<16>(L"x" + name));
+        model[name].md5 = L"x" + name;
+    }
+    map.SetDigest(L"B", PackedDigest<16>(L"v2"));
+    model[L"B"].md5 = L"v2";
+    std::vector<const std::wstring*> gone = {&names[3], &names[1], &names[3]};
+    map.EraseNames(gone);
+    model.erase(names[1]);
+    model.erase(names[3]);
+    ASSERT_EQ(model.size(), map.size());
+    auto recorded = map.begin();
+    for (const auto& record : model) {
+        EXPECT_EQ(record.first, recorded->name);
+        EXPECT_EQ(record.second.md5, recorded->md5.Text());
+        ++recorded;
+    }
+}
+
 TEST(InstallStamps, ListReadsBackAndDamagedLinesAreSkipped) {
     const std::wstring md5 = L"0123456789ABCDEF0123456789abcdef";
     InstallStampMap stamps;
@@ -173,6 +251,15 @@ TEST(InstallStamps, ListReadsBackAndDamagedLinesAreSkipped) {
     std::wstring text;
     FormatStampsText(stamps, &text);
     EXPECT_EQ(0u, text.find(L"data\\a.bin=30000=133500000000000000=" + md5 + L"\r\n"));
+    std::string bytes;
+    std::string utf8;
+    for (const auto& entry : stamps) AppendStampLineUtf8(entry.first, entry.second, &bytes);
+    TextToUtf8(text.c_str(), &utf8);
+    EXPECT_EQ(utf8, bytes);
+    InstallStampMap fromBytes;
+    ParseStampsUtf8(bytes.data(), bytes.size(), &fromBytes);
+    EXPECT_EQ(2u, fromBytes.size());
+    EXPECT_EQ(md5, fromBytes[L"data\\a.bin"].digest);
     InstallStampMap back;
     ParseStampsText(text + L"\r\n\nlate=1=2=d", &back);  // blank lines end nothing
     ASSERT_EQ(3u, back.size());

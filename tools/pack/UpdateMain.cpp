@@ -215,7 +215,7 @@ int wmain(int argc, wchar_t** argv) {
             const auto local = manager.localResources.find(name);
             const auto cdn = manager.cdnResources.find(name);
             if (local != manager.localResources.end() && cdn != manager.cdnResources.end() &&
-                !local->second.md5.empty() && local->second.md5 == cdn->second.md5) {
+                !local->md5.empty() && local->md5 == cdn->md5) {
                 ++mended;
             }
         }

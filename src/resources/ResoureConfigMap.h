@@ -1,0 +1,83 @@
+// A list of manifest records keyed by name, held as compactly as the records allow: one sorted
+// vector (no tree nodes, the name held once), digests packed into bytes where their text is
+// hexadecimal, package folders shared through one table of the distinct folders. The category
+// is not kept: a list holds the files of one target (resources or the launcher). No Windows
+// header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "resources/PackedDigest.h"
+#include "resources/ResoureConfigInfo.h"
+
+struct ResoureConfigEntry {
+    std::wstring name;        // relative to the target directory
+    PackedDigest<16> md5;     // digest text, compared exactly; empty = missing locally
+    PackedDigest<32> sha256;  // CDN configuration: SHA-256 of the range as stored
+    int64_t offset = 0;       // first byte of the file's data inside the package
+    int32_t length = 0;       // bytes of the file's data inside the package
+    uint32_t folder = 0;      // index into the folders of the list holding the entry
+};
+
+// Ordered by name as std::wstring orders it: by UTF-16 code units (ordinal, case-sensitive;
+// names differing only in case are two entries). Of two records of one name the first stays.
+class ResoureConfigMap {
+  public:
+    using iterator = std::vector<ResoureConfigEntry>::iterator;
+    using const_iterator = std::vector<ResoureConfigEntry>::const_iterator;
+
+    ResoureConfigMap();
+
+    bool empty() const { return entries_.empty() && pending_.empty(); }
+    size_t size() const { return entries_.size() + pending_.size(); }
+    void clear();
+
+    iterator begin();
+    iterator end();
+    const_iterator begin() const;
+    const_iterator end() const;
+    iterator find(const std::wstring& name);
+    const_iterator find(const std::wstring& name) const;
+    size_t count(const std::wstring& name) const;
+
+    // Adds info under name unless the name is there already; true when added.
+    bool emplace(const std::wstring& name, const ResoureConfigInfo& info);
+    // The entry of name, added empty when missing.
+    ResoureConfigEntry& operator[](const std::wstring& name);
+    // Records digest for name, adding the name when missing. Names arriving in any order cost
+    // a bounded share of the list's size each, not the whole list.
+    void SetDigest(const std::wstring& name, const PackedDigest<16>& digest);
+    void erase(const std::wstring& name);
+    // Removes the entries whose names occur in names (any order, duplicates allowed).
+    void EraseNames(std::vector<const std::wstring*> names);
+
+    // Replaces the content with the records of list (in list order; of one name the first
+    // stays), taking their texts; list's records are left empty.
+    void Assign(ResoureConfigList* list);
+    // Adds the record of one line (emplace), taking its name (its other texts are copied or
+    // packed and left as they are). For callers that add the records of one list, or split one
+    // list into several maps: call Sort once after the last.
+    void Append(ResoureConfigInfo* info);
+    void Sort();
+    // Room for that many entries in all.
+    void Reserve(size_t count) { entries_.reserve(count); }
+
+    // The package folder of an entry of this map.
+    const std::wstring& Folder(const ResoureConfigEntry& entry) const {
+        return folders_[entry.folder];
+    }
+
+  private:
+    uint32_t InternFolder(std::wstring* folder);
+    // Moves the pending entries into their places.
+    void Merge() const;
+
+    mutable std::vector<ResoureConfigEntry> entries_;  // sorted, unique names
+    mutable std::vector<ResoureConfigEntry> pending_;  // sorted, names not in entries_
+    bool appending_ = false;                           // Append since the last Sort
+    std::vector<std::wstring> folders_;                // [0] is the empty folder
+    std::unordered_map<std::wstring, uint32_t> folderIndex_;
+};
