@@ -1,4 +1,5 @@
-// The files of an input folder, as the relative names the launcher installs them under.
+// An input file by the relative name the launcher installs it under, and the folder paths of a
+// publish.
 #pragma once
 
 #include <cstdint>
@@ -6,15 +7,9 @@
 #include <vector>
 
 struct SourceFile {
-    std::wstring name;       // relative, "\" between folders
-    std::wstring path;       // full path to read
-    int64_t size = 0;        // as the folder listing gave them
-    uint64_t writeTime = 0;  // last write, 100 ns units
+    std::wstring name;  // relative, "\" between folders
+    std::wstring path;  // full path to read
 };
-
-// Lists every file below dir (recursively, folders without files leave no trace), sorted by
-// name. False with a message when a folder cannot be listed.
-bool ListSourceFiles(const std::wstring& dir, std::vector<SourceFile>* files, std::wstring* error);
 
 // The absolute form of path with a trailing "\" (empty when it cannot be resolved).
 std::wstring FullDirectoryPath(const std::wstring& path);
