@@ -243,6 +243,12 @@ TEST(PublishableName, ChecksSingleNamesAndSets) {
     }
     EXPECT_FALSE(CheckPublishableSet({{L"version.txt.new", L"p1"}}, true, &error));
     EXPECT_FALSE(CheckPublishableSet({{L"Game", L"p1"}}, true, &error));
+    // More names than one slice of folding holds: the last meets the first.
+    std::vector<SourceFile> many;
+    for (int i = 0; i < 10000; ++i) many.push_back({L"d\\f" + std::to_wstring(i) + L".dat", L"p"});
+    EXPECT_TRUE(CheckPublishableSet(many, false, &error));
+    many.push_back({L"D\\F0.DAT", L"p"});
+    EXPECT_FALSE(CheckPublishableSet(many, false, &error));
 
     PackedEntry entry;
     entry.packageDir = L"pkg/0002";

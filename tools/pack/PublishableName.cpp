@@ -1,6 +1,7 @@
 #include "PublishableName.h"
 
-#include <set>
+#include <algorithm>
+#include <cstdint>
 
 #include "app/TextConvert.h"
 #include "resources/ConfigNameCollisions.h"
@@ -8,11 +9,6 @@
 #include "resources/ManifestName.h"
 
 namespace {
-
-// The file system's folding, as the launcher's name check applies it.
-std::wstring UpperCase(const std::wstring& text) {
-    return FileSystemUpperCase(text);
-}
 
 bool IsBlank(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f';
@@ -42,7 +38,7 @@ bool IsPublishableName(const std::wstring& name, bool launcherFile, std::wstring
         return false;
     }
     if (launcherFile) {
-        const std::wstring upper = UpperCase(name);
+        const std::wstring upper = FileSystemUpperCase(name);
         if (upper == L"VERSION.TXT" || upper == L"LAUNCHER_MANIFEST.TXT" ||
             upper == L"LAUNCHER.TMP" || upper.compare(0, 5, L"GAME\\") == 0) {
             *reason =
@@ -56,34 +52,87 @@ bool IsPublishableName(const std::wstring& name, bool launcherFile, std::wstring
 
 bool CheckPublishableSet(const std::vector<SourceFile>& files, bool launcherFiles,
                          std::wstring* error) {
-    std::set<std::wstring> seen;
-    for (const SourceFile& file : files) {
+    return CheckPublishableNames(
+        files.size(), [&files](size_t i) { return std::wstring_view(files[i].name); },
+        [&files](size_t i) { return files[i].path; }, launcherFiles, error);
+}
+
+bool CheckPublishableNames(size_t count, const std::function<std::wstring_view(size_t)>& name,
+                           const std::function<std::wstring(size_t)>& path, bool launcherFiles,
+                           std::wstring* error) {
+    for (size_t i = 0; i < count; ++i) {
         std::wstring reason;
-        if (!IsPublishableName(file.name, launcherFiles, &reason)) {
-            *error = file.path + L": " + reason;
-            return false;
-        }
-        if (!seen.insert(UpperCase(file.name)).second) {
-            *error = file.path + L": another file has the same name except for case";
+        if (!IsPublishableName(std::wstring(name(i)), launcherFiles, &reason)) {
+            *error = path(i) + L": " + reason;
             return false;
         }
     }
-    for (const std::wstring& upper : seen) {
-        if (upper.size() > 2 && upper.compare(upper.size() - 2, 2, L".T") == 0 &&
-            seen.count(upper.substr(0, upper.size() - 2)) != 0) {
-            *error = upper + L": this name is the temporary download name of another file";
+    // The file system's keys of all names in one text, folded a slice of whole names at a time
+    // (one call to the system per slice, never a second copy of all names): the folding maps one
+    // unit to one unit, so every key lies where its name does.
+    std::wstring keys;
+    std::vector<size_t> at(count + 1, 0);
+    size_t folded = 0;
+    for (size_t i = 0; i < count; ++i) {
+        keys += name(i);
+        at[i + 1] = keys.size();
+        if (keys.size() - folded >= 65536 || i + 1 == count) {
+            const std::wstring slice = FileSystemUpperCase(keys.substr(folded));
+            keys.replace(folded, slice.size(), slice);
+            folded = keys.size();
+        }
+    }
+    const auto key = [&keys, &at](size_t i) {
+        return std::wstring_view(keys).substr(at[i], at[i + 1] - at[i]);
+    };
+    std::vector<uint32_t> order(count);
+    for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
+    std::sort(order.begin(), order.end(), [&key](uint32_t a, uint32_t b) {
+        const int c = key(a).compare(key(b));
+        return c != 0 ? c < 0 : a < b;
+    });
+    const auto has = [&](std::wstring_view text) {
+        const auto found =
+            std::lower_bound(order.begin(), order.end(), text,
+                             [&key](uint32_t i, std::wstring_view t) { return key(i) < t; });
+        return found != order.end() && key(*found) == text;
+    };
+    for (size_t k = 1; k < order.size(); ++k) {
+        if (key(order[k]) == key(order[k - 1])) {
+            *error = path(order[k]) + L": another file has the same name except for case";
             return false;
         }
     }
-    // Whatever else the launcher would refuse as naming one file twice, or a file of its own.
-    ResoureConfigList list;
-    for (const SourceFile& file : files) {
-        ResoureConfigInfo info;
-        info.name = file.name;
-        if (launcherFiles) info.category = L"launcher";
-        list.push_back(info);
+    const auto isTemp = [](std::wstring_view text) {
+        return text.size() > 2 && text.substr(text.size() - 2) == L".T";
+    };
+    for (uint32_t i : order) {
+        if (isTemp(key(i)) && has(key(i).substr(0, key(i).size() - 2))) {
+            *error = std::wstring(key(i)) +
+                     L": this name is the temporary download name of another file";
+            return false;
+        }
     }
-    if (HasCollidingNames(list)) {
+    // Every folder on the way to a file must not be a file (nor its temporary name); launcher
+    // files also keep clear of the names the launcher keeps for itself (a set of a few files).
+    bool meet = false;
+    for (size_t k = 0; k < order.size() && !meet; ++k) {
+        const std::wstring_view text = key(order[k]);
+        for (size_t slash = text.find(L'\\'); slash != std::wstring_view::npos && !meet;
+             slash = text.find(L'\\', slash + 1)) {
+            const std::wstring_view folder = text.substr(0, slash);
+            meet = has(folder) || (isTemp(folder) && has(folder.substr(0, folder.size() - 2)));
+        }
+    }
+    if (!meet && launcherFiles) {
+        ResoureConfigList list(count);
+        for (size_t i = 0; i < count; ++i) {
+            list[i].name = name(i);
+            list[i].category = L"launcher";
+        }
+        meet = HasCollidingNames(list);
+    }
+    if (meet) {
         *error =
             L"two names meet on one file, a file is also the folder of another, or a launcher "
             L"file takes a name the launcher keeps for itself (\"version.txt.new\", "

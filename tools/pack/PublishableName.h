@@ -1,7 +1,10 @@
 // Which names the package tool may publish: only names the launcher installs as they are.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "SourceTree.h"
@@ -18,3 +21,8 @@ bool IsPublishableName(const std::wstring& name, bool launcherFile, std::wstring
 // ".t"), would overwrite each other on Windows. False with a message naming the file.
 bool CheckPublishableSet(const std::vector<SourceFile>& files, bool launcherFiles,
                          std::wstring* error);
+// The same over count names given by name(i), with path(i) for the messages: one copy of the
+// names, folded once, and a sort of their indexes (sets of half a million names).
+bool CheckPublishableNames(size_t count, const std::function<std::wstring_view(size_t)>& name,
+                           const std::function<std::wstring(size_t)>& path, bool launcherFiles,
+                           std::wstring* error);

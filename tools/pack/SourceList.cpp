@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string_view>
 
 #include "PublishableName.h"
 #include "framework/ScopedHandle.h"
-#include "resources/FileSystemCase.h"
 
 bool SourceList::ListInto(const std::wstring& dir, const std::wstring& prefix,
                           std::wstring* error) {
@@ -68,68 +66,11 @@ bool SourceList::CheckNames(std::wstring* error) const {
 }
 
 bool SourceList::CheckSet(size_t begin, size_t end, bool launcher, std::wstring* error) const {
-    if (launcher) {  // few files, and the launcher's own rules: the set check itself
-        std::vector<SourceFile> files;
-        for (size_t i = begin; i < end; ++i) files.push_back(SourceFile{Name(i), Path(i)});
-        return CheckPublishableSet(files, true, error);
-    }
-    for (size_t i = begin; i < end; ++i) {
-        std::wstring reason;
-        if (!IsPublishableName(Name(i), false, &reason)) {
-            *error = Path(i) + L": " + reason;
-            return false;
-        }
-    }
-    // The file system's keys of all names at once: the folding maps one unit to one unit, so
-    // every key lies where its name does.
-    const std::wstring keys = FileSystemUpperCase(names_);
-    const auto key = [this, &keys](uint32_t i) {
-        return std::wstring_view(keys).substr(files_[i].nameAt, files_[i].length);
-    };
-    std::vector<uint32_t> order;
-    order.reserve(end - begin);
-    for (size_t i = begin; i < end; ++i) order.push_back(static_cast<uint32_t>(i));
-    std::sort(order.begin(), order.end(), [&key](uint32_t a, uint32_t b) {
-        const int c = key(a).compare(key(b));
-        return c != 0 ? c < 0 : a < b;
-    });
-    const auto has = [&](std::wstring_view text) {
-        const auto at =
-            std::lower_bound(order.begin(), order.end(), text,
-                             [&key](uint32_t i, std::wstring_view t) { return key(i) < t; });
-        return at != order.end() && key(*at) == text;
-    };
-    for (size_t k = 1; k < order.size(); ++k) {
-        if (key(order[k]) == key(order[k - 1])) {
-            *error = Path(order[k]) + L": another file has the same name except for case";
-            return false;
-        }
-    }
-    const std::wstring_view temp = L".T";
-    const auto isTemp = [&temp](std::wstring_view text) {
-        return text.size() > 2 && text.substr(text.size() - 2) == temp;
-    };
-    for (uint32_t i : order) {
-        if (isTemp(key(i)) && has(key(i).substr(0, key(i).size() - 2))) {
-            *error = std::wstring(key(i)) +
-                     L": this name is the temporary download name of another file";
-            return false;
-        }
-    }
-    // Every folder on the way to a file must not be a file (nor its temporary name).
-    for (uint32_t i : order) {
-        const std::wstring_view name = key(i);
-        for (size_t slash = name.find(L'\\'); slash != std::wstring_view::npos;
-             slash = name.find(L'\\', slash + 1)) {
-            const std::wstring_view folder = name.substr(0, slash);
-            if (has(folder) || (isTemp(folder) && has(folder.substr(0, folder.size() - 2)))) {
-                *error =
-                    L"two names meet on one file, a file is also the folder of another, or a "
-                    L"launcher file takes a name the launcher keeps for itself "
-                    L"(\"version.txt.new\", \"version.stamps\", \"release_serial.txt\", \"game\")";
-                return false;
-            }
-        }
-    }
-    return true;
+    return CheckPublishableNames(
+        end - begin,
+        [this, begin](size_t i) {
+            const File& file = files_[begin + i];
+            return std::wstring_view(names_).substr(file.nameAt, file.length);
+        },
+        [this, begin](size_t i) { return Path(begin + i); }, launcher, error);
 }

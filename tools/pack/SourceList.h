@@ -27,8 +27,8 @@ class SourceList {
     int64_t FileSize(size_t i) const { return files_[i].size; }
     uint64_t WriteTime(size_t i) const { return files_[i].writeTime; }
 
-    // Checks every name as CheckPublishableSet does, one set at a time, without a copy of the
-    // names. False with a message naming the file.
+    // Checks every name as CheckPublishableSet does, one set at a time. False with a message naming
+    // the file.
     bool CheckNames(std::wstring* error) const;
 
   private:
