@@ -11,6 +11,7 @@
 # The 500,000-file set takes several minutes under wine and about 6 GB of disk.
 # BENCH_BIN=DIR takes the programs from DIR (for example copies of another build's) instead.
 # BENCH_PACK_ONLY=1 only publishes each set and prints OmbrixPack's lines (no installs).
+# BENCH_LAUNCHER_ONLY=1 installs each set with the launcher only (no reference, no ratio).
 #   bench-scale.sh [BUILD_DIR] [COUNTS]     (defaults: build, "20000 100000 500000")
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -58,8 +59,10 @@ for count in 50 $counts; do
   publish "$count"
   if [ -z "${BENCH_PACK_ONLY:-}" ]; then
     install "$count" l
-    install "$count" r
-    install "$count" s
+    if [ -z "${BENCH_LAUNCHER_ONLY:-}" ]; then
+      install "$count" r
+      install "$count" s
+    fi
   fi
   rm -rf "$work/src/$count"
 done
@@ -76,6 +79,9 @@ if [ -n "${BENCH_PACK_ONLY:-}" ]; then
   done
   exit 0
 fi
+if [ -n "${BENCH_LAUNCHER_ONLY:-}" ]; then
+  for f in r s; do for count in 50 $counts; do echo "0 0" > "$work/$f-$count"; done; done
+fi
 read -r _ base_l < "$work/l-50"; read -r _ base_r < "$work/r-50"; read -r _ base_s < "$work/s-50"
 echo "=== bench-scale: fresh installs of files of 0.5-5 KB, at most 500 a folder (load $(cut -d' ' -f1-3 /proc/loadavg)) ==="
 printf 'base (a set of 50 files): launcher %.1f MiB, reference %.1f MiB, streaming %.1f MiB, OmbrixPack %.1f MiB\n' \
@@ -86,11 +92,13 @@ for count in $counts; do
   printf '%d files:\n' "$count"
   printf '  launcher:  %7.2f s wall, %.3f ms a file, peak %6.1f MiB, %5.0f bytes a file above base\n' \
     "$lw" "$(echo "$lw * 1000 / $count" | bc -l)" "$(mib "$lp")" "$(echo "($lp - $base_l) / $count" | bc -l)"
-  printf '  reference: %7.2f s wall, %.3f ms a file, peak %6.1f MiB, %5.0f bytes a file above base\n' \
-    "$rw" "$(echo "$rw * 1000 / $count" | bc -l)" "$(mib "$rp")" "$(echo "($rp - $base_r) / $count" | bc -l)"
-  printf '  streaming reference (the floor of memory): %7.2f s wall, peak %6.1f MiB, %5.0f bytes a file above base\n' \
-    "$sw" "$(mib "$sp")" "$(echo "($sp - $base_s) / $count" | bc -l)"
-  printf '  time per file launcher/reference: %.2f\n' "$(echo "$lw / $rw" | bc -l)"
+  if [ -z "${BENCH_LAUNCHER_ONLY:-}" ]; then
+    printf '  reference: %7.2f s wall, %.3f ms a file, peak %6.1f MiB, %5.0f bytes a file above base\n' \
+      "$rw" "$(echo "$rw * 1000 / $count" | bc -l)" "$(mib "$rp")" "$(echo "($rp - $base_r) / $count" | bc -l)"
+    printf '  streaming reference (the floor of memory): %7.2f s wall, peak %6.1f MiB, %5.0f bytes a file above base\n' \
+      "$sw" "$(mib "$sp")" "$(echo "($sp - $base_s) / $count" | bc -l)"
+    printf '  time per file launcher/reference: %.2f\n' "$(echo "$lw / $rw" | bc -l)"
+  fi
   printf '  OmbrixPack: peak %.1f MiB, %.0f bytes a file above base\n' "$(mib "$pp")" \
     "$(echo "($pp - $base_p) / $count" | bc -l)"
 done
