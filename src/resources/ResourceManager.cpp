@@ -159,7 +159,7 @@ int32_t CResourceManager::CompareManifests(ResoureConfigMap* local, const Resour
     }
     if (checkFiles) {
         for (ResoureConfigEntry& entry : *local) {
-            if (!FileExists(gameDir + entry.name)) entry.md5.clear();
+            if (!FileExists(gameDir + std::wstring(entry.name))) entry.md5.clear();
         }
     }
     // One walk through both lists in name order: downloads in the CDN's order, removals in the
