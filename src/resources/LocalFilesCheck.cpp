@@ -221,6 +221,11 @@ void LocalFilesCheck::RecordInstalled(const std::wstring& name, uint64_t size, u
     stamps_.Set(name, size, writeTime, packed);
 }
 
+void LocalFilesCheck::ReserveStamps(size_t count) {
+    ScopedLock guard(stampsLock_);
+    stamps_.Reserve(count);
+}
+
 std::string LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
     std::string text;
     ScopedLock guard(stampsLock_);

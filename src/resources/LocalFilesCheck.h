@@ -56,6 +56,9 @@ class LocalFilesCheck {
     void RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
                          const std::wstring& digest);
 
+    // Room for that many stamps in all (the caller holds the lock guarding local).
+    void ReserveStamps(size_t count);
+
     // The stamps of the files local records with the digest they were stamped with, as the UTF-8
     // bytes of "version.stamps" (the caller holds the lock guarding local).
     std::string FormatStamps(const ResoureConfigMap& local);

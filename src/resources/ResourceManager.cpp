@@ -310,6 +310,12 @@ int32_t CResourceManager::StartResourceUpdate() {
         // A temporary file an earlier version left beside it goes too.
         ::DeleteFileW((path + L".t").c_str());
     }
+    {
+        // Room for the records and stamps of a complete update at once, not grown file by file.
+        ScopedLock guard(lock);
+        localResources.Reserve(cdnResources.size());
+        localCheck.ReserveStamps(cdnResources.size());
+    }
     if (!resourceDownloads.empty()) {
         Report(ProgressResourceUpdateStarted, nullptr);
         CCDNResourceDownloader::GetInstance().StartBatch(resourceDownloads, DownloadModeResource);

@@ -109,29 +109,52 @@ void StampTable::Replace(Stamps stamps) {
     CompactIfWasteful();
 }
 
+void StampTable::Reserve(size_t count) {
+    if (sorted_.capacity() < count) sorted_.reserve(count);
+}
+
 void StampTable::Merge() {
     if (pending_.empty()) return;
-    // The last set of a name wins: sorted stably, the last of each run of a name is taken.
+    // The last set of a name wins: sorted stably, the last of each run of a name is kept.
     std::stable_sort(pending_.begin(), pending_.end(), ByName);
-    Stamps merged;
-    merged.reserve(sorted_.size() + pending_.size());
-    auto old = sorted_.begin();
-    for (auto set = pending_.begin(); set != pending_.end(); ++set) {
-        if (set + 1 != pending_.end() && (set + 1)->name == set->name) {
-            Dropped(*set);
-            continue;
+    auto out = pending_.begin();
+    for (auto in = pending_.begin(); in != pending_.end(); ++in) {
+        if (in + 1 != pending_.end() && (in + 1)->name == in->name) {
+            Dropped(*in);
+        } else if (out++ != in) {
+            *(out - 1) = std::move(*in);
         }
-        for (; old != sorted_.end() && old->name < set->name; ++old) {
-            merged.push_back(std::move(*old));
-        }
-        if (old != sorted_.end() && old->name == set->name) {
-            Dropped(*old);
-            ++old;
-        }
-        merged.push_back(std::move(*set));
     }
-    for (; old != sorted_.end(); ++old) merged.push_back(std::move(*old));
-    sorted_.swap(merged);
+    pending_.erase(out, pending_.end());
+    // Stamps of names held replace theirs in place; the others join from the back, so that
+    // nothing but the sorted stamps' own room is allocated.
+    std::vector<bool> held(pending_.size());
+    size_t added = 0;
+    for (size_t p = 0; p < pending_.size(); ++p) {
+        const auto at = std::lower_bound(sorted_.begin(), sorted_.end(), pending_[p], ByName);
+        if (at != sorted_.end() && at->name == pending_[p].name) {
+            Dropped(*at);
+            *at = std::move(pending_[p]);
+            held[p] = true;
+        } else {
+            ++added;
+        }
+    }
+    size_t i = sorted_.size();
+    size_t j = pending_.size();
+    // A quarter more than needed: room grows in steps of a quarter rather than doubling.
+    if (sorted_.capacity() < i + added) sorted_.reserve((i + added) + (i + added) / 4);
+    sorted_.resize(i + added);
+    size_t k = sorted_.size();
+    while (j > 0) {
+        if (held[j - 1]) {
+            --j;
+        } else if (i > 0 && pending_[j - 1].name < sorted_[i - 1].name) {
+            sorted_[--k] = std::move(sorted_[--i]);
+        } else {
+            sorted_[--k] = std::move(pending_[--j]);
+        }
+    }
     pending_.clear();
     CompactIfWasteful();
 }

@@ -43,6 +43,8 @@ class StampTable {
     // Drops the stamps of these names (any order, duplicates allowed).
     void EraseNames(std::vector<std::wstring_view> names);
 
+    // Room for that many stamps in all.
+    void Reserve(size_t count);
     // Every stamp in name order.
     const Stamps& Sorted();
     // Takes the stamps out in name order, for Replace to give back changed: a walk over them
