@@ -403,21 +403,28 @@ bool CResourceManager::SaveLocalManifest() {
     ScopedLock saving(saveLock);
     const uint64_t started = ::GetTickCount64();
     std::string bytes;
-    std::string stamps;
     {
         ScopedLock guard(lock);
         lastSaveTick = started;
         FormatManifestUtf8(localResources, &bytes);  // an empty list leaves the bytes empty
-        stamps = localCheck.FormatStamps(localResources);
     }
     const std::wstring path = rootDir + kVersionFileName;
     // An empty list must not leave a file naming files that are gone; where there is no file,
     // there is nothing to correct.
     if (bytes.empty() && !FileExists(path)) return true;
     const bool written = WriteManifestBytes(path, bytes);
+    std::string().swap(bytes);
     if (!written) {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
     } else {
+        // The stamps are taken after the list is written, so that the two texts of a large
+        // installation are not held at once. Every stamp names the digest it was taken with,
+        // so stamps of records changed meanwhile are only not used.
+        std::string stamps;
+        {
+            ScopedLock guard(lock);
+            stamps = localCheck.FormatStamps(localResources);
+        }
         localCheck.SaveStamps(rootDir, stamps);
     }
     ScopedLock guard(lock);
