@@ -201,6 +201,11 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
         model.emplace(info.name, info);
         list.push_back(info);
     }
+    ResoureConfigInfo longText;  // a text longer than the arena's blocks
+    longText.name = L"z";
+    longText.md5 = std::wstring(40000, L'q');
+    model.emplace(longText.name, longText);
+    list.push_back(longText);
     ResoureConfigMap map;
     map.Assign(&list);
     ASSERT_EQ(model.size(), map.size());
