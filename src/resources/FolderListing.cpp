@@ -97,7 +97,7 @@ void FolderListing::ListFolder(const std::wstring& path, const std::wstring& fol
     }
 }
 
-const ListedFile* FolderListing::Find(const std::wstring& name) const {
+const ListedFile* FolderListing::Find(std::wstring_view name) const {
     key_.clear();
     AppendFolded(name.data(), name.size(), &key_);
     const auto found = files_.find(key_);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -23,7 +24,7 @@ class FolderListing {
     void ListFoldersOf(const std::wstring& root, const std::vector<const std::wstring*>& names);
     // The file of that relative name as listed, letter case ignored as the file system ignores
     // it; null when its folder holds no such file (folders do not count). One thread at a time.
-    const ListedFile* Find(const std::wstring& name) const;
+    const ListedFile* Find(std::wstring_view name) const;
 
   private:
     void ListFolder(const std::wstring& path, const std::wstring& foldedFolder);

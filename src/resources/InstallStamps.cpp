@@ -40,27 +40,94 @@ const Char* LastEquals(const Char* begin, const Char* end) {
     return nullptr;
 }
 
-// One line of wide text, or of ASCII bytes (which read as the same text).
-template <typename Char>
-void ParseLine(const Char* begin, const Char* end, InstallStampMap* stamps) {
+// One line of wide text, or of ASCII bytes (which read as the same text): add(name, size, time,
+// digest) gets its fields, the texts as [begin, end) pairs.
+template <typename Char, typename Add>
+void ParseLine(const Char* begin, const Char* end, const Add& add) {
     const Char* digestAt = LastEquals(begin, end);
     if (digestAt == nullptr) return;
     const Char* timeAt = LastEquals(begin, digestAt);
     if (timeAt == nullptr) return;
     const Char* sizeAt = LastEquals(begin, timeAt);
     if (sizeAt == nullptr || sizeAt == begin || digestAt + 1 == end) return;
-    InstallStamp stamp;
-    if (!ParseDecimal(sizeAt + 1, timeAt, &stamp.size) ||
-        !ParseDecimal(timeAt + 1, digestAt, &stamp.writeTime)) {
+    uint64_t size = 0;
+    uint64_t writeTime = 0;
+    if (!ParseDecimal(sizeAt + 1, timeAt, &size) ||
+        !ParseDecimal(timeAt + 1, digestAt, &writeTime)) {
         return;
     }
-    stamp.digest.assign(digestAt + 1, end);
-    std::wstring name(begin, sizeAt);
-    // The list is written in name order: a line mostly goes after the last one read.
-    if (stamps->empty() || stamps->rbegin()->first < name) {
-        stamps->emplace_hint(stamps->end(), std::move(name), std::move(stamp));
-    } else {
-        stamps->emplace(std::move(name), std::move(stamp));
+    add(begin, sizeAt, size, writeTime, digestAt + 1, end);
+}
+
+// Adds to a map; the first line of a name wins.
+struct AddToMap {
+    InstallStampMap* stamps;
+
+    template <typename Char>
+    void operator()(const Char* name, const Char* nameEnd, uint64_t size, uint64_t writeTime,
+                    const Char* digest, const Char* digestEnd) const {
+        InstallStamp stamp;
+        stamp.size = size;
+        stamp.writeTime = writeTime;
+        stamp.digest.assign(digest, digestEnd);
+        std::wstring key(name, nameEnd);
+        // The list is written in name order: a line mostly goes after the last one read.
+        if (stamps->empty() || stamps->rbegin()->first < key) {
+            stamps->emplace_hint(stamps->end(), std::move(key), std::move(stamp));
+        } else {
+            stamps->emplace(std::move(key), std::move(stamp));
+        }
+    }
+};
+
+// Adds to a table (sorted once the list is read).
+struct AddToTable {
+    StampTable* stamps;
+    std::wstring* name;  // room for an ASCII line's texts
+    std::wstring* digest;
+
+    void operator()(const wchar_t* at, const wchar_t* atEnd, uint64_t size, uint64_t writeTime,
+                    const wchar_t* text, const wchar_t* textEnd) const {
+        stamps->Append(std::wstring_view(at, static_cast<size_t>(atEnd - at)), size, writeTime,
+                       std::wstring_view(text, static_cast<size_t>(textEnd - text)));
+    }
+    void operator()(const char* at, const char* atEnd, uint64_t size, uint64_t writeTime,
+                    const char* text, const char* textEnd) const {
+        name->assign(at, atEnd);
+        digest->assign(text, textEnd);
+        stamps->Append(*name, size, writeTime, *digest);
+    }
+};
+
+// Lines of UTF-8 bytes (up to the first zero byte), each as ParseLine reads the text Utf8ToText
+// makes of it.
+template <typename Add>
+void ParseUtf8Lines(const char* bytes, size_t size, const Add& add) {
+    if (bytes == nullptr) return;
+    for (size_t i = 0; i < size; ++i) {
+        if (bytes[i] == '\0') size = i;  // the text ends at a zero byte
+    }
+    std::string encoded;
+    std::wstring line;
+    const char* p = bytes;
+    const char* const end = bytes + size;
+    while (p != end) {
+        const char* lineEnd = p;
+        bool ascii = true;
+        for (; lineEnd != end && *lineEnd != '\r' && *lineEnd != '\n'; ++lineEnd) {
+            ascii = ascii && static_cast<unsigned char>(*lineEnd) < 0x80;
+        }
+        // CR and LF are never part of a longer UTF-8 sequence: a line decodes alone as it
+        // would within the whole text.
+        if (ascii) {
+            if (lineEnd != p) ParseLine(p, lineEnd, add);
+        } else {
+            encoded.assign(p, lineEnd);
+            Utf8ToText(encoded.c_str(), &line);
+            ParseLine(line.data(), line.data() + line.size(), add);
+        }
+        p = lineEnd;
+        while (p != end && (*p == '\r' || *p == '\n')) ++p;
     }
 }
 
@@ -88,6 +155,17 @@ void AppendStampLineUtf8(const std::wstring& name, const InstallStamp& stamp, st
     bytes->append("\r\n");
 }
 
+void AppendStampLineUtf8(const TableStamp& stamp, std::string* bytes) {
+    AppendUtf8(stamp.name, bytes);
+    bytes->push_back('=');
+    AppendDecimal(stamp.size, bytes);
+    bytes->push_back('=');
+    AppendDecimal(stamp.writeTime, bytes);
+    bytes->push_back('=');
+    if (!stamp.digest.AppendHex(bytes)) AppendUtf8(stamp.digest.View(), bytes);
+    bytes->append("\r\n");
+}
+
 void FormatStampsText(const InstallStampMap& stamps, std::wstring* text) {
     for (const auto& entry : stamps) AppendStampLine(entry.first, entry.second, text);
 }
@@ -98,37 +176,19 @@ void ParseStampsText(const std::wstring& text, InstallStampMap* stamps) {
     while (p != end) {
         const wchar_t* lineEnd = p;
         while (lineEnd != end && *lineEnd != L'\r' && *lineEnd != L'\n') ++lineEnd;
-        if (lineEnd != p) ParseLine(p, lineEnd, stamps);
+        if (lineEnd != p) ParseLine(p, lineEnd, AddToMap{stamps});
         p = lineEnd;
         while (p != end && (*p == L'\r' || *p == L'\n')) ++p;
     }
 }
 
 void ParseStampsUtf8(const char* bytes, size_t size, InstallStampMap* stamps) {
-    if (bytes == nullptr) return;
-    for (size_t i = 0; i < size; ++i) {
-        if (bytes[i] == '\0') size = i;  // the text ends at a zero byte
-    }
-    std::string encoded;
-    std::wstring line;
-    const char* p = bytes;
-    const char* const end = bytes + size;
-    while (p != end) {
-        const char* lineEnd = p;
-        bool ascii = true;
-        for (; lineEnd != end && *lineEnd != '\r' && *lineEnd != '\n'; ++lineEnd) {
-            ascii = ascii && static_cast<unsigned char>(*lineEnd) < 0x80;
-        }
-        // CR and LF are never part of a longer UTF-8 sequence: a line decodes alone as it
-        // would within the whole text.
-        if (ascii) {
-            if (lineEnd != p) ParseLine(p, lineEnd, stamps);
-        } else {
-            encoded.assign(p, lineEnd);
-            Utf8ToText(encoded.c_str(), &line);
-            ParseLine(line.data(), line.data() + line.size(), stamps);
-        }
-        p = lineEnd;
-        while (p != end && (*p == '\r' || *p == '\n')) ++p;
-    }
+    ParseUtf8Lines(bytes, size, AddToMap{stamps});
+}
+
+void ParseStampsUtf8(const char* bytes, size_t size, StampTable* stamps) {
+    std::wstring name;
+    std::wstring digest;
+    ParseUtf8Lines(bytes, size, AddToTable{stamps, &name, &digest});
+    stamps->Sort();
 }

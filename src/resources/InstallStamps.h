@@ -8,6 +8,8 @@
 #include <map>
 #include <string>
 
+#include "resources/StampTable.h"
+
 struct InstallStamp {
     uint64_t size = 0;
     uint64_t writeTime = 0;  // 100-nanosecond intervals since 1601 (UTC)
@@ -19,6 +21,8 @@ using InstallStampMap = std::map<std::wstring, InstallStamp>;
 
 // Appends "name=size=time=digest\r\n": one line of the stamps list.
 void AppendStampLine(const std::wstring& name, const InstallStamp& stamp, std::wstring* text);
+// The same for a stamp of a table.
+void AppendStampLineUtf8(const TableStamp& stamp, std::string* bytes);
 // Appends one line per entry, in name order.
 void FormatStampsText(const InstallStampMap& stamps, std::wstring* text);
 // The same line as the UTF-8 bytes TextToUtf8 makes of it.
@@ -31,3 +35,5 @@ void ParseStampsText(const std::wstring& text, InstallStampMap* stamps);
 // The same for UTF-8 bytes (up to the first zero byte): the entries ParseStampsText reads from
 // the text Utf8ToText makes of them, without a wide copy of the whole text.
 void ParseStampsUtf8(const char* bytes, size_t size, InstallStampMap* stamps);
+// The same into a table (added to what it holds; of one name the first line stays).
+void ParseStampsUtf8(const char* bytes, size_t size, StampTable* stamps);

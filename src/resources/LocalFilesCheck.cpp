@@ -16,17 +16,18 @@ namespace {
 
 const wchar_t kStampsFileName[] = L"version.stamps";
 
-struct RecordedFile {
+// A recorded file whose content is to be read.
+struct FileToRead {
     std::wstring name;
-    std::wstring digest;
+    ListedFile listed;
+    PackedDigest<16> digest;
 };
 
-InstallStamp StampOf(const ListedFile& listed, const std::wstring& digest) {
-    InstallStamp stamp;
-    stamp.size = listed.size;
-    stamp.writeTime = listed.writeTime;
-    stamp.digest = digest;
-    return stamp;
+// The folder part of a name, up to its last "\" or "/" (empty for a file of the root).
+std::wstring_view FolderOf(std::wstring_view name) {
+    const size_t separator = name.find_last_of(L"\\/");
+    return separator == std::wstring_view::npos ? std::wstring_view()
+                                                : name.substr(0, separator + 1);
 }
 
 }  // namespace
@@ -36,11 +37,10 @@ InstallStamp StampOf(const ListedFile& listed, const std::wstring& digest) {
 struct LocalFilesCheck::Prepared {
     std::wstring rootDir;
     std::wstring gameDir;
-    uint64_t ms = 0;                     // time taken
-    std::vector<RecordedFile> recorded;  // in the order of local
+    uint64_t ms = 0;  // time taken
     FolderListing listing;
     size_t stampsHash = 0;  // hash of the stamps list as read from the disk
-    InstallStampMap stamps;
+    StampTable stamps;
 };
 
 LocalFilesCheck::LocalFilesCheck() = default;
@@ -58,16 +58,22 @@ LocalFilesCheck::~LocalFilesCheck() {
 void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock,
                                const ResoureConfigMap& local) {
     const auto start = std::chrono::steady_clock::now();
+    // The folders holding recorded files (a listing lists folders): the names are not copied.
+    std::vector<std::wstring> folders;
     {
         ScopedLock guard(lock);
-        prepared->recorded.reserve(local.size());
+        std::wstring_view previous;
         for (const ResoureConfigEntry& entry : local) {
-            if (!entry.md5.empty()) prepared->recorded.push_back({entry.name, entry.md5.Text()});
+            if (entry.md5.empty()) continue;
+            const std::wstring_view folder = FolderOf(entry.name);
+            if (!folders.empty() && folder == previous) continue;
+            folders.emplace_back(folder);
+            previous = folder;
         }
     }
     std::vector<const std::wstring*> names;
-    names.reserve(prepared->recorded.size());
-    for (const RecordedFile& file : prepared->recorded) names.push_back(&file.name);
+    names.reserve(folders.size());
+    for (const std::wstring& folder : folders) names.push_back(&folder);
     prepared->listing.ListFoldersOf(prepared->gameDir, names);
     std::string bytes;
     if (ReadFileBytes(prepared->rootDir + kStampsFileName, &bytes)) {
@@ -112,79 +118,67 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         ReadDisk(prepared.get(), lock, *local);
     }
     diskMs = prepared->ms;
-    const std::vector<RecordedFile>& recorded = prepared->recorded;
     const FolderListing& listing = prepared->listing;
 
     std::vector<DigestJob> jobs;
-    std::vector<std::pair<const RecordedFile*, ListedFile>> jobFiles;
+    std::vector<FileToRead> jobFiles;
     uint64_t totalBytes = 0;
     {
         // The stamps on disk are the current ones from here on, so that a save while files are
         // read (the player closing the launcher) writes them back as they were. Stamps of files
-        // found intact stay where they are; the others are dropped, or replaced once the
-        // content is confirmed.
+        // found intact stay; the others are dropped, or replaced once the content is confirmed.
+        ScopedLock guard(lock);
         ScopedLock stampsGuard(stampsLock_);
         stamps_.swap(prepared->stamps);
         prepared->stamps.clear();
         savedStampsDir_ = rootDir;
         savedStampsHash_ = prepared->stampsHash;
-        // Both lists in name order: one walk through both (local is kept in that order; any
-        // other order is sorted first).
-        std::vector<const RecordedFile*> order;
-        order.reserve(recorded.size());
-        for (const RecordedFile& file : recorded) order.push_back(&file);
-        const auto byName = [](const RecordedFile* a, const RecordedFile* b) {
-            return a->name < b->name;
-        };
-        if (!std::is_sorted(order.begin(), order.end(), byName)) {
-            std::sort(order.begin(), order.end(), byName);
-        }
-        auto stamp = stamps_.begin();
-        const std::wstring* previous = nullptr;
-        for (const RecordedFile* file : order) {
-            if (previous != nullptr && *previous == file->name) continue;
-            previous = &file->name;
+        // Both lists in name order: one walk through both, the stamps kept going into next.
+        StampTable::Stamps stamps = stamps_.TakeSorted();
+        StampTable::Stamps next;
+        next.reserve(stamps.size());
+        auto stamp = stamps.begin();
+        for (const ResoureConfigEntry& entry : *local) {
+            if (entry.md5.empty()) continue;
             // Stamps of files no longer recorded go.
-            while (stamp != stamps_.end() && stamp->first < file->name)
-                stamp = stamps_.erase(stamp);
-            const bool hasStamp = stamp != stamps_.end() && stamp->first == file->name;
-            const ListedFile* listed = listing.Find(file->name);
+            while (stamp != stamps.end() && stamp->name < entry.name) ++stamp;
+            const bool hasStamp = stamp != stamps.end() && stamp->name == entry.name;
+            const ListedFile* listed = listing.Find(entry.name);
             bool readAnyway = false;
             if (full) {
                 // A full check reads the files the update keeps; the others are fetched anyway.
-                const auto entry = published.find(file->name);
-                readAnyway = entry != published.end() && entry->md5 == file->digest;
+                const auto found = published.find(entry.name);
+                readAnyway = found != published.end() && found->md5 == entry.md5;
             }
-            switch (JudgeRecordedFile(file->digest, hasStamp ? &stamp->second : nullptr, listed,
-                                      readAnyway)) {
+            switch (
+                JudgeRecordedFile(entry.md5, hasStamp ? &*stamp : nullptr, listed, readAnyway)) {
                 case CheckVerdict::Intact:
+                    next.push_back(std::move(*stamp));
                     break;
                 case CheckVerdict::Adopt:
-                    if (hasStamp) {
-                        stamp->second = StampOf(*listed, file->digest);
-                    } else {
-                        stamps_.emplace_hint(stamp, file->name, StampOf(*listed, file->digest));
-                    }
+                    next.push_back(
+                        stamps_.NewStamp(entry.name, listed->size, listed->writeTime, entry.md5));
                     break;
                 case CheckVerdict::Missing:
-                    damaged.push_back(file->name);
-                    if (hasStamp) stamp = stamps_.erase(stamp);
-                    continue;
+                    damaged.emplace_back(entry.name);
+                    break;
                 case CheckVerdict::Digest: {
                     // Its stamp stays until the content is judged.
+                    if (hasStamp) next.push_back(std::move(*stamp));
                     DigestJob job;
-                    job.path = gameDir + file->name;
-                    job.digest = file->digest;
+                    job.path = gameDir;
+                    job.path.append(entry.name);
+                    job.digest = entry.md5.Text();
                     job.size = listed->size;
                     jobs.push_back(std::move(job));
-                    jobFiles.emplace_back(file, *listed);
+                    jobFiles.push_back({std::wstring(entry.name), *listed, entry.md5});
                     totalBytes += listed->size;
                     break;
                 }
             }
             if (hasStamp) ++stamp;
         }
-        stamps_.erase(stamp, stamps_.end());
+        stamps_.Replace(std::move(next));
     }
     if (!jobs.empty()) {
         ResourceManagerCheckProgressInfo info(0, static_cast<int64_t>(totalBytes));
@@ -195,15 +189,17 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         });
         {
             ScopedLock stampsGuard(stampsLock_);
+            std::vector<std::wstring_view> changed;
             for (size_t i = 0; i < jobs.size(); ++i) {
-                const RecordedFile& file = *jobFiles[i].first;
+                const FileToRead& file = jobFiles[i];
                 if (jobs[i].matches) {
-                    stamps_[file.name] = StampOf(jobFiles[i].second, file.digest);
+                    stamps_.Set(file.name, file.listed.size, file.listed.writeTime, file.digest);
                 } else {
-                    stamps_.erase(file.name);
+                    changed.push_back(file.name);
                     damaged.push_back(file.name);
                 }
             }
+            stamps_.EraseNames(std::move(changed));
         }
         filesChecked = jobs.size();
     }
@@ -220,25 +216,28 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
 
 void LocalFilesCheck::RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
                                       const std::wstring& digest) {
-    InstallStamp stamp;
-    stamp.size = size;
-    stamp.writeTime = writeTime;
-    stamp.digest = digest;
+    const PackedDigest<16> packed(digest);
     ScopedLock guard(stampsLock_);
-    stamps_[name] = std::move(stamp);
+    stamps_.Set(name, size, writeTime, packed);
+}
+
+void LocalFilesCheck::ReserveStamps(size_t count) {
+    ScopedLock guard(stampsLock_);
+    stamps_.Reserve(count);
 }
 
 std::string LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
     std::string text;
     ScopedLock guard(stampsLock_);
-    text.reserve(stamps_.size() * 96);
-    // Both maps are in name order: one walk through both.
+    const StampTable::Stamps& stamps = stamps_.Sorted();
+    text.reserve(stamps.size() * 96);
+    // Both lists are in name order: one walk through both.
     auto record = local.begin();
-    for (const auto& entry : stamps_) {
-        while (record != local.end() && record->name < entry.first) ++record;
+    for (const TableStamp& stamp : stamps) {
+        while (record != local.end() && record->name < stamp.name) ++record;
         if (record == local.end()) break;
-        if (record->name == entry.first && record->md5 == entry.second.digest) {
-            AppendStampLineUtf8(entry.first, entry.second, &text);
+        if (record->name == stamp.name && record->md5 == stamp.digest) {
+            AppendStampLineUtf8(stamp, &text);
         }
     }
     return text;

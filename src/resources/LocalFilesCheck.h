@@ -19,6 +19,7 @@
 
 #include "framework/CriticalSection.h"
 #include "resources/InstallStamps.h"
+#include "resources/StampTable.h"
 #include "resources/ResourceManagerProgress.h"
 #include "resources/ResoureConfigInfo.h"
 #include "resources/ResoureConfigMap.h"
@@ -32,8 +33,9 @@ class LocalFilesCheck {
     LocalFilesCheck(const LocalFilesCheck&) = delete;
     LocalFilesCheck& operator=(const LocalFilesCheck&) = delete;
 
-    // Starts reading, on a thread of its own, what the next Run needs from the disk: the files
-    // local records now (read under lock), their folders' listings and the stamps list. The
+    // Starts reading, on a thread of its own, what the next Run needs from the disk: the
+    // listings of the folders of the files local records now (read under lock) and the stamps
+    // list. The
     // caller leaves local unchanged until that Run, which waits for it; a Run without it (or
     // with other folders) reads them itself.
     void Prepare(const std::wstring& rootDir, const std::wstring& gameDir,
@@ -53,6 +55,9 @@ class LocalFilesCheck {
     // A resource was installed below the game folder and its bytes checked (any thread).
     void RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
                          const std::wstring& digest);
+
+    // Room for that many stamps in all (the caller holds the lock guarding local).
+    void ReserveStamps(size_t count);
 
     // The stamps of the files local records with the digest they were stamped with, as the UTF-8
     // bytes of "version.stamps" (the caller holds the lock guarding local).
@@ -79,7 +84,7 @@ class LocalFilesCheck {
     std::thread preparing_;               // fills prepared_
     std::unique_ptr<Prepared> prepared_;  // owned by preparing_ while it runs
     ombrix::CriticalSection stampsLock_;
-    InstallStampMap stamps_;  // guarded by stampsLock_
+    StampTable stamps_;  // guarded by stampsLock_ (taken after the lock guarding local)
     // The hash of what "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
     std::wstring savedStampsDir_;
     size_t savedStampsHash_ = 0;

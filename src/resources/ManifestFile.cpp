@@ -33,15 +33,40 @@ bool WriteManifestFile(const std::wstring& path, const std::wstring& text) {
     return WriteManifestBytes(path, bytes);
 }
 
-bool WriteManifestBytes(const std::wstring& path, const std::string& bytes) {
-    // A file that holds these bytes already is left as it is (read only when its size says it
-    // may: a list that grows is never read back).
+namespace {
+
+// True when the file at path holds exactly bytes; read in blocks, so that a large list is not
+// held twice.
+bool FileHolds(const std::wstring& path, const std::string& bytes) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
-        data.nFileSizeHigh == 0 && data.nFileSizeLow == bytes.size()) {
-        std::string current;
-        if (ReadFileBytes(path, &current) && current == bytes) return true;
+    // Read only when its size says it may: a list that grows is never read back.
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        data.nFileSizeHigh != 0 || data.nFileSizeLow != bytes.size()) {
+        return false;
     }
+    ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                nullptr));
+    if (!file) return false;
+    const DWORD kBlock = 64 * 1024;
+    std::string block(kBlock, '\0');
+    size_t at = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), &block[0], kBlock, &read, nullptr)) return false;
+        if (read == 0) return at == bytes.size();
+        if (at + read > bytes.size() || bytes.compare(at, read, block.data(), read) != 0) {
+            return false;
+        }
+        at += read;
+    }
+}
+
+}  // namespace
+
+bool WriteManifestBytes(const std::wstring& path, const std::string& bytes) {
+    // A file that holds these bytes already is left as it is.
+    if (FileHolds(path, bytes)) return true;
     std::wstring parent;
     if (GetParentDirectory(path, &parent) && !parent.empty() && !DirectoryExists(parent)) {
         CreateDirectories(parent);

@@ -278,7 +278,7 @@ bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text) {
     return true;
 }
 
-void AppendUtf8(const std::wstring& text, std::string* bytes) {
+void AppendUtf8(std::wstring_view text, std::string* bytes) {
     bool ascii = true;
     for (wchar_t c : text) ascii = ascii && c > 0 && c < 0x80;
     if (ascii) {
@@ -286,7 +286,7 @@ void AppendUtf8(const std::wstring& text, std::string* bytes) {
         return;
     }
     std::string encoded;
-    TextToUtf8(text.c_str(), &encoded);
+    TextToUtf8(std::wstring(text).c_str(), &encoded);
     bytes->append(encoded);
 }
 
@@ -297,7 +297,7 @@ bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes) {
     bytes->reserve(bytes->size() + size);
     for (const ResoureConfigEntry& entry : map) {
         // A zero in a name ends the text TextToUtf8 is given: nothing after it is written.
-        if (entry.name.find(L'\0') != std::wstring::npos) {
+        if (entry.name.find(L'\0') != std::wstring_view::npos) {
             AppendUtf8(entry.name, bytes);
             return true;
         }

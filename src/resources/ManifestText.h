@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "resources/ResoureConfigInfo.h"
 #include "resources/ResoureConfigMap.h"
@@ -28,7 +29,7 @@ bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text);
 bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes);
 
 // Appends the UTF-8 bytes TextToUtf8 makes of text (up to a zero in it).
-void AppendUtf8(const std::wstring& text, std::string* bytes);
+void AppendUtf8(std::wstring_view text, std::string* bytes);
 
 // True when the category field marks a launcher file ("launcher", compared ignoring case).
 bool IsLauncherCategory(const std::wstring& category);

@@ -25,3 +25,6 @@ enum class CheckVerdict {
 // stamp says.
 CheckVerdict JudgeRecordedFile(const std::wstring& digest, const InstallStamp* stamp,
                                const ListedFile* listed, bool full);
+// The same for a digest of a list and a stamp of a table.
+CheckVerdict JudgeRecordedFile(const PackedDigest<16>& digest, const TableStamp* stamp,
+                               const ListedFile* listed, bool full);

@@ -159,7 +159,7 @@ int32_t CResourceManager::CompareManifests(ResoureConfigMap* local, const Resour
     }
     if (checkFiles) {
         for (ResoureConfigEntry& entry : *local) {
-            if (!FileExists(gameDir + entry.name)) entry.md5.clear();
+            if (!FileExists(gameDir + std::wstring(entry.name))) entry.md5.clear();
         }
     }
     // One walk through both lists in name order: downloads in the CDN's order, removals in the
@@ -310,6 +310,12 @@ int32_t CResourceManager::StartResourceUpdate() {
         // A temporary file an earlier version left beside it goes too.
         ::DeleteFileW((path + L".t").c_str());
     }
+    {
+        // Room for the records and stamps of a complete update at once, not grown file by file.
+        ScopedLock guard(lock);
+        localResources.Reserve(cdnResources.size());
+        localCheck.ReserveStamps(cdnResources.size());
+    }
     if (!resourceDownloads.empty()) {
         Report(ProgressResourceUpdateStarted, nullptr);
         CCDNResourceDownloader::GetInstance().StartBatch(resourceDownloads, DownloadModeResource);
@@ -397,21 +403,28 @@ bool CResourceManager::SaveLocalManifest() {
     ScopedLock saving(saveLock);
     const uint64_t started = ::GetTickCount64();
     std::string bytes;
-    std::string stamps;
     {
         ScopedLock guard(lock);
         lastSaveTick = started;
         FormatManifestUtf8(localResources, &bytes);  // an empty list leaves the bytes empty
-        stamps = localCheck.FormatStamps(localResources);
     }
     const std::wstring path = rootDir + kVersionFileName;
     // An empty list must not leave a file naming files that are gone; where there is no file,
     // there is nothing to correct.
     if (bytes.empty() && !FileExists(path)) return true;
     const bool written = WriteManifestBytes(path, bytes);
+    std::string().swap(bytes);
     if (!written) {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
     } else {
+        // The stamps are taken after the list is written, so that the two texts of a large
+        // installation are not held at once. Every stamp names the digest it was taken with,
+        // so stamps of records changed meanwhile are only not used.
+        std::string stamps;
+        {
+            ScopedLock guard(lock);
+            stamps = localCheck.FormatStamps(localResources);
+        }
         localCheck.SaveStamps(rootDir, stamps);
     }
     ScopedLock guard(lock);

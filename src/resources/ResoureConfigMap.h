@@ -1,25 +1,29 @@
 // A list of manifest records keyed by name, held as compactly as the records allow: one sorted
-// vector (no tree nodes, the name held once), digests packed into bytes where their text is
-// hexadecimal, package folders shared through one table of the distinct folders. The category
-// is not kept: a list holds the files of one target (resources or the launcher). No Windows
-// header.
+// vector (no tree nodes), names and digest texts that are not hexadecimal in one arena of the
+// list, digests packed into bytes where their text is hexadecimal, package folders shared
+// through one table of the distinct folders. The category is not kept: a list holds the files of
+// one target (resources or the launcher). No Windows header.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "resources/PackedDigest.h"
 #include "resources/ResoureConfigInfo.h"
+#include "resources/TextArena.h"
 
+// An entry's name and any digest text lie in its map's arena: valid while the map holds the
+// entry (copy the name where it must outlive the map or a change of it).
 struct ResoureConfigEntry {
-    std::wstring name;        // relative to the target directory
-    PackedDigest<16> md5;     // digest text, compared exactly; empty = missing locally
-    PackedDigest<32> sha256;  // CDN configuration: SHA-256 of the range as stored
+    std::wstring_view name;   // relative to the target directory
     int64_t offset = 0;       // first byte of the file's data inside the package
     int32_t length = 0;       // bytes of the file's data inside the package
     uint32_t folder = 0;      // index into the folders of the list holding the entry
+    PackedDigest<16> md5;     // digest text, compared exactly; empty = missing locally
+    PackedDigest<32> sha256;  // CDN configuration: SHA-256 of the range as stored
 };
 
 // Ordered by name as std::wstring orders it: by UTF-16 code units (ordinal, case-sensitive;
@@ -30,6 +34,11 @@ class ResoureConfigMap {
     using const_iterator = std::vector<ResoureConfigEntry>::const_iterator;
 
     ResoureConfigMap();
+    // A copy holds its own names (an entry's name is of the map holding it).
+    ResoureConfigMap(const ResoureConfigMap& other);
+    ResoureConfigMap& operator=(const ResoureConfigMap& other);
+    ResoureConfigMap(ResoureConfigMap&&) noexcept = default;
+    ResoureConfigMap& operator=(ResoureConfigMap&&) noexcept = default;
 
     bool empty() const { return entries_.empty() && pending_.empty(); }
     size_t size() const { return entries_.size() + pending_.size(); }
@@ -39,26 +48,26 @@ class ResoureConfigMap {
     iterator end();
     const_iterator begin() const;
     const_iterator end() const;
-    iterator find(const std::wstring& name);
-    const_iterator find(const std::wstring& name) const;
-    size_t count(const std::wstring& name) const;
+    iterator find(std::wstring_view name);
+    const_iterator find(std::wstring_view name) const;
+    size_t count(std::wstring_view name) const;
 
     // Adds info under name unless the name is there already; true when added.
-    bool emplace(const std::wstring& name, const ResoureConfigInfo& info);
+    bool emplace(std::wstring_view name, const ResoureConfigInfo& info);
     // The entry of name, added empty when missing.
-    ResoureConfigEntry& operator[](const std::wstring& name);
+    ResoureConfigEntry& operator[](std::wstring_view name);
     // Records digest for name, adding the name when missing. Names arriving in any order cost
     // a bounded share of the list's size each, not the whole list.
-    void SetDigest(const std::wstring& name, const PackedDigest<16>& digest);
-    void erase(const std::wstring& name);
+    void SetDigest(std::wstring_view name, const PackedDigest<16>& digest);
+    void erase(std::wstring_view name);
     // Removes the entries whose names occur in names (any order, duplicates allowed).
     void EraseNames(std::vector<const std::wstring*> names);
 
     // Replaces the content with the records of list (in list order; of one name the first
     // stays), taking their texts; list's records are left empty.
     void Assign(ResoureConfigList* list);
-    // Adds the record of one line (emplace), taking its name (its other texts are copied or
-    // packed and left as they are). For callers that add the records of one list, or split one
+    // Adds the record of one line (emplace); its texts are copied or packed and left as they
+    // are. For callers that add the records of one list, or split one
     // list into several maps: call Sort once after the last.
     void Append(ResoureConfigInfo* info);
     void Sort();
@@ -72,12 +81,19 @@ class ResoureConfigMap {
 
   private:
     uint32_t InternFolder(std::wstring* folder);
+    ResoureConfigEntry TakeEntry(ResoureConfigInfo* info);
     // Moves the pending entries into their places.
     void Merge() const;
+    // Counts the arena's texts of an entry that goes; rebuilds the arena when more than half of
+    // it is texts of entries gone (DropEntries: after the last of a series).
+    void Dropped(const ResoureConfigEntry& entry);
+    void DropEntries();
 
     mutable std::vector<ResoureConfigEntry> entries_;  // sorted, unique names
     mutable std::vector<ResoureConfigEntry> pending_;  // sorted, names not in entries_
     bool appending_ = false;                           // Append since the last Sort
     std::vector<std::wstring> folders_;                // [0] is the empty folder
     std::unordered_map<std::wstring, uint32_t> folderIndex_;
+    TextArena arena_;       // names and digest texts of the entries
+    size_t deadChars_ = 0;  // characters of the arena no entry uses
 };

@@ -1,12 +1,13 @@
 // Stamps list: whatever the text, the entries read back from their written form unchanged, and
 // a file listed exactly as stamped is intact unless a full check reads it. The bytes read and
-// write as the text they decode to.
+// write as the text they decode to, and read into a table as into a map.
 #include <cstdlib>
 
 #include "FuzzInput.h"
 #include "app/TextConvert.h"
 #include "resources/InstallStamps.h"
 #include "resources/QuickCheck.h"
+#include "resources/StampTable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::wstring text = WideText(std::string(reinterpret_cast<const char*>(data), size));
@@ -35,6 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     }
+    // A table of the bytes holds the stamps of the map of them.
+    StampTable table;
+    ParseStampsUtf8(raw.data(), raw.size(), &table);
+    std::string fromMap;
+    std::string fromTable;
+    for (const auto& entry : lines) AppendStampLineUtf8(entry.first, entry.second, &fromMap);
+    for (const TableStamp& stamp : table.Sorted()) AppendStampLineUtf8(stamp, &fromTable);
+    if (fromMap != fromTable) std::abort();
     if (reread.size() != stamps.size()) std::abort();
     for (const auto& entry : stamps) {
         const auto back = reread.find(entry.first);

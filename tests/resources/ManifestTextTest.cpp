@@ -9,6 +9,7 @@
 #include "resources/PackedDigest.h"
 #include "resources/ResoureConfigMap.h"
 #include "resources/QuickCheck.h"
+#include "resources/StampTable.h"
 
 namespace {
 
@@ -200,6 +201,11 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
         model.emplace(info.name, info);
         list.push_back(info);
     }
+    ResoureConfigInfo longText;  // a text longer than the arena's blocks
+    longText.name = L"z";
+    longText.md5 = std::wstring(40000, L'q');
+    model.emplace(longText.name, longText);
+    list.push_back(longText);
     ResoureConfigMap map;
     map.Assign(&list);
     ASSERT_EQ(model.size(), map.size());
@@ -221,21 +227,27 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     ASSERT_TRUE(FormatManifestUtf8(map, &bytes));
     EXPECT_EQ(utf8, bytes);
 
-    // Names recorded in any order, also into a list that already holds some.
+    // Names recorded in any order, also into a list that already holds some; most of them
+    // erased again, so that the names and texts left move to a fresh arena; a copy outlives its
+    // source.
     std::vector<std::wstring> names;
-    for (int i = 0; i < 500; ++i) names.push_back(std::to_wstring(i * 7919 % 500));
+    for (int i = 0; i < 4000; ++i)
+        names.push_back(L"data\\sub\\" + std::to_wstring(i * 7919 % 4000));
     for (const std::wstring& name : names) {
-        map.SetDigest(name, PackedDigest<16>(L"x" + name));
-        model[name].md5 = L"x" + name;
+        const std::wstring digest = name.size() % 2 ? L"x" + name : std::wstring(32, L'a');
+        map.SetDigest(name, PackedDigest<16>(digest));
+        model[name].md5 = digest;
     }
     map.SetDigest(L"B", PackedDigest<16>(L"v2"));
     model[L"B"].md5 = L"v2";
     std::vector<const std::wstring*> gone = {&names[3], &names[1], &names[3]};
+    for (size_t i = 10; i < 3700; ++i) gone.push_back(&names[i]);
     map.EraseNames(gone);
-    model.erase(names[1]);
-    model.erase(names[3]);
-    ASSERT_EQ(model.size(), map.size());
-    auto recorded = map.begin();
+    for (const std::wstring* name : gone) model.erase(*name);
+    ResoureConfigMap copy = map;
+    map.clear();
+    ASSERT_EQ(model.size(), copy.size());
+    auto recorded = copy.begin();
     for (const auto& record : model) {
         EXPECT_EQ(record.first, recorded->name);
         EXPECT_EQ(record.second.md5, recorded->md5.Text());
@@ -278,11 +290,49 @@ TEST(InstallStamps, ListReadsBackAndDamagedLinesAreSkipped) {
     EXPECT_EQ(1u, first[L"a"].size);
 }
 
+// A table of stamps keeps what a std::map of them keeps: from a list (the first line of a name,
+// names differing only in case apart, every digest's text), stamps set in any order (the last
+// wins), erased, and walked.
+TEST(InstallStamps, TableKeepsWhatAMapOfTheStampsKeeps) {
+    const std::string list =
+        "b=1=2=D41D8CD98F00B204E9800998ECF8427E\r\nB=3=4=v1\r\n"
+        "a=5=6=D41d8cd98f00b204e9800998ecf8427e\r\nb=7=8=x\r\n\xE6\xB8\xB8=9=10=\xE6\xB8\xB8\r\n";
+    InstallStampMap model;
+    StampTable table;
+    ParseStampsUtf8(list.data(), list.size(), &model);
+    ParseStampsUtf8(list.data(), list.size(), &table);
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 4000; ++i)
+        names.push_back(L"data\\sub\\" + std::to_wstring(i * 7919 % 4000));
+    names.push_back(names[5]);  // set twice: the last stays
+    for (size_t i = 0; i < names.size(); ++i) {
+        const InstallStamp stamp{i, i + 1, i % 2 ? L"y" + names[i] : std::wstring(32, L'F')};
+        model[names[i]] = stamp;
+        table.Set(names[i], stamp.size, stamp.writeTime, PackedDigest<16>(stamp.digest));
+    }
+    std::vector<std::wstring_view> gone(names.begin() + 10, names.begin() + 3700);
+    for (std::wstring_view name : gone) model.erase(std::wstring(name));
+    table.EraseNames(gone);
+    // A walk that keeps every other stamp.
+    StampTable::Stamps walked;
+    StampTable::Stamps taken = table.TakeSorted();
+    for (size_t i = 0; i < taken.size(); i += 2) walked.push_back(std::move(taken[i]));
+    for (size_t i = 1; i < taken.size(); i += 2) model.erase(std::wstring(taken[i].name));
+    table.Replace(std::move(walked));
+    std::string expected;
+    std::string held;
+    for (const auto& entry : model) AppendStampLineUtf8(entry.first, entry.second, &expected);
+    for (const TableStamp& stamp : table.Sorted()) AppendStampLineUtf8(stamp, &held);
+    EXPECT_EQ(expected, held);
+}
+
 TEST(InstallStamps, VerdictFromListingAndStamp) {
     const std::wstring md5 = L"0123456789ABCDEF0123456789ABCDEF";
     const InstallStamp stamp{100, 5000, md5};
     const InstallStamp otherContent{100, 5000, L"FEDCBA9876543210FEDCBA9876543210"};
     const InstallStamp plain{100, 5000, L"v1"};
+    const std::wstring mixed = L"0123456789abcdef0123456789ABCDEF";
+    const InstallStamp mixedStamp{100, 5000, mixed};
     const ListedFile same{100, 5000};
     const ListedFile otherSize{99, 5000};
     const ListedFile otherTime{100, 5001};
@@ -307,10 +357,20 @@ TEST(InstallStamps, VerdictFromListingAndStamp) {
         {L"v1", nullptr, &same, false, CheckVerdict::Adopt},
         {L"v2", &plain, &same, false, CheckVerdict::Adopt},
         {L"v1", nullptr, nullptr, false, CheckVerdict::Missing},
+        {mixed.c_str(), &mixedStamp, &otherTime, false, CheckVerdict::Digest},  // kept as text
+        {mixed.c_str(), &mixedStamp, &same, false, CheckVerdict::Intact},
     };
     int row = 0;
     for (const auto& c : cases) {
         EXPECT_EQ(c.verdict, JudgeRecordedFile(c.digest, c.stamp, c.listed, c.full)) << row;
+        // The same for a digest of a list and a stamp of a table.
+        StampTable table;
+        if (c.stamp != nullptr) {
+            table.Set(L"f", c.stamp->size, c.stamp->writeTime, PackedDigest<16>(c.stamp->digest));
+        }
+        const TableStamp* stamp = c.stamp != nullptr ? &table.Sorted()[0] : nullptr;
+        EXPECT_EQ(c.verdict, JudgeRecordedFile(PackedDigest<16>(c.digest), stamp, c.listed, c.full))
+            << row;
         ++row;
     }
 }
