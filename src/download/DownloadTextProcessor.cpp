@@ -1,11 +1,15 @@
 #include "download/DownloadTextProcessor.h"
 
+#include <algorithm>
 #include <new>
 
-bool DownloadTextProcessor::OnBegin(uint32_t /*contentLength*/) {
+bool DownloadTextProcessor::OnBegin(uint32_t contentLength) {
     text.clear();
+    // A body of many megabytes is held once: never grown by doubling, copied at each step.
+    const uint64_t room =
+        contentLength > 0 ? std::min<uint64_t>(contentLength, kMaxTextBytes) : kInitialReserve;
     try {
-        text.reserve(kInitialReserve);
+        text.reserve(room);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -9,14 +9,16 @@
 
 class DownloadTextProcessor : public DownloadDataProcessor {
   public:
-    // Starting capacity reserved by every OnBegin, so typical answers never reallocate.
+    // Starting capacity reserved by an OnBegin without a length, so typical answers never
+    // reallocate.
     static constexpr uint32_t kInitialReserve = 16u * 1024u * 1024u;
     // Largest body accepted: a broken or hostile server cannot exhaust memory through this sink.
     static constexpr uint64_t kMaxTextBytes = 256ull * 1024u * 1024u;
 
     explicit DownloadTextProcessor(const DownloadTaskInfo& task) : DownloadDataProcessor(task) {}
 
-    // Empties the text and reserves the starting capacity; false only when memory runs out.
+    // Empties the text and reserves room for the announced length (at most kMaxTextBytes), or the
+    // starting capacity when none was announced; false only when memory runs out.
     bool OnBegin(uint32_t contentLength) override;
     bool OnFinish() override;
     // Appends the bytes; false when the body would grow beyond kMaxTextBytes or memory runs out.

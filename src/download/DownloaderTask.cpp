@@ -79,7 +79,6 @@ DWORD WINAPI DownloaderTask::ThreadMain(void* self) {
 void DownloaderTask::Run() {
     for (;;) {
         while (running.load() == 1) {
-            ::Sleep(GetSegmentPauseMs());
             {
                 ombrix::ScopedLock guard(startLock_);
                 startRequested_ = false;
@@ -93,6 +92,9 @@ void DownloaderTask::Run() {
                 leaving_ = true;
                 break;
             }
+            // The pause spaces the ranged requests of a batch; a request for a whole resource (a
+            // configuration, a notice) is the one request of its batch and waits for nothing.
+            if (segment.rangeStart >= 0) ::Sleep(GetSegmentPauseMs());
             if (running.load() < 1) break;  // stopped meanwhile: the segment is dropped
             RunSegment(segment);
         }

@@ -5,6 +5,7 @@
 
 #include "resources/CDNDownloadState.h"
 #include "resources/ResoureConfigInfo.h"
+#include "resources/ResoureConfigMap.h"
 
 // The body (already without a UTF-8 byte-order mark) as wide text: UTF-8 when it is
 // well-formed UTF-8 with at least one byte of 0x80 or above, else the ANSI code page.
@@ -16,3 +17,16 @@ std::wstring DecodeCDNConfigText(const std::string& body);
 // their sum beyond the 64-bit range (the list is then left empty, so nothing of it is acted
 // upon); CDNDownloadSuccess otherwise.
 CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* list);
+
+// A configuration's records by target: the game's resources and the launcher's own files.
+struct CDNConfigMaps {
+    ResoureConfigMap resources;
+    ResoureConfigMap launcherFiles;
+};
+
+// The same parse and checks straight into the two maps, without a list of the records (their
+// names collide as HasCollidingNames says, a name given twice for one target included). maps
+// is replaced on success and emptied on failure. allCarrySha256, when given, tells whether every
+// record carries its SHA-256 (IsSha256DigestText).
+CDNDownloadState ParseCDNConfig(const std::string& body, CDNConfigMaps* maps,
+                                bool* allCarrySha256 = nullptr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -286,39 +287,39 @@ void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& re
                                                 DownloadDataProcessor* sink) {
     statusMask |= result.statusCode;
     CDNDownloadState state = CDNDownloadFailed;
-    ResoureConfigList list;
+    CDNConfigMaps maps;
     if (result.statusCode == 200) {
         // The body is taken over from the sink rather than copied: it may be tens of
         // megabytes. Without its byte-order mark, as GetContent would hand it out.
         std::string body;
         body.swap(static_cast<CDNResourceConfigDataProcessor*>(sink)->text);
         if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
-        {
-            LARGE_INTEGER start;
-            LARGE_INTEGER end;
-            LARGE_INTEGER frequency;
-            ::QueryPerformanceCounter(&start);
-            state = CheckAndParseConfig(body, &list);
-            ::QueryPerformanceCounter(&end);
-            ::QueryPerformanceFrequency(&frequency);
-            lastConfigMicros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
-            if (!publisherKey.empty()) {
-                LogEvent("config_check", {{"result", ConfigCheckText(lastConfigCheck)},
-                                          {"release", acceptedPart.release},
-                                          {"serial", acceptedPart.serial}});
-            }
+        LARGE_INTEGER start;
+        LARGE_INTEGER end;
+        LARGE_INTEGER frequency;
+        ::QueryPerformanceCounter(&start);
+        state = CheckAndParseConfig(body, &maps);
+        std::string().swap(
+            body);  // the records are in the maps: the text goes before they are used
+        ::QueryPerformanceCounter(&end);
+        ::QueryPerformanceFrequency(&frequency);
+        lastConfigMicros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
+        if (!publisherKey.empty()) {
+            LogEvent("config_check", {{"result", ConfigCheckText(lastConfigCheck)},
+                                      {"release", acceptedPart.release},
+                                      {"serial", acceptedPart.serial}});
         }
     }
-    if (onConfigResult) onConfigResult(state, list);
+    if (onConfigResult) onConfigResult(state, maps);
 }
 
 CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(const std::string& body,
-                                                             ResoureConfigList* list) {
+                                                             CDNConfigMaps* maps) {
     lastConfigCheck = ConfigAccepted;
     acceptedPart = SignedPart();
     chunkedUpdate.SetReferences(ChunkReferences());
     if (publisherKey.empty()) {
-        const CDNDownloadState state = ParseCDNConfigText(body, list);
+        const CDNDownloadState state = ParseCDNConfig(body, maps);
         if (state == CDNDownloadSuccess) chunkedUpdate.SetReferences(ParseChunkReferences(body));
         return state;
     }
@@ -335,21 +336,23 @@ CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(const std::string& 
     } catch (const std::system_error&) {
         checkSignature();  // no thread to be had: one after the other
     }
-    ResoureConfigList parsed;
-    const CDNDownloadState state = ParseCDNConfigText(body, &parsed);
+    CDNConfigMaps parsed;
+    bool allCarrySha256 = false;
+    const CDNDownloadState state = ParseCDNConfig(body, &parsed, &allCarrySha256);
     if (checker.joinable()) checker.join();
     lastConfigCheck = check;
     if (lastConfigCheck != ConfigAccepted) return CDNDownloadParseFailed;
     if (state != CDNDownloadSuccess) return state;
-    if (!AllRecordsCarrySha256(parsed)) {
+    if (!allCarrySha256) {
         lastConfigCheck = ConfigNoDigest;
         return CDNDownloadParseFailed;
     }
     RecordAcceptedSerial(acceptedSerialPath, part);
     acceptedPart = part;
     // Read from the signed bytes only: the signature covers every list through its digest.
-    chunkedUpdate.SetReferences(ParseChunkReferences(body.substr(0, part.signedLength)));
-    list->swap(parsed);
+    chunkedUpdate.SetReferences(
+        ParseChunkReferences(std::string_view(body.data(), part.signedLength)));
+    *maps = std::move(parsed);
     return CDNDownloadSuccess;
 }
 

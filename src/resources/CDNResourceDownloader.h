@@ -19,6 +19,7 @@
 #include "download/DownloaderTaskDispatcher.h"
 #include "download/DownloaderTaskProcessor.h"
 #include "framework/CriticalSection.h"
+#include "resources/CDNConfigText.h"
 #include "resources/CDNDownloadState.h"
 #include "resources/ChunkedUpdate.h"
 #include "resources/FileBatchPlan.h"
@@ -61,7 +62,8 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     std::wstring configUrl;    // configuration URL, "/" only
     std::wstring gameDir;      // target of resource files, ends with "\"
     std::wstring launcherDir;  // target of launcher files and of the bundle, ends with "\"
-    std::function<void(CDNDownloadState, ResoureConfigList&)> onConfigResult;
+    // The configuration's outcome, its records by target (empty unless the state is success).
+    std::function<void(CDNDownloadState, CDNConfigMaps&)> onConfigResult;
     std::function<void(CDNDownloadState, int32_t mode, int32_t statusMask)> onBatchFinished;
     std::function<void(const DownloadTaskInfo&)> onTaskStarted;
     std::function<void(const DownloadTaskInfo&, CDNDownloadState)> onTaskFinished;
@@ -115,8 +117,8 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     void StartChunkedPart(const ResourceUpdateList& items);
     void HandleConfigResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
     void HandleFileResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
-    // Checks the body against publisherKey (when set) and parses it into list.
-    CDNDownloadState CheckAndParseConfig(const std::string& body, ResoureConfigList* list);
+    // Checks the body against publisherKey (when set) and parses it into maps.
+    CDNDownloadState CheckAndParseConfig(const std::string& body, CDNConfigMaps* maps);
 
     std::mutex idleLock_;
     std::condition_variable idleSignal_;

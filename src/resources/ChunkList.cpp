@@ -69,15 +69,15 @@ void AppendHex(const unsigned char* bytes, size_t size, std::string* out) {
 
 }  // namespace
 
-ChunkReferences ParseChunkReferences(const std::string& body) {
+ChunkReferences ParseChunkReferences(std::string_view body) {
     ChunkReferences references;
     size_t pos = FindSignedPartStart(body);
     while (pos != std::string::npos && pos < body.size()) {
         size_t end = body.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = body.size();
         if (body.compare(pos, sizeof(kReferenceKey) - 1, kReferenceKey) == 0) {
-            const std::vector<std::string> fields =
-                SplitFields(body.substr(pos + sizeof(kReferenceKey) - 1, end - pos - 7));
+            const std::vector<std::string> fields = SplitFields(
+                std::string(body.substr(pos + sizeof(kReferenceKey) - 1, end - pos - 7)));
             ChunkReference reference;
             uint64_t size = 0;
             if (fields.size() == 4 && !fields[0].empty() && IsPlainRelativePath(fields[1]) &&

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct ChunkReference {
@@ -43,7 +44,8 @@ struct ChunkList {
 
 // The "chunks=" lines of the part after the records of a configuration body. A line that does
 // not fit the form is skipped; the first line of a name counts.
-ChunkReferences ParseChunkReferences(const std::string& body);
+// Reads body's bytes in place (a configuration's signed bytes are not copied out of it).
+ChunkReferences ParseChunkReferences(std::string_view body);
 std::string FormatChunkReference(const std::string& name, const ChunkReference& reference);
 
 // Reads a list file; false when it is not exactly of the form above (another chunker, a field

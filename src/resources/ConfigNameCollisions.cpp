@@ -1,6 +1,7 @@
 #include "resources/ConfigNameCollisions.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "resources/FileSystemCase.h"
 #include "resources/ManifestText.h"
@@ -28,19 +29,33 @@ bool IsReservedLauncherName(const std::wstring& key) {
 
 }  // namespace
 
-std::wstring FileSystemKey(const std::wstring& name) {
+namespace {
+
+// FileSystemKey of size units at name, into key (its room is reused).
+void FoldKey(const wchar_t* name, size_t size, std::wstring* key) {
     // The system's table folds the ASCII letters as a-z to A-Z and leaves the rest of ASCII as
     // it is: ASCII names, nearly all of them, are folded here without a call for each.
     bool ascii = true;
-    for (wchar_t c : name) ascii = ascii && c < 0x80;
-    std::wstring key = ascii ? name : FileSystemUpperCase(name);
-    for (wchar_t& c : key) {
+    for (size_t i = 0; i < size; ++i) ascii = ascii && name[i] < 0x80;
+    if (ascii) {
+        key->assign(name, size);
+    } else {
+        *key = FileSystemUpperCase(std::wstring(name, size));
+    }
+    for (wchar_t& c : *key) {
         if (c == L'/') {
             c = L'\\';
         } else if (ascii && c >= L'a' && c <= L'z') {
             c = static_cast<wchar_t>(c - L'a' + L'A');
         }
     }
+}
+
+}  // namespace
+
+std::wstring FileSystemKey(const std::wstring& name) {
+    std::wstring key;
+    FoldKey(name.data(), name.size(), &key);
     return key;
 }
 
@@ -92,4 +107,98 @@ bool HasCollidingNames(const ResoureConfigList& list) {
         }
     }
     return KeysMeet(&resources) || KeysMeet(&launcher);
+}
+
+namespace {
+
+const uint64_t kHashStart = 14695981039346656037ull;  // FNV-1a, 64 bits
+
+uint64_t HashUnit(uint64_t hash, wchar_t c) {
+    return (hash ^ static_cast<uint16_t>(c)) * 1099511628211ull;
+}
+
+// The keys of one map's names as sorted hashes; a key is folded again from its name only when
+// a hash asked for is met, to tell a true meeting from two keys that share a hash.
+class HashedKeys {
+  public:
+    // False when a launcher name is reserved (launcher set).
+    bool Build(const ResoureConfigMap& map, bool launcher) {
+        hashes_.reserve(map.size());
+        for (const ResoureConfigEntry& entry : map) {
+            FoldKey(entry.name.data(), entry.name.size(), &key_);
+            if (launcher && IsReservedLauncherName(key_)) return false;
+            uint64_t hash = kHashStart;
+            for (wchar_t c : key_) hash = HashUnit(hash, c);
+            hashes_.push_back(Hashed{hash, &entry});
+        }
+        std::sort(hashes_.begin(), hashes_.end(), [](const Hashed& a, const Hashed& b) {
+            return a.hash < b.hash || (a.hash == b.hash && a.entry < b.entry);
+        });
+        return true;
+    }
+
+    // Whether two names share a key, a key is another's plus ".T", or a folder on the way to a
+    // file is a file or its temporary name (KeysMeet, without the keys).
+    bool Meet() {
+        for (size_t i = 1; i < hashes_.size(); ++i) {
+            if (hashes_[i].hash != hashes_[i - 1].hash) continue;
+            FoldKey(hashes_[i].entry->name.data(), hashes_[i].entry->name.size(), &key_);
+            if (Has(hashes_[i - 1].hash, key_.data(), key_.size(), hashes_[i].entry)) return true;
+        }
+        std::vector<uint64_t> prefix;  // prefix[n]: the hash of the key's first n units
+        for (const Hashed& hashed : hashes_) {
+            FoldKey(hashed.entry->name.data(), hashed.entry->name.size(), &key_);
+            prefix.assign(1, kHashStart);
+            for (wchar_t c : key_) prefix.push_back(HashUnit(prefix.back(), c));
+            for (size_t slash = key_.find(L'\\'); slash != std::wstring::npos;
+                 slash = key_.find(L'\\', slash + 1)) {
+                if (Has(prefix[slash], key_.data(), slash, nullptr)) return true;
+                if (slash > 2 && key_.compare(slash - 2, 2, L".T") == 0 &&
+                    Has(prefix[slash - 2], key_.data(), slash - 2, nullptr)) {
+                    return true;
+                }
+            }
+            const size_t size = key_.size();
+            key_ += L".T";
+            if (Has(HashUnit(HashUnit(prefix.back(), L'.'), L'T'), key_.data(), key_.size(),
+                    nullptr)) {
+                return true;
+            }
+            key_.resize(size);
+        }
+        return false;
+    }
+
+  private:
+    struct Hashed {
+        uint64_t hash;
+        const ResoureConfigEntry* entry;
+    };
+
+    // Whether an entry other than self has the key of size units at key, whose hash is hash.
+    bool Has(uint64_t hash, const wchar_t* key, size_t size, const ResoureConfigEntry* self) {
+        auto it = std::lower_bound(hashes_.begin(), hashes_.end(), hash,
+                                   [](const Hashed& a, uint64_t h) { return a.hash < h; });
+        for (; it != hashes_.end() && it->hash == hash; ++it) {
+            if (it->entry == self) continue;
+            FoldKey(it->entry->name.data(), it->entry->name.size(), &other_);
+            if (other_.size() == size && other_.compare(0, size, key, size) == 0) return true;
+        }
+        return false;
+    }
+
+    std::vector<Hashed> hashes_;
+    std::wstring key_;
+    std::wstring other_;
+};
+
+bool MapKeysMeet(const ResoureConfigMap& map, bool launcher) {
+    HashedKeys keys;
+    return !keys.Build(map, launcher) || keys.Meet();
+}
+
+}  // namespace
+
+bool HasCollidingNames(const ResoureConfigMap& resources, const ResoureConfigMap& launcherFiles) {
+    return MapKeysMeet(resources, false) || MapKeysMeet(launcherFiles, true);
 }

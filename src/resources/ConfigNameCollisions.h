@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "resources/ResoureConfigInfo.h"
+#include "resources/ResoureConfigMap.h"
 
 // The key under which a file system finds a name: "/" read as "\", letters folded to upper case
 // the way the file system folds them (FileSystemUpperCase).
@@ -22,3 +23,6 @@ bool NamesMeetInOneFolder(const std::vector<std::wstring>& names);
 // "version.txt.new", "launcher.tmp", "launcher_manifest.txt") nor be, or lie under, "game" or
 // one of those names.
 bool HasCollidingNames(const ResoureConfigList& list);
+// The same over a configuration split into its two targets (the names of one map are distinct).
+// Holds a 64-bit hash of every key, not the keys: keys are made again only where hashes meet.
+bool HasCollidingNames(const ResoureConfigMap& resources, const ResoureConfigMap& launcherFiles);

@@ -31,13 +31,6 @@ ConfigCheckResult CheckConfigSignature(const std::string& body, const std::strin
         part);
 }
 
-bool AllRecordsCarrySha256(const ResoureConfigList& list) {
-    for (const ResoureConfigInfo& info : list) {
-        if (!IsSha256DigestText(info.sha256)) return false;
-    }
-    return true;
-}
-
 void RecordAcceptedSerial(const std::wstring& storePath, const SignedPart& part) {
     if (ReadAcceptedSerial(storePath).serial >= part.serial) return;
     WriteAcceptedSerial(storePath, AcceptedRelease{part.release, part.serial});

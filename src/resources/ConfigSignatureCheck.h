@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "resources/ResoureConfigInfo.h"
 #include "resources/SignedConfig.h"
 
 // The publisher's public key built into this program (X || Y, 64 bytes); empty when the build
@@ -18,9 +17,6 @@ bool ReadPublisherKeyFile(const std::wstring& path, std::string* key);
 // part receives the signed part of an accepted body.
 ConfigCheckResult CheckConfigSignature(const std::string& body, const std::string& publicKey,
                                        const std::wstring& storePath, SignedPart* part);
-
-// Every record carries its SHA-256.
-bool AllRecordsCarrySha256(const ResoureConfigList& list);
 
 // Records an accepted serial when it is above the stored one (errors only lower protection).
 void RecordAcceptedSerial(const std::wstring& storePath, const SignedPart& part);

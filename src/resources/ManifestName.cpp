@@ -1,5 +1,7 @@
 #include "resources/ManifestName.h"
 
+#include <cwchar>
+
 namespace {
 
 bool IsSeparator(wchar_t c) {
@@ -11,25 +13,25 @@ bool IsReservedCharacter(wchar_t c) {
            c == L'*';
 }
 
-std::wstring ToUpperAscii(const std::wstring& text) {
-    std::wstring upper = text;
-    for (wchar_t& c : upper) {
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+// Device names are reserved whatever extension follows them ("nul.txt" is NUL). The size units
+// at part are one part of a name (no allocation: every name of a configuration passes here).
+bool IsDeviceName(const wchar_t* part, size_t size) {
+    size_t n = 0;
+    while (n < size && part[n] != L'.') ++n;
+    while (n > 0 && part[n - 1] == L' ') --n;
+    static const size_t kLongest = 7;  // "CONOUT$"
+    if (n < 3 || n > kLongest) return false;
+    wchar_t base[kLongest + 1] = {};
+    for (size_t i = 0; i < n; ++i) {
+        const wchar_t c = part[i];
+        base[i] = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
     }
-    return upper;
-}
-
-// Device names are reserved whatever extension follows them ("nul.txt" is NUL).
-bool IsDeviceName(const std::wstring& part) {
-    std::wstring base = part.substr(0, part.find(L'.'));
-    while (!base.empty() && base.back() == L' ') base.pop_back();
-    base = ToUpperAscii(base);
     static const wchar_t* const kDevices[] = {L"CON",    L"PRN",     L"AUX",   L"NUL",
                                               L"CONIN$", L"CONOUT$", L"CLOCK$"};
     for (const wchar_t* device : kDevices) {
-        if (base == device) return true;
+        if (std::wcscmp(base, device) == 0) return true;
     }
-    if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0)) {
+    if (n == 4 && (std::wcsncmp(base, L"COM", 3) == 0 || std::wcsncmp(base, L"LPT", 3) == 0)) {
         // COM0..COM9 and LPT0..LPT9, plus the superscript digits Windows also accepts.
         const wchar_t d = base[3];
         return (d >= L'0' && d <= L'9') || d == L'\u00B9' || d == L'\u00B2' || d == L'\u00B3';
@@ -37,14 +39,14 @@ bool IsDeviceName(const std::wstring& part) {
     return false;
 }
 
-bool IsSafePart(const std::wstring& part) {
+bool IsSafePart(const wchar_t* part, size_t size) {
     // Windows strips a trailing dot or blank: "a." and "a " would be the file "a".
-    if (part.empty() || part.back() == L'.' || part.back() == L' ') return false;
+    if (size == 0 || part[size - 1] == L'.' || part[size - 1] == L' ') return false;
     bool onlyDotsAndBlanks = true;
-    for (wchar_t c : part) {
-        if (c != L'.' && c != L' ') onlyDotsAndBlanks = false;
+    for (size_t i = 0; i < size; ++i) {
+        if (part[i] != L'.' && part[i] != L' ') onlyDotsAndBlanks = false;
     }
-    return !onlyDotsAndBlanks && !IsDeviceName(part);
+    return !onlyDotsAndBlanks && !IsDeviceName(part, size);
 }
 
 }  // namespace
@@ -58,7 +60,7 @@ bool IsSafeManifestName(const std::wstring& name) {
     while (start <= name.size()) {
         size_t end = start;
         while (end < name.size() && !IsSeparator(name[end])) ++end;
-        if (!IsSafePart(name.substr(start, end - start))) return false;
+        if (!IsSafePart(name.data() + start, end - start)) return false;
         start = end + 1;
     }
     return true;

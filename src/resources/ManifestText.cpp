@@ -174,11 +174,8 @@ bool IsLineBreak(wchar_t c) {
     return c == L'\r' || c == L'\n';
 }
 
-}  // namespace
-
-bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
-    if (list == nullptr) return false;
-    LineReader reader(AddToList(list));
+void ParseTextLines(const std::wstring& text, LineReader::Add add) {
+    LineReader reader(std::move(add));
     std::wstring line;
     for (size_t pos = 0, end = 0; pos < text.size(); pos = end) {
         while (pos < text.size() && IsLineBreak(text[pos])) ++pos;
@@ -187,6 +184,13 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
         line.assign(text, pos, end - pos);
         if (!reader.AddLine(line)) break;
     }
+}
+
+}  // namespace
+
+bool ParseManifestText(const std::wstring& text, ResoureConfigList* list) {
+    if (list == nullptr) return false;
+    ParseTextLines(text, AddToList(list));
     return true;
 }
 
@@ -247,6 +251,41 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* map,
         if (accept == nullptr || accept(info->name)) map->Append(info);
     });
     map->Sort();
+    return true;
+}
+
+namespace {
+
+// Adds each accepted record to the map of its category.
+LineReader::Add AddByCategory(ResoureConfigMap* resources, ResoureConfigMap* launcherFiles,
+                              const AcceptRecord& accept) {
+    return [resources, launcherFiles, &accept](ResoureConfigInfo* info) {
+        if (accept && !accept(*info)) return;
+        (IsLauncherCategory(info->category) ? launcherFiles : resources)->Append(info);
+    };
+}
+
+}  // namespace
+
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* resources,
+                       ResoureConfigMap* launcherFiles, const AcceptRecord& accept) {
+    if (resources == nullptr || launcherFiles == nullptr) return false;
+    if (bytes != nullptr) {
+        // Launcher files are few: the room goes to the resources.
+        resources->Reserve(resources->size() + CountLines(bytes, &size));
+        ParseLines(bytes, size, AddByCategory(resources, launcherFiles, accept));
+    }
+    resources->Sort();
+    launcherFiles->Sort();
+    return true;
+}
+
+bool ParseManifestText(const std::wstring& text, ResoureConfigMap* resources,
+                       ResoureConfigMap* launcherFiles, const AcceptRecord& accept) {
+    if (resources == nullptr || launcherFiles == nullptr) return false;
+    ParseTextLines(text, AddByCategory(resources, launcherFiles, accept));
+    resources->Sort();
+    launcherFiles->Sort();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,15 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list);
 // accept) are added in line order (of one name the first stays).
 bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* map,
                        bool (*accept)(const std::wstring& name) = nullptr);
+// The records of a configuration split by category into the maps of their targets, without a
+// list: a launcher record (IsLauncherCategory) into launcherFiles, any other into resources, in
+// line order (of one name the first stays in its map). accept sees every record first; one it
+// refuses is left out. From UTF-8 bytes (as above), or from wide text (as ParseManifestText).
+using AcceptRecord = std::function<bool(const ResoureConfigInfo& info)>;
+bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* resources,
+                       ResoureConfigMap* launcherFiles, const AcceptRecord& accept);
+bool ParseManifestText(const std::wstring& text, ResoureConfigMap* resources,
+                       ResoureConfigMap* launcherFiles, const AcceptRecord& accept);
 
 // Appends "name=md5\r\n" for every record, in list order. False (text untouched) for an empty
 // list or no text.

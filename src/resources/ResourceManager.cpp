@@ -127,8 +127,8 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
     downloader.launcherDir = launcherDir;
     downloader.publisherKey = publisherKey;
     downloader.acceptedSerialPath = rootDir + kAcceptedSerialFileName;
-    downloader.onConfigResult = [this](CDNDownloadState state, ResoureConfigList& list) {
-        OnConfigDownloaded(state, list);
+    downloader.onConfigResult = [this](CDNDownloadState state, CDNConfigMaps& maps) {
+        OnConfigDownloaded(state, maps);
     };
     downloader.onBatchFinished = [this](CDNDownloadState state, int32_t mode, int32_t mask) {
         OnBatchFinished(state, mode, mask);
@@ -185,7 +185,7 @@ int32_t CResourceManager::CompareManifests(ResoureConfigMap* local, const Resour
     return 1;
 }
 
-void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigList& list) {
+void CResourceManager::OnConfigDownloaded(CDNDownloadState state, CDNConfigMaps& maps) {
     launcherDownloads.clear();
     resourceDownloads.clear();
     resourceRemovals.clear();
@@ -204,22 +204,8 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, ResoureConfigL
     Report(ProgressCDNConfigReceived, nullptr);
     {
         ScopedLock guard(lock);
-        cdnResources.clear();
-        cdnLauncherFiles.clear();
-        const size_t launcherCount = static_cast<size_t>(std::count_if(
-            list.begin(), list.end(),
-            [](const ResoureConfigInfo& info) { return IsLauncherCategory(info.category); }));
-        cdnLauncherFiles.Reserve(launcherCount);
-        cdnResources.Reserve(list.size() - launcherCount);
-        for (ResoureConfigInfo& info : list) {
-            ResoureConfigMap& map =
-                IsLauncherCategory(info.category) ? cdnLauncherFiles : cdnResources;
-            map.Append(&info);
-            info = ResoureConfigInfo();  // its texts go as soon as they are taken
-        }
-        cdnResources.Sort();  // the first of a name is kept
-        cdnLauncherFiles.Sort();
-        ResoureConfigList().swap(list);  // its records live on in the maps
+        cdnResources = std::move(maps.resources);
+        cdnLauncherFiles = std::move(maps.launcherFiles);
     }
     // Files found gone or changed get an empty digest here, which the comparison fetches.
     localCheck.Run(rootDir, gameDir, lock, &localResources, cdnResources,

@@ -10,6 +10,7 @@
 
 #include "download/DownloadTaskInfo.h"
 #include "framework/CriticalSection.h"
+#include "resources/CDNConfigText.h"
 #include "resources/CDNDownloadState.h"
 #include "resources/ConfigSignatureCheck.h"
 #include "resources/LocalFilesCheck.h"
@@ -53,7 +54,8 @@ class CResourceManager {
     static std::wstring DeriveBaseUrl(const std::wstring& configAddress);
 
     // Bound into the CDN downloader by Initialize.
-    void OnConfigDownloaded(CDNDownloadState state, ResoureConfigList& list);
+    // The maps' records are taken into cdnResources and cdnLauncherFiles.
+    void OnConfigDownloaded(CDNDownloadState state, CDNConfigMaps& maps);
     void OnBatchFinished(CDNDownloadState state, int32_t mode, int32_t statusMask);
     void OnTaskStarted(const DownloadTaskInfo& task);
     void OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadState state);

@@ -63,7 +63,7 @@ bool IsFieldName(const std::string& text) {
 
 }  // namespace
 
-size_t FindSignedPartStart(const std::string& body) {
+size_t FindSignedPartStart(std::string_view body) {
     size_t pos = 0;
     while (pos < body.size()) {
         while (pos < body.size() && IsLineEnd(body[pos])) ++pos;

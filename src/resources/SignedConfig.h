@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 struct SignedPart {
     std::string release;
@@ -27,7 +28,7 @@ struct SignedPart {
 };
 
 // Where the signed part starts (the blank line after the records); npos when there is none.
-size_t FindSignedPartStart(const std::string& body);
+size_t FindSignedPartStart(std::string_view body);
 
 // Reads the signed part of body. False when there is none, or it is not exactly of the form
 // above (a field repeated or out of range, bytes after the signature, a zero byte anywhere).

@@ -230,6 +230,16 @@ TEST_F(DispatcherTest, WorkAddedFromWorkerThreads) {
     EXPECT_EQ(file.substr(20020, 10), owner.DataOf(L"/pkg#20020"));
 }
 
+// The pause spaces the ranged requests of a batch; the one request for a whole resource (the
+// configuration at every start) is not held by it.
+TEST_F(DispatcherTest, AWholeResourceRequestIsNotPaused) {
+    ScopedDownloadPauses longPause{10, 60000};
+    std::vector<DownloadTaskInfo> config = {Task(-1, 0, L"/config")};
+    dispatcher.AddTasks(config);
+    ASSERT_TRUE(owner.WaitAllFinished());
+    EXPECT_EQ(200, owner.StatusOf(config[0].name));
+}
+
 TEST_F(DispatcherTest, WorkAddedWhileTheOnlyWorkerLeavesIsNotLost) {
     dispatcher.maxThreads = 1;
     // Each new task arrives right after the previous result, when the worker is about to ask

@@ -1,9 +1,11 @@
 // CDN configuration body: a refused body adds nothing; an accepted one adds only records whose
 // names stay inside the target directory and whose package ranges can be asked for, and exactly
-// the records of its whole decoded text. A signed
+// the records of its whole decoded text. The parse into the two maps of the targets gives the
+// same state, and on success the list's records split by category (first of a name kept). A signed
 // part that reads ends with its signature line, and every record read from the body lies in the
 // bytes the signature covers.
 #include <cstdlib>
+#include <map>
 
 #include "resources/CDNConfigText.h"
 #include "resources/ManifestName.h"
@@ -22,6 +24,42 @@ bool SameRecords(const ResoureConfigList& a, const ResoureConfigList& b) {
         }
     }
     return true;
+}
+
+// Whether map holds exactly the records of list whose category says launcher, in name order, of
+// one name the first.
+bool SameEntries(const ResoureConfigList& list, bool launcher, const ResoureConfigMap& map) {
+    std::map<std::wstring, const ResoureConfigInfo*> expected;
+    for (const ResoureConfigInfo& info : list) {
+        if (IsLauncherCategory(info.category) == launcher) expected.emplace(info.name, &info);
+    }
+    if (expected.size() != map.size()) return false;
+    auto want = expected.begin();
+    for (const ResoureConfigEntry& entry : map) {
+        const ResoureConfigInfo& info = *(want++)->second;
+        if (std::wstring(entry.name) != info.name || entry.md5.Text() != info.md5 ||
+            entry.sha256.Text() != info.sha256 || entry.offset != info.offset ||
+            entry.length != info.length || map.Folder(entry) != info.packageDir) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CheckMaps(const std::string& body, CDNDownloadState listState, const ResoureConfigList& list) {
+    CDNConfigMaps maps;
+    bool signedRanges = false;
+    if (ParseCDNConfig(body, &maps, &signedRanges) != listState) std::abort();
+    if (listState != CDNDownloadSuccess) {
+        if (!maps.resources.empty() || !maps.launcherFiles.empty()) std::abort();
+        return;
+    }
+    bool all = true;
+    for (const ResoureConfigInfo& info : list) all = all && IsSha256DigestText(info.sha256);
+    if (signedRanges != all || !SameEntries(list, false, maps.resources) ||
+        !SameEntries(list, true, maps.launcherFiles)) {
+        std::abort();
+    }
 }
 
 void CheckSignedPart(const std::string& body) {
@@ -48,6 +86,8 @@ void CheckSignedPart(const std::string& body) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string body(reinterpret_cast<const char*>(data), size);
     CheckSignedPart(body);
+    ResoureConfigList fresh;
+    CheckMaps(body, ParseCDNConfigText(body, &fresh), fresh);
     ResoureConfigList list(1);  // a record already there must survive either way
     const CDNDownloadState state = ParseCDNConfigText(body, &list);
     if (state == CDNDownloadParseFailed) {

@@ -25,6 +25,18 @@ using testing_tree::Read;
 using testing_tree::TempFolder;
 using testing_tree::Write;
 
+namespace {
+
+// The names of a map, in its order.
+std::wstring NamesOf(const ResoureConfigMap& map) {
+    std::wstring names;
+    for (const ResoureConfigEntry& entry : map) names += std::wstring(entry.name) + L" ";
+    return names;
+}
+
+}  // namespace
+
+// The list and the two maps of the targets are made with the same checks and results.
 TEST(CDNConfigText, DecodesUtf8AndAnsiAndRefusesUnsafeOrEmptyLists) {
     const std::wstring name = L"\u6570\u636E\\\u89D2\u8272.dat";  // in code page 936
     const std::wstring line = name + L"=abc=pkg/0001=0=10\r\n";
@@ -34,30 +46,49 @@ TEST(CDNConfigText, DecodesUtf8AndAnsiAndRefusesUnsafeOrEmptyLists) {
         ASSERT_EQ(1u, list.size());
         EXPECT_EQ(name, list[0].name);
         EXPECT_EQ(10, list[0].length);
+        CDNConfigMaps maps;
+        ASSERT_EQ(CDNDownloadSuccess, ParseCDNConfig(body, &maps));
+        EXPECT_EQ(name + L" ", NamesOf(maps.resources));
+        EXPECT_EQ(10, maps.resources.begin()->length);
     }
-    ResoureConfigList list;
-    EXPECT_EQ(CDNDownloadParseFailed, ParseCDNConfigText("", &list));
-    EXPECT_EQ(CDNDownloadParseFailed, ParseCDNConfigText("<html>not a list</html>", &list));
-    EXPECT_EQ(CDNDownloadParseFailed,
-              ParseCDNConfigText("a=1=p=0=1\r\n..\\..\\evil.exe=2=p=1=1\r\n", &list));
-    EXPECT_EQ(CDNDownloadParseFailed, ParseCDNConfigText("C:\\evil.exe=2=p=1=1\r\n", &list));
-    EXPECT_EQ(CDNDownloadParseFailed, ParseCDNConfigText("a.dat:ads=2=p=1=1\r\n", &list));
-    EXPECT_TRUE(list.empty());
-}
-
-TEST(CDNConfigText, RefusesRangesOutsideAPackage) {
-    ResoureConfigList list;
-    // A negative offset would fetch the whole package into a.dat and into its neighbour b.dat.
-    EXPECT_EQ(CDNDownloadParseFailed,
-              ParseCDNConfigText("a.dat=1=p=-10=10\r\nb.dat=2=p=0=100\r\n", &list));
-    EXPECT_EQ(CDNDownloadParseFailed, ParseCDNConfigText("a.dat=1=p=0=-1\r\n", &list));
-    EXPECT_EQ(CDNDownloadParseFailed,
-              ParseCDNConfigText("a.dat=1=p=9223372036854775807=5\r\n", &list));
-    EXPECT_TRUE(list.empty());
-    // The last byte of the 64-bit range, and lines without range fields, are still accepted.
-    EXPECT_EQ(CDNDownloadSuccess,
-              ParseCDNConfigText("a.dat=1=p=9223372036854775806=1\r\nb.dat=2\r\n", &list));
-    EXPECT_EQ(2u, list.size());
+    const struct {
+        std::string body;
+        bool accepted;
+        const wchar_t* resources;  // names of the maps when accepted
+        const wchar_t* launcherFiles;
+        bool allCarrySha256;
+    } cases[] = {
+        {"", false},
+        {"<html>not a list</html>", false},
+        {"a=1=p=0=1\r\n..\\..\\evil.exe=2=p=1=1\r\n", false},
+        {"C:\\evil.exe=2=p=1=1\r\n", false},
+        {"a.dat:ads=2=p=1=1\r\n", false},
+        // A negative offset would fetch the whole package into a.dat and into its neighbour.
+        {"a.dat=1=p=-10=10\r\nb.dat=2=p=0=100\r\n", false},
+        {"a.dat=1=p=0=-1\r\n", false},
+        {"a.dat=1=p=9223372036854775807=5\r\n", false},
+        // The last byte of the 64-bit range, and lines without range fields, are accepted.
+        {"a.dat=1=p=9223372036854775806=1\r\nb.dat=2\r\n", true, L"a.dat b.dat ", L"", false},
+        // By category, in name order; a name may be a resource and a launcher file at once.
+        {"b=1=p=0=1\r\nL.exe=2=p=1=1=Launcher\r\na=3=p=2=1=game\r\nb=4=p=3=1=LAUNCHER\r\n", true,
+         L"a b ", L"L.exe b ", false},
+        {"a=1=p=0=1=x=" + std::string(64, 'f') + "\r\nb=1=p=0=1=launcher=" + std::string(64, 'A') +
+             "\r\n",
+         true, L"a ", L"b ", true},
+    };
+    for (const auto& c : cases) {
+        ResoureConfigList list;
+        CDNConfigMaps maps;
+        bool allCarrySha256 = !c.allCarrySha256;
+        const CDNDownloadState expected = c.accepted ? CDNDownloadSuccess : CDNDownloadParseFailed;
+        EXPECT_EQ(expected, ParseCDNConfigText(c.body, &list)) << c.body;
+        EXPECT_EQ(c.accepted, !list.empty()) << c.body;
+        EXPECT_EQ(expected, ParseCDNConfig(c.body, &maps, &allCarrySha256)) << c.body;
+        if (!c.accepted) continue;
+        EXPECT_EQ(c.resources, NamesOf(maps.resources)) << c.body;
+        EXPECT_EQ(c.launcherFiles, NamesOf(maps.launcherFiles)) << c.body;
+        EXPECT_EQ(c.allCarrySha256, allCarrySha256) << c.body;
+    }
 }
 
 namespace {
@@ -112,14 +143,17 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         {"a=1=p=0=1\r\na.t\\b=2=p=1=1\r\n", true},  // a folder on the temporary name
         {"a\\b=1=p=0=1\r\na\\c=2=p=1=1\r\nab=3=p=2=1\r\n", false},
         {"version.txt\\x=1=p=0=1=launcher\r\n", true},
+        {"a=1=p=0=1\r\nb=2=p=1=1\r\na=3=p=2=1\r\n", true},  // one name twice
+        {"d\\a=1=p=0=1\r\nd\\A\\b=2=p=1=1\r\nd\\c=2=p=1=1\r\n", true},
         // A letter pair the Chinese code page keeps and the file system folds: Roman one.
         {"\xe2\x85\xa0=1=p=0=1\r\n\xe2\x85\xb0=2=p=1=1\r\n", true},
     };
     for (const Case& c : cases) {
         ResoureConfigList list;
-        EXPECT_EQ(c.refused ? CDNDownloadParseFailed : CDNDownloadSuccess,
-                  ParseCDNConfigText(c.body, &list))
-            << c.body;
+        const CDNDownloadState expected = c.refused ? CDNDownloadParseFailed : CDNDownloadSuccess;
+        EXPECT_EQ(expected, ParseCDNConfigText(c.body, &list)) << c.body;
+        CDNConfigMaps maps;  // found through the hashes of the keys
+        EXPECT_EQ(expected, ParseCDNConfig(c.body, &maps)) << c.body;
     }
     // Letters the file system folds and a Western code page keeps beyond Latin-1 (S, OE, Z with
     // caron or ligature, Y with diaeresis), checked on wide names whatever the code page.

@@ -19,6 +19,17 @@ ResoureConfigList Parse(const std::wstring& text) {
     return list;
 }
 
+// Every field of every entry of a map, in its order.
+std::wstring EntriesOf(const ResoureConfigMap& map) {
+    std::wstring text;
+    for (const ResoureConfigEntry& entry : map) {
+        text += std::wstring(entry.name) + L"|" + entry.md5.Text() + L"|" + entry.sha256.Text() +
+                L"|" + map.Folder(entry) + L"|" + std::to_wstring(entry.offset) + L"|" +
+                std::to_wstring(entry.length) + L"\n";
+    }
+    return text;
+}
+
 }  // namespace
 
 TEST(ManifestText, TwoFieldAndFullLines) {
@@ -123,6 +134,8 @@ TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
         "a=1\0b=2\r\n"s,  // the text ends at a zero byte
         "bad=\xE6\xB8\r\nnext=\xFF\n"s,
         "==a==1==p=-5=99999999999=Launcher=s=x\r\n b =2= =q\r\nc=3=p=+9=-2147483649\r\n"s,
+        // One name twice in each target: the first stays.
+        "a=1=p=0=1\r\nx=2=p=1=1=launcher\r\na=3=q=2=2\r\nx=4=q=3=3=LAUNCHER\r\n"s,
     };
     for (const std::string& bytes : kBodies) {
         std::wstring text;
@@ -149,6 +162,18 @@ TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
         FormatManifestText(viaList, &expected);
         FormatManifestText(direct, &written);
         EXPECT_EQ(expected, written);
+        // Straight into the maps of the two targets: each as its category's records make it.
+        ResoureConfigList byCategory[2];
+        for (const ResoureConfigInfo& info : whole) {
+            byCategory[IsLauncherCategory(info.category) ? 1 : 0].push_back(info);
+        }
+        ResoureConfigMap split[2];
+        ASSERT_TRUE(ParseManifestUtf8(bytes.data(), bytes.size(), &split[0], &split[1], nullptr));
+        for (int k = 0; k < 2; ++k) {
+            ResoureConfigMap records;
+            records.Assign(&byCategory[k]);
+            EXPECT_EQ(EntriesOf(records), EntriesOf(split[k])) << bytes;
+        }
     }
     ResoureConfigList cased;
     ParseManifestUtf8(kBodies[1].data(), kBodies[1].size(), &cased);

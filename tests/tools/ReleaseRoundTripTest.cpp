@@ -195,6 +195,10 @@ TEST_F(PackReleaseRoundTrip, SignedReleasesAreCheckedBeforeAnythingIsFetched) {
         records2 + "zz.bin=" + TextToUtf8Exact(lines[0].md5) + "=" +
         TextToUtf8Exact(lines[0].packageDir) + "=" + std::to_string(lines[0].offset) + "=" +
         std::to_string(lines[0].length) + "=game=" + std::string(64, '0') + "\r\n";
+    // The same records, the first without its SHA-256 (six fields).
+    const size_t firstEnd = records2.find('\r');
+    const std::string bare =
+        records2.substr(0, records2.rfind('=', firstEnd)) + records2.substr(firstEnd);
     const struct {
         const char* name;
         std::string config;
@@ -206,6 +210,7 @@ TEST_F(PackReleaseRoundTrip, SignedReleasesAreCheckedBeforeAnythingIsFetched) {
         {"foreign", SignByHand(records2, 40, 0, foreign), "signature bad-signature", "state 10"},
         {"rollback", config1, "signature older-serial", "state 10"},
         {"expired", SignByHand(records2, 41, 1700000060, genuine), "signature expired", "state 10"},
+        {"no-sha256", SignByHand(bare, 42, 0, genuine), "signature no-sha256", "state 10"},
         {"sha256", SignByHand(extra, 50, 0, genuine), "signature accepted release=s2 serial=50",
          "state 12"},
     };
