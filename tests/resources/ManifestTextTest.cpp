@@ -393,8 +393,9 @@ TEST(InstallStamps, VerdictFromListingAndStamp) {
         if (c.stamp != nullptr) {
             table.Set(L"f", c.stamp->size, c.stamp->writeTime, PackedDigest<16>(c.stamp->digest));
         }
-        const TableStamp* stamp = c.stamp != nullptr ? &table.Sorted()[0] : nullptr;
-        EXPECT_EQ(c.verdict, JudgeRecordedFile(PackedDigest<16>(c.digest), stamp, c.listed, c.full))
+        const TableStamp* tableStamp = c.stamp != nullptr ? &table.Sorted()[0] : nullptr;
+        EXPECT_EQ(c.verdict,
+                  JudgeRecordedFile(PackedDigest<16>(c.digest), tableStamp, c.listed, c.full))
             << row;
         ++row;
     }
