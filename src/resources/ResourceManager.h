@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "download/DownloadTaskInfo.h"
@@ -43,11 +44,12 @@ class CResourceManager {
     // The resource hash of "version.txt" under rootDir.
     std::wstring GetResourceHash();
 
-    // Compares a local list with a CDN list by digest text. With checkFiles, local records
-    // whose file is missing under gameDir get an empty digest first. Returns 1 (0 without maps
-    // or lists).
-    int32_t CompareManifests(ResoureConfigMap* local, const ResoureConfigMap* cdn,
-                             ResourceUpdateList* downloads, ResourceUpdateList* removals,
+    // Compares a local list with a CDN list by digest text: downloads becomes a plan over cdn
+    // (in its key order), removals gets the local records cdn does not have. With checkFiles,
+    // local records whose file is missing under gameDir get an empty digest first. Returns 1 (0
+    // without maps or lists).
+    int32_t CompareManifests(ResoureConfigMap* local, const ResourceUpdateList::Source& cdn,
+                             ResourceUpdateList* downloads, ResourceRemovalList* removals,
                              bool checkFiles);
     // The CDN base URL of a configuration URL: two levels up, ending with "/".
     static std::wstring DeriveBaseUrl(const std::wstring& configAddress);
@@ -85,11 +87,14 @@ class CResourceManager {
     std::string publisherKey = BuiltInPublisherKey();
     ResoureConfigMap localResources;
     ResoureConfigMap localLauncherFiles;
-    ResoureConfigMap cdnResources;
-    ResoureConfigMap cdnLauncherFiles;
+    // The CDN lists of the last configuration, never changed once made: a configuration fetched
+    // again makes new ones (under lock), while a running batch keeps reading the lists it was
+    // planned from.
+    ResourceUpdateList::Source cdnResources = std::make_shared<const ResoureConfigMap>();
+    ResourceUpdateList::Source cdnLauncherFiles = std::make_shared<const ResoureConfigMap>();
     ResourceUpdateList launcherDownloads;
     ResourceUpdateList resourceDownloads;
-    ResourceUpdateList resourceRemovals;
+    ResourceRemovalList resourceRemovals;
     // Checks the installed resources before each comparison and stamps them as they arrive.
     LocalFilesCheck localCheck;
 
