@@ -337,10 +337,11 @@ void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::
         // The digest the bytes were checked against, not a lookup: a configuration fetched
         // again meanwhile may name other content.
         localResources.SetDigest(task.name, PackedDigest<16>(digest));
+        ++changes;
         const uint64_t interval = std::max(kSaveIntervalMs, kSaveCostFactor * lastSaveMs);
         if (::GetTickCount64() - lastSaveTick < interval) return;
     }
-    SaveLocalManifest();
+    saver.Request();
 }
 
 std::wstring CResourceManager::ReadFailedLauncherList() const {
@@ -393,6 +394,10 @@ void CResourceManager::OnProgress(int64_t downloadedBytes, int64_t totalBytes) {
 }
 
 bool CResourceManager::SaveLocalManifest() {
+    return Save(false);
+}
+
+bool CResourceManager::Save(bool onlyWhenChanged) {
     // Saves follow one another in the order of their snapshots: a worker's save never replaces
     // a newer one of another thread with an older list.
     ScopedLock saving(saveLock);
@@ -401,6 +406,9 @@ bool CResourceManager::SaveLocalManifest() {
     std::string stamps;
     {
         ScopedLock guard(lock);
+        // A save asked for during the install that a later one has served already.
+        if (onlyWhenChanged && changes == savedChanges) return true;
+        savedChanges = changes;
         lastSaveTick = started;
         FormatManifestUtf8(localResources, &bytes);  // an empty list leaves the bytes empty
         stamps = localCheck.FormatStamps(localResources);

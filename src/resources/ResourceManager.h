@@ -10,6 +10,7 @@
 #include <string>
 
 #include "download/DownloadTaskInfo.h"
+#include "framework/BackgroundJob.h"
 #include "framework/CriticalSection.h"
 #include "resources/CDNDownloadState.h"
 #include "resources/ConfigSignatureCheck.h"
@@ -63,7 +64,8 @@ class CResourceManager {
     // A resource file is installed and checked: its digest is recorded, and "version.txt" saved
     // when the last save is at least kSaveIntervalMs old and kSaveCostFactor times as old as
     // that save took, so a run that is ended abruptly loses at most that much work, and saving
-    // a list of hundreds of thousands of files takes a bounded share of the update's time.
+    // a list of hundreds of thousands of files takes a bounded share of the update's time. The
+    // save runs on a thread of its own: the download workers never wait for the disk's flush.
     void OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest);
 
     static const uint64_t kSaveIntervalMs = 1000;
@@ -81,6 +83,8 @@ class CResourceManager {
     ombrix::CriticalSection saveLock;  // one save of "version.txt" at a time
     uint64_t lastSaveTick = 0;         // GetTickCount64 of the last save (guarded by lock)
     uint64_t lastSaveMs = 0;           // how long the last save took (guarded by lock)
+    uint64_t changes = 0;              // files recorded by OnFileInstalled (guarded by lock)
+    uint64_t savedChanges = 0;         // changes when the last save took its snapshot
     ProgressCallback progressCallback;
     // The publisher's key configurations are checked with (SignedConfig.h); the build's own
     // key unless changed before Initialize; empty: configurations are taken as they arrive.
@@ -97,9 +101,13 @@ class CResourceManager {
     ResourceRemovalList resourceRemovals;
     // Checks the installed resources before each comparison and stamps them as they arrive.
     LocalFilesCheck localCheck;
+    // The saves OnFileInstalled asks for.
+    ombrix::BackgroundJob saver{[this] { Save(true); }};
 
   private:
     CResourceManager() = default;
+    // Saves unless nothing was recorded since the last save's snapshot.
+    bool Save(bool onlyWhenChanged);
     CResourceManager(const CResourceManager&) = delete;
     CResourceManager& operator=(const CResourceManager&) = delete;
 
