@@ -41,6 +41,7 @@ install() {
     "$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" --config "$url" \
       </dev/null > "$work/run.log"
     grep -q '^state 19' "$work/run.log" || { cat "$work/run.log" >&2; exit 1; }
+    cp "$work/run.log" "$work/l-$1.log"   # its states with their times (kept with KEEP=1)
     echo "$(echo "$(now) - $start" | bc) $(field "$work/run.log" peak_working_set)" > "$work/$2-$1"
     diff -rq "$work/src/$1" "$work/inst/game" >/dev/null || { echo "bench: launcher install of $1 differs" >&2; exit 1; }
   else

@@ -69,14 +69,18 @@ std::wstring CCDNResourceDownloader::GetFilePath(const std::wstring& name,
 
 int32_t CCDNResourceDownloader::RequestConfig() {
     if (dispatcher) dispatcher->ClearPendingSegments();
-    ResourceUpdateInfo item;
-    item.updateType = UpdateTypeNone;
-    item.offset = -1;
-    item.length = 0;
-    return StartBatch(ResourceUpdateList{item}, DownloadModeConfig);
+    BeginBatch(DownloadModeConfig);
+    // One task: the whole configuration, with its request time.
+    DownloadTaskInfo task;
+    task.url = MakeTaskUrl(std::wstring(), DownloadModeConfig);
+    task.kind = DownloadModeConfig;
+    task.rangeStart = -1;
+    task.rangeLength = 0;
+    dispatcher->AddTasks(std::vector<DownloadTaskInfo>{task});
+    return 1;
 }
 
-int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int32_t batchMode) {
+void CCDNResourceDownloader::BeginBatch(int32_t batchMode) {
     {
         ScopedLock lock(statusLock);
         statusMask = 0;
@@ -99,11 +103,16 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
         dispatcher->owner = this;
         dispatcher->maxThreads = kMaxWorkers;
     }
+}
+
+int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int32_t batchMode) {
+    BeginBatch(batchMode);
+    if (batchMode != DownloadModeResource && batchMode != DownloadModeLauncher) return 1;
     if (batchMode == DownloadModeLauncher) ResetBundle(GetBundlePath());
     {
         ScopedLock lock(byteLock);
-        for (const ResourceUpdateInfo& item : items) {
-            totalBytes += static_cast<uint32_t>(item.length);
+        for (size_t i = 0; i < items.size(); ++i) {
+            totalBytes += static_cast<uint32_t>(items.Entry(i).length);
         }
     }
     // Files published in chunks that have an older copy on disk go first, on a thread of their
@@ -117,22 +126,8 @@ int32_t CCDNResourceDownloader::StartBatch(const ResourceUpdateList& items, int3
 }
 
 void CCDNResourceDownloader::AddFileTasks(const ResourceUpdateList& items, int32_t batchMode) {
-    if (batchMode == DownloadModeConfig) {
-        std::vector<DownloadTaskInfo> tasks;
-        for (const ResourceUpdateInfo& item : items) {
-            DownloadTaskInfo task;
-            task.url = MakeTaskUrl(item.packageDir, batchMode);
-            task.name = item.name;
-            task.kind = batchMode;
-            task.path = item.packageDir;
-            task.rangeStart = item.offset;
-            task.rangeLength = static_cast<uint32_t>(item.length);
-            tasks.push_back(std::move(task));
-        }
-        dispatcher->AddTasks(std::move(tasks));
-        return;
-    }
-    // The files stay in the plan; the dispatcher's segments hold indexes into it.
+    // The files stay in the plan, which shares the items and their CDN list; the dispatcher's
+    // segments hold indexes into it.
     auto files = std::make_shared<const FileBatchPlan>(
         items, batchMode, [this, batchMode](const std::wstring& packageDir) {
             return MakeTaskUrl(packageDir, batchMode);
@@ -159,7 +154,7 @@ void CCDNResourceDownloader::StartChunkedPart(const ResourceUpdateList& items) {
         task.kind = DownloadModeResource;
         if (onFileInstalled) onFileInstalled(task, digest);
     };
-    callbacks.done = [this](ResourceUpdateList rest, int32_t status) {
+    callbacks.done = [this](const ResourceUpdateList& rest, int32_t status) {
         // A batch started from the configuration's result: the worker that fetched the
         // configuration ends first, so that the end of all tasks is reported once, for this batch.
         WaitWorkersIdle();

@@ -36,7 +36,9 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     // Fetches the configuration: drops queued segments of an earlier plan, then runs a batch of
     // one task. Returns 1.
     int32_t RequestConfig();
-    // Starts a batch of the given mode (DownloadMode). Returns 1.
+    // Starts a batch of files of the given mode (DownloadModeResource or DownloadModeLauncher):
+    // the batch shares the plan's items and its CDN list, whatever becomes of items afterwards.
+    // Returns 1.
     int32_t StartBatch(const ResourceUpdateList& items, int32_t mode);
     // True while a worker of the dispatcher is still running (the next file batch waits).
     bool HasActiveWorkers();
@@ -110,6 +112,8 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     CCDNResourceDownloader(const CCDNResourceDownloader&) = delete;
     CCDNResourceDownloader& operator=(const CCDNResourceDownloader&) = delete;
 
+    // Resets the batch state (mask, byte counts, plan, mode) for a batch of batchMode.
+    void BeginBatch(int32_t batchMode);
     void OnBytesWritten(int64_t delta);
     // Waits until no worker of the dispatcher is active (told by OnAllTasksFinished).
     void WaitWorkersIdle();

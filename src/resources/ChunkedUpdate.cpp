@@ -20,8 +20,10 @@ const ChunkReference* ChunkedUpdate::Find(const std::wstring& name) const {
 
 bool ChunkedUpdate::Claims(const ResourceUpdateList& items, const std::wstring& gameDir) const {
     if (references_.empty()) return false;
-    for (const ResourceUpdateInfo& item : items) {
-        if (Find(item.name) != nullptr && (item.length == 0 || FileExists(gameDir + item.name))) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        const ResoureConfigEntry& item = items.Entry(i);
+        const std::wstring name(item.name);
+        if (Find(name) != nullptr && (item.length == 0 || FileExists(gameDir + name))) {
             return true;
         }
     }
@@ -69,19 +71,21 @@ void ChunkedUpdate::Stop() {
 
 void ChunkedUpdate::Run(uint32_t run, ResourceUpdateList items, std::wstring gameDir,
                         std::wstring baseUrl, Callbacks callbacks) {
-    ResourceUpdateList rest;
+    ResourceUpdateList rest(items.SharedSource());
     int32_t status = 200;
-    for (ResourceUpdateInfo& item : items) {
-        const ChunkReference* reference = Find(item.name);
-        const std::wstring path = gameDir + item.name;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const ResoureConfigEntry& item = items.Entry(i);
+        const std::wstring name(item.name);
+        const ChunkReference* reference = Find(name);
+        const std::wstring path = gameDir + name;
         if (status != 200 || reference == nullptr || (item.length != 0 && !FileExists(path))) {
-            rest.push_back(std::move(item));
+            rest.AddFrom(items, i);
             continue;
         }
         ChunkedFileJob job;
-        job.name = item.name;
+        job.name = name;
         job.path = path;
-        job.expectedMd5 = item.remoteMd5;
+        job.expectedMd5 = item.md5;
         job.baseUrl = baseUrl;
         job.reference = *reference;
         ChunkedFileInstall install(job);
@@ -104,20 +108,20 @@ void ChunkedUpdate::Run(uint32_t run, ResourceUpdateList items, std::wstring gam
             current_ = nullptr;
         }
         if (ok) {
-            callbacks.installed(item.name, outcome.fileSize, outcome.writeTime, item.remoteMd5);
+            callbacks.installed(name, outcome.fileSize, outcome.writeTime, item.md5);
             continue;
         }
         if (stopped_) {
             status = -2;
         } else if (item.length != 0) {
-            LogEvent("chunked_fallback", {{"name", item.name}, {"status", outcome.status}});
+            LogEvent("chunked_fallback", {{"name", name}, {"status", outcome.status}});
             if (planned) callbacks.planned(whole);  // the chunks' bytes stay counted
-            rest.push_back(std::move(item));
+            rest.AddFrom(items, i);
         } else {
             status = outcome.status == 200 ? -3 : outcome.status;
         }
     }
-    callbacks.done(std::move(rest), status);
+    callbacks.done(rest, status);
     // A part started from inside done is running now, not this one.
     if (runs_ == run) running_ = false;
 }

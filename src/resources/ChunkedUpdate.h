@@ -41,10 +41,11 @@ class ChunkedUpdate {
             installed;
         // The chunked part has ended: the items that go the whole-file way, and 200 or the
         // status that fails the batch.
-        std::function<void(ResourceUpdateList rest, int32_t status)> done;
+        std::function<void(const ResourceUpdateList& rest, int32_t status)> done;
     };
 
-    // Starts the chunked part of the items on a thread of its own, once the thread of an
+    // Starts the chunked part of the items (shared with the caller, not copied) on a thread of
+    // its own, once the thread of an
     // earlier part has ended (so not under a lock that part's callbacks take); false when no
     // thread could be started (nothing was done).
     bool Start(const ResourceUpdateList& items, const std::wstring& gameDir,

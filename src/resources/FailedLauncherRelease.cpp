@@ -5,8 +5,9 @@ bool IsFailedLauncherRelease(const ResoureConfigMap& local, const ResourceUpdate
     if (failedList.empty() || downloads.empty()) return false;
     // The list the bundle would end with: each downloaded file recorded with its new digest.
     ResoureConfigMap planned = local;
-    for (const ResourceUpdateInfo& download : downloads) {
-        planned[download.name].md5 = download.remoteMd5;
+    for (size_t i = 0; i < downloads.size(); ++i) {
+        const ResoureConfigEntry& download = downloads.Entry(i);
+        planned[std::wstring(download.name)].md5 = download.md5;
     }
     std::wstring text;
     return FormatManifestText(planned, &text) && text == failedList;

@@ -1,68 +1,45 @@
 #include "resources/FileBatchPlan.h"
 
-#include <algorithm>
-#include <map>
-
-FileBatchPlan::FileBatchPlan(const ResourceUpdateList& items, int32_t kind,
+FileBatchPlan::FileBatchPlan(ResourceUpdateList items, int32_t kind,
                              const std::function<std::wstring(const std::wstring&)>& packageUrl)
-    : kind_(kind) {
-    size_t total = 0;
-    for (const ResourceUpdateInfo& item : items) total += item.name.size();
-    names_.reserve(total);
-    files_.reserve(items.size());
-    std::map<std::wstring, uint32_t> packages;
-    for (const ResourceUpdateInfo& item : items) {
-        auto found = packages.find(item.packageDir);
-        if (found == packages.end()) {
-            found =
-                packages.emplace(item.packageDir, static_cast<uint32_t>(packageDirs_.size())).first;
-            packageDirs_.push_back(item.packageDir);
-            packageUrls_.push_back(packageUrl(item.packageDir));
-        }
-        File file{static_cast<uint32_t>(names_.size()),
-                  static_cast<uint32_t>(item.name.size()),
-                  found->second,
-                  static_cast<uint32_t>(item.length),
-                  item.offset,
-                  item.remoteMd5,
-                  item.remoteSha256};
-        names_.append(item.name);
-        files_.push_back(std::move(file));
+    : items_(std::move(items)), kind_(kind) {
+    if (items_.empty()) return;
+    const ResoureConfigMap& list = *items_.SharedSource();
+    inBatch_.resize(list.size());
+    for (size_t i = 0; i < items_.size(); ++i) {
+        inBatch_[items_.Index(i)] = true;
+        const std::wstring& folder = list.Folder(items_.Entry(i));
+        if (targetOfFolder_.count(&folder) != 0) continue;
+        targetOfFolder_.emplace(&folder, static_cast<uint32_t>(packageUrls_.size()));
+        packageUrls_.push_back(packageUrl(folder));
     }
-    byName_.resize(files_.size());
-    for (size_t i = 0; i < byName_.size(); ++i) byName_[i] = static_cast<uint32_t>(i);
-    std::stable_sort(byName_.begin(), byName_.end(), [this](uint32_t a, uint32_t b) {
-        const File& fa = files_[a];
-        const File& fb = files_[b];
-        return names_.compare(fa.nameStart, fa.nameLength, names_, fb.nameStart, fb.nameLength) < 0;
-    });
+}
+
+uint32_t FileBatchPlan::TargetOf(size_t index) const {
+    return targetOfFolder_.at(&items_.SharedSource()->Folder(items_.Entry(index)));
 }
 
 DownloadTaskInfo FileBatchPlan::Task(size_t index) const {
-    const File& file = files_[index];
+    const ResoureConfigEntry& entry = items_.Entry(index);
     DownloadTaskInfo task;
-    task.url = packageUrls_[file.package];
-    task.name.assign(names_, file.nameStart, file.nameLength);
+    task.path = items_.SharedSource()->Folder(entry);
+    task.url = packageUrls_[targetOfFolder_.at(&items_.SharedSource()->Folder(entry))];
+    task.name = std::wstring(entry.name);
     task.kind = kind_;
-    task.path = packageDirs_[file.package];
-    task.rangeStart = file.offset;
-    task.rangeLength = file.length;
+    task.rangeStart = entry.offset;
+    task.rangeLength = static_cast<uint32_t>(entry.length);
     return task;
-}
-
-int FileBatchPlan::CompareName(uint32_t index, const std::wstring& name) const {
-    const File& file = files_[index];
-    return names_.compare(file.nameStart, file.nameLength, name);
 }
 
 bool FileBatchPlan::FindDigests(const std::wstring& name, std::wstring* md5,
                                 std::wstring* sha256) const {
-    const auto after = std::upper_bound(
-        byName_.begin(), byName_.end(), name,
-        [this](const std::wstring& n, uint32_t index) { return CompareName(index, n) > 0; });
-    if (after == byName_.begin() || CompareName(*(after - 1), name) != 0) return false;
-    const File& file = files_[*(after - 1)];
-    *md5 = file.md5.Text();
-    *sha256 = file.sha256.Text();
+    if (items_.empty()) return false;
+    const ResoureConfigMap& list = *items_.SharedSource();
+    const auto found = list.find(name);
+    if (found == list.end()) return false;
+    const size_t index = static_cast<size_t>(found - list.begin());
+    if (index >= inBatch_.size() || !inBatch_[index]) return false;
+    *md5 = found->md5.Text();
+    *sha256 = found->sha256.Text();
     return true;
 }

@@ -1,54 +1,44 @@
-// The files of one download batch as the download engine reads them (a DownloadTaskSource): per
-// file its name in one shared text, its package as an index into the batch's package table, its
-// range and the digests it is checked against. Task records, with their URL, are made only when
-// a worker reaches a file. No Windows header.
+// The files of one download batch as the download engine reads them (a DownloadTaskSource): the
+// plan's items, read from the CDN list the plan holds (name, package folder, range, digests),
+// without a copy per file; package URLs are made once per distinct folder. Task records, with
+// their URL, are made only when a worker reaches a file. No Windows header.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "download/DownloadTaskSource.h"
-#include "resources/PackedDigest.h"
 #include "resources/ResourceUpdateInfo.h"
 
 class FileBatchPlan : public DownloadTaskSource {
   public:
-    // items in plan order; kind tags every task; packageUrl gives the URL of a package folder.
-    FileBatchPlan(const ResourceUpdateList& items, int32_t kind,
+    // items in plan order (shared, not copied); kind tags every task; packageUrl gives the URL
+    // of a package folder.
+    FileBatchPlan(ResourceUpdateList items, int32_t kind,
                   const std::function<std::wstring(const std::wstring&)>& packageUrl);
 
-    size_t TaskCount() const override { return files_.size(); }
-    uint32_t TargetOf(size_t index) const override { return files_[index].package; }
+    size_t TaskCount() const override { return items_.size(); }
+    uint32_t TargetOf(size_t index) const override;
     std::wstring TargetUrl(uint32_t target) const override { return packageUrls_[target]; }
     std::wstring TargetBody(uint32_t /*target*/) const override { return std::wstring(); }
-    int64_t RangeStart(size_t index) const override { return files_[index].offset; }
-    uint32_t RangeLength(size_t index) const override { return files_[index].length; }
+    int64_t RangeStart(size_t index) const override { return items_.Entry(index).offset; }
+    uint32_t RangeLength(size_t index) const override {
+        return static_cast<uint32_t>(items_.Entry(index).length);
+    }
     DownloadTaskInfo Task(size_t index) const override;
 
-    // The digests a file of this name is checked against (of one name, the last item counts);
-    // false when the batch has no such file.
+    // The digests a file of this name is checked against; false when the batch has no such file.
     bool FindDigests(const std::wstring& name, std::wstring* md5, std::wstring* sha256) const;
 
   private:
-    struct File {
-        uint32_t nameStart;
-        uint32_t nameLength;
-        uint32_t package;
-        uint32_t length;
-        int64_t offset;
-        PackedDigest<16> md5;
-        PackedDigest<32> sha256;
-    };
-
-    int CompareName(uint32_t index, const std::wstring& name) const;
-
+    ResourceUpdateList items_;
     int32_t kind_;
-    std::wstring names_;  // every file's name, back to back
-    std::vector<File> files_;
-    std::vector<uint32_t> byName_;  // file indexes, stably sorted by name
-    std::vector<std::wstring> packageDirs_;
+    // Target of each package folder of the batch (by the folder text the list holds).
+    std::unordered_map<const std::wstring*, uint32_t> targetOfFolder_;
     std::vector<std::wstring> packageUrls_;
+    std::vector<bool> inBatch_;  // by index in the list
 };

@@ -29,24 +29,22 @@ std::wstring ReplaceBackslashes(std::wstring text) {
     return text;
 }
 
-// The action on one entry of list; localMd5 is empty for a file the local list does not have.
-ResourceUpdateInfo MakeUpdate(const ResoureConfigMap& list, const ResoureConfigEntry& entry,
-                              ResourceUpdateType type, const PackedDigest<16>* localMd5) {
-    ResourceUpdateInfo update;
-    update.name = entry.name;
-    if (localMd5 != nullptr) update.localMd5 = *localMd5;
-    update.remoteMd5 = entry.md5;
-    update.updateType = type;
-    update.packageDir = list.Folder(entry);
-    update.offset = entry.offset;
-    update.length = entry.length;
-    update.remoteSha256 = entry.sha256;
-    return update;
+// The record of a file to remove, from the local list.
+ResourceUpdateInfo MakeRemoval(const ResoureConfigMap& list, const ResoureConfigEntry& entry) {
+    ResourceUpdateInfo removal;
+    removal.name = std::wstring(entry.name);
+    removal.remoteMd5 = entry.md5;
+    removal.updateType = UpdateTypeRemoved;
+    removal.packageDir = list.Folder(entry);
+    removal.offset = entry.offset;
+    removal.length = entry.length;
+    removal.remoteSha256 = entry.sha256;
+    return removal;
 }
 
 int64_t SumLengths(const ResourceUpdateList& list) {
     int64_t total = 0;
-    for (const ResourceUpdateInfo& item : list) total += static_cast<uint32_t>(item.length);
+    for (size_t i = 0; i < list.size(); ++i) total += static_cast<uint32_t>(list.Entry(i).length);
     return total;
 }
 
@@ -95,8 +93,8 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
         ScopedLock guard(lock);
         localResources.clear();
         localLauncherFiles.clear();
-        cdnResources.clear();
-        cdnLauncherFiles.clear();
+        cdnResources = std::make_shared<const ResoureConfigMap>();
+        cdnLauncherFiles = std::make_shared<const ResoureConfigMap>();
     }
     rootDir = rootDirectory;
     gameDir = rootDirectory + kGameFolder;
@@ -151,37 +149,35 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
     downloader.RequestConfig();
 }
 
-int32_t CResourceManager::CompareManifests(ResoureConfigMap* local, const ResoureConfigMap* cdn,
+int32_t CResourceManager::CompareManifests(ResoureConfigMap* local,
+                                           const ResourceUpdateList::Source& cdn,
                                            ResourceUpdateList* downloads,
-                                           ResourceUpdateList* removals, bool checkFiles) {
-    if (local == nullptr || cdn == nullptr || downloads == nullptr || removals == nullptr) {
-        return 0;
-    }
+                                           ResourceRemovalList* removals, bool checkFiles) {
+    if (local == nullptr || !cdn || downloads == nullptr || removals == nullptr) return 0;
     if (checkFiles) {
         for (ResoureConfigEntry& entry : *local) {
             if (!FileExists(gameDir + std::wstring(entry.name))) entry.md5.clear();
         }
     }
+    *downloads = ResourceUpdateList(cdn);
     // One walk through both lists in name order: downloads in the CDN's order, removals in the
     // local list's.
     auto here = local->begin();
     const auto localEnd = local->end();
+    uint32_t index = 0;
     for (const ResoureConfigEntry& entry : *cdn) {
         for (; here != localEnd && here->name < entry.name; ++here) {
-            removals->push_back(MakeUpdate(*local, *here, UpdateTypeRemoved, nullptr));
+            removals->push_back(MakeRemoval(*local, *here));
         }
         if (here == localEnd || here->name != entry.name) {
-            downloads->push_back(MakeUpdate(*cdn, entry, UpdateTypeAdded, nullptr));
+            downloads->Add(index++, UpdateTypeAdded);
             continue;
         }
-        if (here->md5 != entry.md5) {
-            downloads->push_back(MakeUpdate(*cdn, entry, UpdateTypeChanged, &here->md5));
-        }
+        if (here->md5 != entry.md5) downloads->Add(index, UpdateTypeChanged, &here->md5);
+        ++index;
         ++here;
     }
-    for (; here != localEnd; ++here) {
-        removals->push_back(MakeUpdate(*local, *here, UpdateTypeRemoved, nullptr));
-    }
+    for (; here != localEnd; ++here) removals->push_back(MakeRemoval(*local, *here));
     return 1;
 }
 
@@ -202,13 +198,16 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, CDNConfigMaps&
         return;
     }
     Report(ProgressCDNConfigReceived, nullptr);
+    ResourceUpdateList::Source published;
     {
         ScopedLock guard(lock);
-        cdnResources = std::move(maps.resources);
-        cdnLauncherFiles = std::move(maps.launcherFiles);
+        // New lists: the ones a running batch was planned from stay as they are.
+        cdnResources = std::make_shared<const ResoureConfigMap>(std::move(maps.resources));
+        cdnLauncherFiles = std::make_shared<const ResoureConfigMap>(std::move(maps.launcherFiles));
+        published = cdnResources;
     }
     // Files found gone or changed get an empty digest here, which the comparison fetches.
-    localCheck.Run(rootDir, gameDir, lock, &localResources, cdnResources,
+    localCheck.Run(rootDir, gameDir, lock, &localResources, *published,
                    [this](ResourceManagerCheckProgressInfo* info) {
                        Report(ProgressLocalFilesChecking, info);
                    });
@@ -217,8 +216,8 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, CDNConfigMaps&
     {
         ScopedLock guard(lock);
         // Launcher files the CDN no longer lists stay on disk and in the launcher list.
-        ResourceUpdateList launcherRemovals;
-        CompareManifests(&localLauncherFiles, &cdnLauncherFiles, &launcherDownloads,
+        ResourceRemovalList launcherRemovals;
+        CompareManifests(&localLauncherFiles, cdnLauncherFiles, &launcherDownloads,
                          &launcherRemovals, false);
         // The entrance could not install exactly these files: the launcher goes on with its
         // old ones until the next release.
@@ -226,13 +225,14 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, CDNConfigMaps&
             launcherDownloads.clear();
         }
         total += SumLengths(launcherDownloads);
-        CompareManifests(&localResources, &cdnResources, &resourceDownloads, &resourceRemovals,
+        CompareManifests(&localResources, cdnResources, &resourceDownloads, &resourceRemovals,
                          false);
         total += SumLengths(resourceDownloads);
         // A file about to be replaced no longer holds what its old digest says from the moment
         // its download begins: it is recorded as missing until its new bytes are in place.
         auto here = localResources.begin();
-        for (const ResourceUpdateInfo& download : resourceDownloads) {
+        for (size_t i = 0; i < resourceDownloads.size(); ++i) {
+            const ResoureConfigEntry& download = resourceDownloads.Entry(i);
             while (here != localResources.end() && here->name < download.name) ++here;
             if (here != localResources.end() && here->name == download.name) here->md5.clear();
         }
@@ -299,8 +299,8 @@ int32_t CResourceManager::StartResourceUpdate() {
     {
         // Room for the records and stamps of a complete update at once, not grown file by file.
         ScopedLock guard(lock);
-        localResources.Reserve(cdnResources.size());
-        localCheck.ReserveStamps(cdnResources.size());
+        localResources.Reserve(cdnResources->size());
+        localCheck.ReserveStamps(cdnResources->size());
     }
     if (!resourceDownloads.empty()) {
         Report(ProgressResourceUpdateStarted, nullptr);
@@ -318,8 +318,8 @@ void CResourceManager::OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadS
     // launcher list goes into the bundle and is recorded as its files arrive.
     if (state != CDNDownloadSuccess || task.kind != DownloadModeLauncher) return;
     ScopedLock guard(lock);
-    const auto found = cdnLauncherFiles.find(task.name);
-    if (found != cdnLauncherFiles.end()) localLauncherFiles.SetDigest(task.name, found->md5);
+    const auto found = cdnLauncherFiles->find(task.name);
+    if (found != cdnLauncherFiles->end()) localLauncherFiles.SetDigest(task.name, found->md5);
 }
 
 void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest) {
@@ -328,10 +328,11 @@ void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::
         // The digest the bytes were checked against, not a lookup: a configuration fetched
         // again meanwhile may name other content.
         localResources.SetDigest(task.name, PackedDigest<16>(digest));
+        ++changes;
         const uint64_t interval = std::max(kSaveIntervalMs, kSaveCostFactor * lastSaveMs);
         if (::GetTickCount64() - lastSaveTick < interval) return;
     }
-    SaveLocalManifest();
+    saver.Request();
 }
 
 std::wstring CResourceManager::ReadFailedLauncherList() const {
@@ -384,6 +385,10 @@ void CResourceManager::OnProgress(int64_t downloadedBytes, int64_t totalBytes) {
 }
 
 bool CResourceManager::SaveLocalManifest() {
+    return Save(false);
+}
+
+bool CResourceManager::Save(bool onlyWhenChanged) {
     // Saves follow one another in the order of their snapshots: a worker's save never replaces
     // a newer one of another thread with an older list.
     ScopedLock saving(saveLock);
@@ -391,6 +396,9 @@ bool CResourceManager::SaveLocalManifest() {
     std::string bytes;
     {
         ScopedLock guard(lock);
+        // A save asked for during the install that a later one has served already.
+        if (onlyWhenChanged && changes == savedChanges) return true;
+        savedChanges = changes;
         lastSaveTick = started;
         FormatManifestUtf8(localResources, &bytes);  // an empty list leaves the bytes empty
     }

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "download/DownloadTaskInfo.h"
+#include "framework/BackgroundJob.h"
 #include "framework/CriticalSection.h"
 #include "resources/CDNConfigText.h"
 #include "resources/CDNDownloadState.h"
@@ -44,11 +46,12 @@ class CResourceManager {
     // The resource hash of "version.txt" under rootDir.
     std::wstring GetResourceHash();
 
-    // Compares a local list with a CDN list by digest text. With checkFiles, local records
-    // whose file is missing under gameDir get an empty digest first. Returns 1 (0 without maps
-    // or lists).
-    int32_t CompareManifests(ResoureConfigMap* local, const ResoureConfigMap* cdn,
-                             ResourceUpdateList* downloads, ResourceUpdateList* removals,
+    // Compares a local list with a CDN list by digest text: downloads becomes a plan over cdn
+    // (in its key order), removals gets the local records cdn does not have. With checkFiles,
+    // local records whose file is missing under gameDir get an empty digest first. Returns 1 (0
+    // without maps or lists).
+    int32_t CompareManifests(ResoureConfigMap* local, const ResourceUpdateList::Source& cdn,
+                             ResourceUpdateList* downloads, ResourceRemovalList* removals,
                              bool checkFiles);
     // The CDN base URL of a configuration URL: two levels up, ending with "/".
     static std::wstring DeriveBaseUrl(const std::wstring& configAddress);
@@ -63,7 +66,8 @@ class CResourceManager {
     // A resource file is installed and checked: its digest is recorded, and "version.txt" saved
     // when the last save is at least kSaveIntervalMs old and kSaveCostFactor times as old as
     // that save took, so a run that is ended abruptly loses at most that much work, and saving
-    // a list of hundreds of thousands of files takes a bounded share of the update's time.
+    // a list of hundreds of thousands of files takes a bounded share of the update's time. The
+    // save runs on a thread of its own: the download workers never wait for the disk's flush.
     void OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest);
 
     static const uint64_t kSaveIntervalMs = 1000;
@@ -81,22 +85,31 @@ class CResourceManager {
     ombrix::CriticalSection saveLock;  // one save of "version.txt" at a time
     uint64_t lastSaveTick = 0;         // GetTickCount64 of the last save (guarded by lock)
     uint64_t lastSaveMs = 0;           // how long the last save took (guarded by lock)
+    uint64_t changes = 0;              // files recorded by OnFileInstalled (guarded by lock)
+    uint64_t savedChanges = 0;         // changes when the last save took its snapshot
     ProgressCallback progressCallback;
     // The publisher's key configurations are checked with (SignedConfig.h); the build's own
     // key unless changed before Initialize; empty: configurations are taken as they arrive.
     std::string publisherKey = BuiltInPublisherKey();
     ResoureConfigMap localResources;
     ResoureConfigMap localLauncherFiles;
-    ResoureConfigMap cdnResources;
-    ResoureConfigMap cdnLauncherFiles;
+    // The CDN lists of the last configuration, never changed once made: a configuration fetched
+    // again makes new ones (under lock), while a running batch keeps reading the lists it was
+    // planned from.
+    ResourceUpdateList::Source cdnResources = std::make_shared<const ResoureConfigMap>();
+    ResourceUpdateList::Source cdnLauncherFiles = std::make_shared<const ResoureConfigMap>();
     ResourceUpdateList launcherDownloads;
     ResourceUpdateList resourceDownloads;
-    ResourceUpdateList resourceRemovals;
+    ResourceRemovalList resourceRemovals;
     // Checks the installed resources before each comparison and stamps them as they arrive.
     LocalFilesCheck localCheck;
+    // The saves OnFileInstalled asks for.
+    ombrix::BackgroundJob saver{[this] { Save(true); }};
 
   private:
     CResourceManager() = default;
+    // Saves unless nothing was recorded since the last save's snapshot.
+    bool Save(bool onlyWhenChanged);
     CResourceManager(const CResourceManager&) = delete;
     CResourceManager& operator=(const CResourceManager&) = delete;
 

@@ -17,8 +17,10 @@
 #include "resources/ConfigNameCollisions.h"
 #include "resources/FileBatchPlan.h"
 #include "resources/FolderCache.h"
+#include "resources/ManifestText.h"
 #include "resources/RangeUnpacker.h"
 #include "resources/ResourceManager.h"
+#include "framework/CriticalSection.h"
 
 using testing_tree::Gzip;
 using testing_tree::Read;
@@ -318,42 +320,71 @@ TEST(CDNResourceDownloader, TaskUrlsAndRequestTime) {
     EXPECT_EQ(L"20240305070809", CCDNResourceDownloader::FormatRequestTime(t));
 }
 
-// The batch's files as the engine reads them: what the shared name text, the package table and
-// the name index could get wrong.
-TEST(FileBatchPlan, TasksAndDigestsByName) {
-    const auto item = [](const wchar_t* name, const wchar_t* dir, int64_t offset,
-                         const wchar_t* md5) {
-        ResourceUpdateInfo info;
+// The batch's files as the engine reads them, from the plan's own CDN list: a configuration
+// fetched again while the batch runs leaves its names, packages, ranges and digests as they were.
+TEST(FileBatchPlan, ReadsThePlannedListWhenTheConfigurationComesAgain) {
+    TempFolder root;
+    CResourceManager& manager = CResourceManager::GetInstance();
+    manager.rootDir = manager.launcherDir = root.path();
+    manager.gameDir = root.path() + L"game\\";
+    {
+        ombrix::ScopedLock guard(manager.lock);
+        manager.localResources.clear();
+        manager.localLauncherFiles.clear();
+    }
+    const auto line = [](const wchar_t* name, const std::wstring& md5, const wchar_t* dir,
+                         int64_t offset, const wchar_t* category = L"") {
+        ResoureConfigInfo info;
         info.name = name;
+        info.md5 = md5;
         info.packageDir = dir;
         info.offset = offset;
         info.length = 10;
-        info.remoteMd5 = md5;
+        info.category = category;
         return info;
     };
+    const auto maps = [](ResoureConfigList list) {
+        CDNConfigMaps result;
+        for (ResoureConfigInfo& info : list) {
+            (IsLauncherCategory(info.category) ? result.launcherFiles : result.resources)
+                .Append(&info);
+        }
+        result.resources.Sort();
+        result.launcherFiles.Sort();
+        return result;
+    };
     const std::wstring hex(32, L'a');
-    const FileBatchPlan plan({item(L"b\\x", L"p", 0, L"first"), item(L"B\\x", L"", 10, hex.c_str()),
-                              item(L"b\\x", L"p", 20, L"later"), item(L"a", L"p", 30, L"not hex")},
-                             DownloadModeResource,
+    CDNConfigMaps first =
+        maps({line(L"b\\x", L"first", L"p", 0), line(L"B\\x", hex, L"", 10),
+              line(L"a", L"not hex", L"p", 30), line(L"tool.dll", L"t", L"", 40, L"launcher")});
+    manager.OnConfigDownloaded(CDNDownloadSuccess, first);
+    const FileBatchPlan plan(manager.resourceDownloads, DownloadModeResource,
                              [](const std::wstring& dir) { return L"u/" + dir; });
-    ASSERT_EQ(4u, plan.TaskCount());
-    EXPECT_EQ(plan.TargetOf(0), plan.TargetOf(3));  // one package, one target
+    CDNConfigMaps second = maps({line(L"b\\x", L"other", L"q", 50)});
+    manager.OnConfigDownloaded(CDNDownloadSuccess, second);
+    ASSERT_EQ(1u, manager.resourceDownloads.size());
+    EXPECT_EQ(L"q", manager.resourceDownloads[0].packageDir);
+
+    ASSERT_EQ(3u, plan.TaskCount());                // key order: B\x, a, b\x
+    EXPECT_EQ(plan.TargetOf(1), plan.TargetOf(2));  // one package, one target
     EXPECT_NE(plan.TargetOf(0), plan.TargetOf(1));
-    const DownloadTaskInfo task = plan.Task(1);
+    const DownloadTaskInfo task = plan.Task(0);
     EXPECT_EQ(L"B\\x", task.name);
     EXPECT_EQ(L"u/", task.url);
     EXPECT_EQ(DownloadModeResource, task.kind);
     EXPECT_EQ(10, task.rangeStart);
-    EXPECT_EQ(L"a", plan.Task(3).name);
+    EXPECT_EQ(L"u/p", plan.Task(2).url);
+    EXPECT_EQ(L"p", plan.Task(2).path);
+    EXPECT_EQ(0, plan.RangeStart(2));
 
     std::wstring md5, sha256;
     ASSERT_TRUE(plan.FindDigests(L"B\\x", &md5, &sha256));  // case makes two names
     EXPECT_EQ(hex, md5);
     ASSERT_TRUE(plan.FindDigests(L"b\\x", &md5, &sha256));
-    EXPECT_EQ(L"later", md5);  // of one name, the last item counts
+    EXPECT_EQ(L"first", md5);
     ASSERT_TRUE(plan.FindDigests(L"a", &md5, &sha256));
-    EXPECT_EQ(L"not hex", md5);  // kept as text
-    EXPECT_FALSE(plan.FindDigests(L"c", &md5, &sha256));
+    EXPECT_EQ(L"not hex", md5);                                  // kept as text
+    EXPECT_FALSE(plan.FindDigests(L"tool.dll", &md5, &sha256));  // the launcher's, not this batch's
     EXPECT_FALSE(plan.FindDigests(L"", &md5, &sha256));
 }
 
@@ -390,30 +421,34 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     ASSERT_TRUE(Write(root.path() + L"gone.dat", "x"));
 
     ResoureConfigMap local;
-    ResoureConfigMap cdn;
+    const auto cdn = std::make_shared<ResoureConfigMap>();
     Put(&local, Record(L"same.dat", L"abc"));
     Put(&local, Record(L"changed.dat", L"ABC"));
     Put(&local, Record(L"missing.dat", L"m"));  // listed, but no file on disk
     Put(&local, Record(L"gone.dat", L"g"));
     Put(&local, Record(L"zz.dat", L"z"));  // after the last CDN name
-    Put(&cdn, Record(L"same.dat", L"abc", 1));
-    Put(&cdn, Record(L"changed.dat", L"abc", 2));  // case counts
-    Put(&cdn, Record(L"missing.dat", L"m", 4));
-    Put(&cdn, Record(L"new.dat", L"n", 8));
+    Put(cdn.get(), Record(L"same.dat", L"abc", 1));
+    Put(cdn.get(), Record(L"changed.dat", L"abc", 2));  // case counts
+    Put(cdn.get(), Record(L"missing.dat", L"m", 4));
+    Put(cdn.get(), Record(L"new.dat", L"n", 8));
 
     ResourceUpdateList downloads;
-    ResourceUpdateList removals;
-    ASSERT_EQ(1, manager.CompareManifests(&local, &cdn, &downloads, &removals, true));
+    ResourceRemovalList removals;
+    ASSERT_EQ(1, manager.CompareManifests(&local, cdn, &downloads, &removals, true));
     ASSERT_EQ(3u, downloads.size());  // key order: changed, missing, new
     EXPECT_EQ(L"changed.dat", downloads[0].name);
     EXPECT_EQ(UpdateTypeChanged, downloads[0].updateType);
     EXPECT_EQ(L"ABC", downloads[0].localMd5);
     EXPECT_EQ(L"abc", downloads[0].remoteMd5);
+    EXPECT_EQ(2, downloads[0].length);  // each from its own CDN record
     EXPECT_EQ(L"missing.dat", downloads[1].name);
     EXPECT_EQ(UpdateTypeChanged, downloads[1].updateType);
+    EXPECT_EQ(L"", downloads[1].localMd5);
+    EXPECT_EQ(4, downloads[1].length);
     EXPECT_EQ(L"", local[L"missing.dat"].md5);
     EXPECT_EQ(L"new.dat", downloads[2].name);
     EXPECT_EQ(UpdateTypeAdded, downloads[2].updateType);
+    EXPECT_EQ(L"", downloads[2].localMd5);
     EXPECT_EQ(L"pkg/0001", downloads[2].packageDir);
     EXPECT_EQ(10, downloads[2].offset);
     EXPECT_EQ(8, downloads[2].length);
@@ -422,21 +457,23 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     EXPECT_EQ(UpdateTypeRemoved, removals[0].updateType);
     EXPECT_EQ(L"g", removals[0].remoteMd5);
     EXPECT_EQ(L"zz.dat", removals[1].name);
+    const ResourceUpdateList handedOn = downloads;
 
     // Without the existence check a missing file with a matching digest is not fetched.
     ResoureConfigMap launcherLocal;
     Put(&launcherLocal, Record(L"absent.dll", L"d"));
-    ResoureConfigMap launcherCdn;
-    Put(&launcherCdn, Record(L"absent.dll", L"d"));
+    const auto launcherCdn = std::make_shared<ResoureConfigMap>();
+    Put(launcherCdn.get(), Record(L"absent.dll", L"d"));
     downloads.clear();
     removals.clear();
-    manager.CompareManifests(&launcherLocal, &launcherCdn, &downloads, &removals, false);
+    manager.CompareManifests(&launcherLocal, launcherCdn, &downloads, &removals, false);
     EXPECT_TRUE(downloads.empty());
 
-    // An empty local list fetches everything.
+    // An empty local list fetches everything; a plan handed on before keeps its items.
     ResoureConfigMap none;
-    downloads.clear();
-    manager.CompareManifests(&none, &cdn, &downloads, &removals, true);
+    manager.CompareManifests(&none, cdn, &downloads, &removals, true);
     EXPECT_EQ(4u, downloads.size());
-    EXPECT_EQ(0, manager.CompareManifests(nullptr, &cdn, &downloads, &removals, true));
+    ASSERT_EQ(3u, handedOn.size());
+    EXPECT_EQ(L"missing.dat", handedOn[1].name);
+    EXPECT_EQ(0, manager.CompareManifests(nullptr, cdn, &downloads, &removals, true));
 }

@@ -247,14 +247,24 @@ TEST(EntranceInstall, EveryFaultEndsWithAWholeLauncher) {
             ResoureConfigMap local;
             local[L"OmbrixLauncher.exe"].name = L"OmbrixLauncher.exe";
             local[L"OmbrixLauncher.exe"].md5 = L"OLD";
-            ResourceUpdateList downloads(2);
-            downloads[0].name = L"OmbrixLauncher.exe";
-            downloads[1].name = L"data\\skin.png";
-            downloads[0].remoteMd5 = downloads[1].remoteMd5 = L"NEW";
+            const auto release = [](const wchar_t* skinDigest) {
+                auto cdn = std::make_shared<ResoureConfigMap>();
+                ResoureConfigInfo file;
+                file.name = L"OmbrixLauncher.exe";
+                file.md5 = L"NEW";
+                cdn->emplace(file.name, file);
+                file.name = L"data\\skin.png";
+                file.md5 = skinDigest;
+                cdn->emplace(file.name, file);
+                ResourceUpdateList downloads(cdn);
+                downloads.Add(0, UpdateTypeChanged);
+                downloads.Add(1, UpdateTypeAdded);
+                return downloads;
+            };
             const std::wstring recorded = Utf8ToTextExact(Read(in.targets.failedPath));
-            EXPECT_TRUE(IsFailedLauncherRelease(local, downloads, recorded)) << c.what;
-            downloads[1].remoteMd5 = L"NEXT RELEASE";
-            EXPECT_FALSE(IsFailedLauncherRelease(local, downloads, recorded)) << c.what;
+            EXPECT_TRUE(IsFailedLauncherRelease(local, release(L"NEW"), recorded)) << c.what;
+            EXPECT_FALSE(IsFailedLauncherRelease(local, release(L"NEXT RELEASE"), recorded))
+                << c.what;
             EXPECT_EQ(InstallLauncherBundle(in.targets), BundleOutcome::NoBundle) << c.what;
         } else {
             EXPECT_FALSE(FileExists(in.targets.failedPath)) << c.what;

@@ -213,8 +213,8 @@ int wmain(int argc, wchar_t** argv) {
         ombrix::ScopedLock guard(manager.lock);
         for (const std::wstring& name : manager.localCheck.damaged) {
             const auto local = manager.localResources.find(name);
-            const auto cdn = manager.cdnResources.find(name);
-            if (local != manager.localResources.end() && cdn != manager.cdnResources.end() &&
+            const auto cdn = manager.cdnResources->find(name);
+            if (local != manager.localResources.end() && cdn != manager.cdnResources->end() &&
                 !local->md5.empty() && local->md5 == cdn->md5) {
                 ++mended;
             }
