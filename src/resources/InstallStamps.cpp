@@ -144,24 +144,29 @@ void AppendStampLine(const std::wstring& name, const InstallStamp& stamp, std::w
     text->append(L"\r\n");
 }
 
-void AppendStampLineUtf8(const std::wstring& name, const InstallStamp& stamp, std::string* bytes) {
+namespace {
+
+// "name=size=time=" of a stamp line as UTF-8 bytes; the digest and the line end follow.
+void AppendStampFieldsUtf8(std::wstring_view name, uint64_t size, uint64_t writeTime,
+                           std::string* bytes) {
     AppendUtf8(name, bytes);
     bytes->push_back('=');
-    AppendDecimal(stamp.size, bytes);
+    AppendDecimal(size, bytes);
     bytes->push_back('=');
-    AppendDecimal(stamp.writeTime, bytes);
+    AppendDecimal(writeTime, bytes);
     bytes->push_back('=');
+}
+
+}  // namespace
+
+void AppendStampLineUtf8(const std::wstring& name, const InstallStamp& stamp, std::string* bytes) {
+    AppendStampFieldsUtf8(name, stamp.size, stamp.writeTime, bytes);
     AppendUtf8(stamp.digest, bytes);
     bytes->append("\r\n");
 }
 
 void AppendStampLineUtf8(const TableStamp& stamp, std::string* bytes) {
-    AppendUtf8(stamp.name, bytes);
-    bytes->push_back('=');
-    AppendDecimal(stamp.size, bytes);
-    bytes->push_back('=');
-    AppendDecimal(stamp.writeTime, bytes);
-    bytes->push_back('=');
+    AppendStampFieldsUtf8(stamp.name, stamp.size, stamp.writeTime, bytes);
     if (!stamp.digest.AppendHex(bytes)) AppendUtf8(stamp.digest.View(), bytes);
     bytes->append("\r\n");
 }
