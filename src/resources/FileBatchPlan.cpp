@@ -9,9 +9,9 @@ FileBatchPlan::FileBatchPlan(ResourceUpdateList items, int32_t kind,
     for (size_t i = 0; i < items_.size(); ++i) {
         inBatch_[items_.Index(i)] = true;
         const std::wstring& folder = list.Folder(items_.Entry(i));
-        if (targetOfFolder_.count(&folder) != 0) continue;
-        targetOfFolder_.emplace(&folder, static_cast<uint32_t>(packageUrls_.size()));
-        packageUrls_.push_back(packageUrl(folder));
+        if (targetOfFolder_.emplace(&folder, static_cast<uint32_t>(packageUrls_.size())).second) {
+            packageUrls_.push_back(packageUrl(folder));
+        }
     }
 }
 
@@ -23,7 +23,7 @@ DownloadTaskInfo FileBatchPlan::Task(size_t index) const {
     const ResoureConfigEntry& entry = items_.Entry(index);
     DownloadTaskInfo task;
     task.path = items_.SharedSource()->Folder(entry);
-    task.url = packageUrls_[targetOfFolder_.at(&items_.SharedSource()->Folder(entry))];
+    task.url = packageUrls_[TargetOf(index)];
     task.name = std::wstring(entry.name);
     task.kind = kind_;
     task.rangeStart = entry.offset;
