@@ -37,7 +37,8 @@ std::wstring_view FolderOf(std::wstring_view name) {
 struct LocalFilesCheck::Prepared {
     std::wstring rootDir;
     std::wstring gameDir;
-    uint64_t ms = 0;  // time taken
+    uint64_t ms = 0;      // time taken
+    uint64_t listMs = 0;  // of it, listing the folders
     FolderListing listing;
     size_t stampsHash = 0;  // hash of the stamps list as read from the disk
     StampTable stamps;
@@ -74,7 +75,9 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
     std::vector<const std::wstring*> names;
     names.reserve(folders.size());
     for (const std::wstring& folder : folders) names.push_back(&folder);
+    const auto listing = std::chrono::steady_clock::now();
     prepared->listing.ListFoldersOf(prepared->gameDir, names);
+    prepared->listMs = MillisecondsSince(listing);
     std::string bytes;
     if (ReadFileBytes(prepared->rootDir + kStampsFileName, &bytes)) {
         const size_t mark = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -118,6 +121,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
         ReadDisk(prepared.get(), lock, *local);
     }
     diskMs = prepared->ms;
+    listMs = prepared->listMs;
     const FolderListing& listing = prepared->listing;
 
     std::vector<DigestJob> jobs;

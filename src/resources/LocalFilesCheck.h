@@ -70,6 +70,7 @@ class LocalFilesCheck {
     bool lastRunFull = false;
     size_t filesChecked = 0;            // files read and digested
     uint64_t diskMs = 0;                // reading the listings and the stamps (while requesting)
+    uint64_t listMs = 0;                // of it, the listings
     uint64_t waitMs = 0;                // Run waiting for that reading to end
     uint64_t runMs = 0;                 // Run in all, the wait included
     std::vector<std::wstring> damaged;  // recorded files found gone or changed

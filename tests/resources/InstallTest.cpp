@@ -150,6 +150,7 @@ TEST(FolderListing, EveryFileOfAFolderWhateverTheBlockAndTheNames) {
     for (int i = 0; i < 40; ++i) names.push_back(L"d\\f" + std::to_wstring(i) + L".dat");
     names.push_back(L"d\\" + std::wstring(255, L'n'));
     names.push_back(L"d\\" + std::wstring(84, L'\u89D2') + L"x");
+    names.push_back(L"d\\\u00C6r\u00F8.dat");  // letters with case beyond ASCII
     names.push_back(L"Top.DAT");
     for (size_t i = 0; i < names.size(); ++i) {
         ASSERT_TRUE(Write(L"\\\\?\\" + dir.path() + names[i], std::string(i * 7, 'x'))) << i;
@@ -159,13 +160,25 @@ TEST(FolderListing, EveryFileOfAFolderWhateverTheBlockAndTheNames) {
     for (const std::wstring& name : names) wanted.push_back(&name);
     const std::wstring sub = L"d\\sub.dat";
     const std::wstring gone = L"d\\gone.dat";
+    // The folder d named again in another case and with "/": listed once all the same.
+    const std::wstring again = L"D/f3.dat";
     wanted.push_back(&sub);
     wanted.push_back(&gone);
+    wanted.push_back(&again);
 
-    for (const size_t block : {size_t{0}, size_t{700}, FolderListing::kDefaultBlockBytes}) {
-        SCOPED_TRACE(block);
-        FolderListing listing(block);
+    const struct {
+        size_t block;
+        unsigned threads;
+    } cases[] = {{0, 1},
+                 {700, 2},
+                 {FolderListing::kDefaultBlockBytes, 1},
+                 {FolderListing::kDefaultBlockBytes, 2},
+                 {FolderListing::kDefaultBlockBytes, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.block << " " << c.threads);
+        FolderListing listing(c.block, c.threads);
         listing.ListFoldersOf(dir.path(), wanted);
+        EXPECT_EQ(names.size(), listing.size());
         for (size_t i = 0; i < names.size(); ++i) {
             WIN32_FILE_ATTRIBUTE_DATA data;
             ASSERT_TRUE(::GetFileAttributesExW((L"\\\\?\\" + dir.path() + names[i]).c_str(),
@@ -180,6 +193,7 @@ TEST(FolderListing, EveryFileOfAFolderWhateverTheBlockAndTheNames) {
         }
         EXPECT_NE(nullptr, listing.Find(L"D/F1.DAT"));
         EXPECT_NE(nullptr, listing.Find(L"top.dat"));
+        EXPECT_EQ(listing.Find(names[names.size() - 2]), listing.Find(L"d/\u00E6R\u00D8.DAT"));
         EXPECT_EQ(nullptr, listing.Find(sub));
         EXPECT_EQ(nullptr, listing.Find(gone));
     }

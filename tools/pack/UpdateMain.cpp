@@ -234,8 +234,9 @@ int wmain(int argc, wchar_t** argv) {
                10000;
     };
     std::printf("cpu_ms %llu\n", ms(kernel) + ms(user));
-    std::printf("check_disk_ms %llu\ncheck_wait_ms %llu\ncheck_ms %llu\n",
+    std::printf("check_disk_ms %llu\ncheck_list_ms %llu\ncheck_wait_ms %llu\ncheck_ms %llu\n",
                 static_cast<unsigned long long>(manager.localCheck.diskMs),
+                static_cast<unsigned long long>(manager.localCheck.listMs),
                 static_cast<unsigned long long>(manager.localCheck.waitMs),
                 static_cast<unsigned long long>(manager.localCheck.runMs));
     std::printf("config_check_us %lld\n",
