@@ -6,6 +6,7 @@
 
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
+#include "resources/LineEnd.h"
 
 namespace {
 
@@ -116,11 +117,16 @@ class LineReader {
             pos = cut;
         }
         if (count < 2) return true;
+        // Widened in place: an assignment from a range of bytes would build a wide copy first.
         const auto text = [&field, count](size_t i, std::wstring* out) {
-            if (i < count) {
-                out->assign(field[i][0], field[i][1]);
-            } else {
+            if (i >= count) {
                 out->clear();
+                return;
+            }
+            out->resize(static_cast<size_t>(field[i][1] - field[i][0]));
+            wchar_t* to = &(*out)[0];
+            for (const char* from = field[i][0]; from != field[i][1]; ++from) {
+                *to++ = static_cast<wchar_t>(static_cast<unsigned char>(*from));
             }
         };
         const auto size = [&field](size_t i) {
@@ -215,10 +221,9 @@ void ParseLines(const char* bytes, size_t size, LineReader::Add add) {
     for (size_t pos = 0, end = 0; pos < size; pos = end) {
         while (pos < size && (bytes[pos] == '\r' || bytes[pos] == '\n')) ++pos;
         if (pos == size) break;
-        bool ascii = true;
-        for (end = pos; end < size && bytes[end] != '\r' && bytes[end] != '\n'; ++end) {
-            if (static_cast<unsigned char>(bytes[end]) >= 0x80) ascii = false;
-        }
+        uint64_t high = 0;
+        end = FindLineEnd(bytes, pos, size, &high);
+        const bool ascii = (high & 0x8080808080808080ull) == 0;
         // CR and LF are never part of a longer UTF-8 sequence, so a line decodes alone as it
         // would within the whole text; ASCII decodes to itself.
         if (ascii) {

@@ -17,6 +17,26 @@
 
 #include "resources/TextArena.h"
 
+namespace packed_digest {
+
+// Each ASCII character's value as a hexadecimal digit, with kLowerLetter or kUpperLetter for a
+// letter; kNotHex for any other character.
+enum : uint8_t { kLowerLetter = 0x10, kUpperLetter = 0x20, kNotHex = 0x80 };
+struct HexTable {
+    uint8_t value[128];
+    constexpr HexTable() : value() {
+        for (int c = 0; c < 128; ++c) value[c] = kNotHex;
+        for (int i = 0; i < 10; ++i) value['0' + i] = static_cast<uint8_t>(i);
+        for (int i = 0; i < 6; ++i) {
+            value['a' + i] = static_cast<uint8_t>(kLowerLetter | (10 + i));
+            value['A' + i] = static_cast<uint8_t>(kUpperLetter | (10 + i));
+        }
+    }
+};
+inline constexpr HexTable kHex{};
+
+}  // namespace packed_digest
+
 template <size_t N>
 class PackedDigest {
     static_assert(N >= sizeof(const wchar_t*) + sizeof(size_t), "room for a text's place");
@@ -127,28 +147,30 @@ class PackedDigest {
     bool IsText() const { return kind_ == kOwned || kind_ == kArena; }
     const char* Digits() const { return kind_ == kUpper ? "0123456789ABCDEF" : "0123456789abcdef"; }
 
-    static int Nibble(wchar_t c) {
-        if (c >= L'0' && c <= L'9') return c - L'0';
-        if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-        if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-        return -1;
+    static uint8_t HexClass(wchar_t c) {
+        using packed_digest::kHex;
+        return static_cast<uint32_t>(c) < 128 ? kHex.value[c]
+                                              : static_cast<uint8_t>(packed_digest::kNotHex);
     }
 
-    // kLower or kUpper when text is 2N hexadecimal digits whose letters (if any) are all of one
-    // case (a text of digits only counts as lower case, which writes it back the same); kOwned
-    // for any other text but the empty one.
-    static uint8_t Packable(std::wstring_view text) {
+    // Packs text into packed in one pass: kLower or kUpper when text is 2N hexadecimal digits
+    // whose letters (if any) are all of one case (a text of digits only counts as lower case,
+    // which writes it back the same); kOwned for any other text but the empty one.
+    static uint8_t Pack(std::wstring_view text, uint8_t* packed) {
         if (text.empty()) return kEmpty;
         if (text.size() != 2 * N) return kOwned;
-        bool lower = false;
-        bool upper = false;
-        for (wchar_t c : text) {
-            if (Nibble(c) < 0) return kOwned;
-            lower = lower || (c >= L'a' && c <= L'f');
-            upper = upper || (c >= L'A' && c <= L'F');
+        uint8_t seen = 0;
+        for (size_t i = 0; i < N; ++i) {
+            const uint8_t high = HexClass(text[2 * i]);
+            const uint8_t low = HexClass(text[2 * i + 1]);
+            seen |= high | low;
+            packed[i] = static_cast<uint8_t>((high & 0x0F) << 4 | (low & 0x0F));
         }
-        if (lower && upper) return kOwned;
-        return upper ? kUpper : kLower;
+        using namespace packed_digest;
+        if ((seen & kNotHex) != 0) return kOwned;
+        const uint8_t letters = seen & (kLowerLetter | kUpperLetter);
+        if (letters == (kLowerLetter | kUpperLetter)) return kOwned;
+        return letters == kUpperLetter ? kUpper : kLower;
     }
 
     void SetPlace(const wchar_t* data, size_t size) {
@@ -157,7 +179,8 @@ class PackedDigest {
     }
 
     void Set(std::wstring_view text, TextArena* arena) {
-        const uint8_t kind = Packable(text);
+        uint8_t packed[N];
+        const uint8_t kind = Pack(text, packed);
         if (kind == kOwned) {
             // The text may be this digest's own: placed anew before the old one goes.
             const wchar_t* data = nullptr;
@@ -175,10 +198,7 @@ class PackedDigest {
         }
         Release();
         kind_ = kind;
-        if (kind == kEmpty) return;
-        for (size_t i = 0; i < N; ++i) {
-            bytes_[i] = static_cast<uint8_t>(Nibble(text[2 * i]) << 4 | Nibble(text[2 * i + 1]));
-        }
+        if (kind != kEmpty) std::memcpy(bytes_, packed, N);
     }
 
     void CopyFrom(const PackedDigest& other) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "resources/LineEnd.h"
+
 namespace {
 
 const size_t kSignatureSize = 64;
@@ -69,10 +71,9 @@ size_t FindSignedPartStart(std::string_view body) {
         while (pos < body.size() && IsLineEnd(body[pos])) ++pos;
         if (pos == body.size()) break;
         size_t end = pos;
-        bool blank = true;
-        while (end < body.size() && !IsLineEnd(body[end])) blank &= IsBlankByte(body[end++]);
-        if (blank) return pos;
-        pos = end;
+        while (end < body.size() && IsBlankByte(body[end])) ++end;
+        if (end == body.size() || IsLineEnd(body[end])) return pos;
+        pos = FindLineEnd(body.data(), end, body.size());
     }
     return std::string::npos;
 }

@@ -136,6 +136,12 @@ TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
         "==a==1==p=-5=99999999999=Launcher=s=x\r\n b =2= =q\r\nc=3=p=+9=-2147483649\r\n"s,
         // One name twice in each target: the first stays.
         "a=1=p=0=1\r\nx=2=p=1=1=launcher\r\na=3=q=2=2\r\nx=4=q=3=3=LAUNCHER\r\n"s,
+        // Long lines: a lone CR and a byte beyond ASCII amid eight-byte words; digests of mixed
+        // case, with a letter beyond f, one digit short, or beyond ASCII keep their text.
+        "abcdefghijkl.dat=0123456789abcdef0123456789abcdef\rlong\\name\\\xE6\xB8\xB8.dat=1\n"
+        "mixed=D41d8cd98f00b204e9800998ecf8427e=p=0=1=game=" +
+            std::string(63, 'f') + "g\r\nshort=d41d8cd98f00b204e9800998ecf8427=p=1=1\r\n" +
+            "wide=d41d8cd98f00b204e9800998ecf8427\xC3\xA9=p=2=1=launcher\r\n",
     };
     for (const std::string& bytes : kBodies) {
         std::wstring text;
@@ -193,6 +199,8 @@ TEST(ManifestText, BytesParseAsTheirTextAndDigestsKeepTheirText) {
         {L"D41d8cd98f00b204e9800998ecf8427e", false},  // mixed case: kept as text
         {L"d41d8cd98f00b204e9800998ecf8427", false},
         {L"g41d8cd98f00b204e9800998ecf8427e", false},
+        {L"d41d8cd98f00b204e9800998ecf8427:", false},       // the last digit not one
+        {L"d41d8cd98f00b204e9800998ecf8427\u0161", false},  // an "a" in its low byte
         {L"0123", false},
         {L"", false},
     };
