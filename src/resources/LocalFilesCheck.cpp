@@ -75,9 +75,18 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
     std::vector<const std::wstring*> names;
     names.reserve(folders.size());
     for (const std::wstring& folder : folders) names.push_back(&folder);
-    const auto listing = std::chrono::steady_clock::now();
-    prepared->listing.ListFoldersOf(prepared->gameDir, names);
-    prepared->listMs = MillisecondsSince(listing);
+    // The listing spends its time in the file system's calls: the stamps are read meanwhile.
+    const auto list = [prepared, &names]() {
+        const auto listing = std::chrono::steady_clock::now();
+        prepared->listing.ListFoldersOf(prepared->gameDir, names);
+        prepared->listMs = MillisecondsSince(listing);
+    };
+    std::thread lister;
+    try {
+        lister = std::thread(list);
+    } catch (...) {
+        list();  // no thread to be had: one after the other
+    }
     std::string bytes;
     if (ReadFileBytes(prepared->rootDir + kStampsFileName, &bytes)) {
         const size_t mark = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -85,6 +94,7 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
     }
     // A list that cannot be read counts as an empty one, which a save then need not write.
     prepared->stampsHash = std::hash<std::string>()(bytes);
+    if (lister.joinable()) lister.join();
     prepared->ms = MillisecondsSince(start);
 }
 
