@@ -139,18 +139,30 @@ class HashedKeys {
 
     // Whether two names share a key, a key is another's plus ".T", or a folder on the way to a
     // file is a file or its temporary name (KeysMeet, without the keys).
-    bool Meet() {
+    bool Meet(const ResoureConfigMap& map) {
         for (size_t i = 1; i < hashes_.size(); ++i) {
             if (hashes_[i].hash != hashes_[i - 1].hash) continue;
             FoldKey(hashes_[i].entry->name.data(), hashes_[i].entry->name.size(), &key_);
             if (Has(hashes_[i - 1].hash, key_.data(), key_.size(), hashes_[i].entry)) return true;
         }
-        std::vector<uint64_t> prefix;  // prefix[n]: the hash of the key's first n units
-        for (const Hashed& hashed : hashes_) {
-            FoldKey(hashed.entry->name.data(), hashed.entry->name.size(), &key_);
-            prefix.assign(1, kHashStart);
-            for (wchar_t c : key_) prefix.push_back(HashUnit(prefix.back(), c));
-            for (size_t slash = key_.find(L'\\'); slash != std::wstring::npos;
+        std::vector<uint64_t> prefix(1, kHashStart);  // prefix[n]: the hash of the first n units
+        std::wstring previous;                        // the key before, folded
+        size_t previousFolder = std::wstring::npos;   // the end of its folders (its last "\")
+        // In name order, which keeps the names of a folder together: the folders on the way to
+        // a name were checked with the name before when both lie in the same folder.
+        for (const ResoureConfigEntry& entry : map) {
+            FoldKey(entry.name.data(), entry.name.size(), &key_);
+            const size_t folder = key_.rfind(L'\\');
+            const bool checked = folder != std::wstring::npos && folder == previousFolder &&
+                                 key_.compare(0, folder, previous, 0, folder) == 0;
+            const size_t from = checked ? folder + 1 : 0;  // prefix[0..from] still hold
+            prefix.resize(from + 1);
+            for (size_t i = from; i < key_.size(); ++i) {
+                prefix.push_back(HashUnit(prefix.back(), key_[i]));
+            }
+            previous = key_;
+            previousFolder = folder;
+            for (size_t slash = key_.find(L'\\', from); slash != std::wstring::npos;
                  slash = key_.find(L'\\', slash + 1)) {
                 if (Has(prefix[slash], key_.data(), slash, nullptr)) return true;
                 if (slash > 2 && key_.compare(slash - 2, 2, L".T") == 0 &&
@@ -194,7 +206,7 @@ class HashedKeys {
 
 bool MapKeysMeet(const ResoureConfigMap& map, bool launcher) {
     HashedKeys keys;
-    return !keys.Build(map, launcher) || keys.Meet();
+    return !keys.Build(map, launcher) || keys.Meet(map);
 }
 
 }  // namespace

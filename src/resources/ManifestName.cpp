@@ -21,6 +21,17 @@ bool IsDeviceName(const wchar_t* part, size_t size) {
     while (n > 0 && part[n - 1] == L' ') --n;
     static const size_t kLongest = 7;  // "CONOUT$"
     if (n < 3 || n > kLongest) return false;
+    // Every device name starts with one of these letters: most parts need no comparison.
+    switch (part[0] | 0x20) {
+        case L'a':
+        case L'c':
+        case L'l':
+        case L'n':
+        case L'p':
+            break;
+        default:
+            return false;
+    }
     wchar_t base[kLongest + 1] = {};
     for (size_t i = 0; i < n; ++i) {
         const wchar_t c = part[i];

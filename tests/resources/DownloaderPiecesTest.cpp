@@ -143,6 +143,7 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         {"Data/X.dat=1=p=0=1\r\ndata\\x.DAT=2=p=1=1\r\n", true},     // ASCII folded
         {"d\\a=1=p=0=1\r\nd/a/b/c=2=p=1=1\r\n", true},
         {"a=1=p=0=1\r\na.t\\b=2=p=1=1\r\n", true},  // a folder on the temporary name
+        {"CD=1=p=0=1\r\nab\\x=2=p=1=1\r\ncd\\y=3=p=2=1\r\n", true},  // after a folder as long
         {"a\\b=1=p=0=1\r\na\\c=2=p=1=1\r\nab=3=p=2=1\r\n", false},
         {"version.txt\\x=1=p=0=1=launcher\r\n", true},
         {"a=1=p=0=1\r\nb=2=p=1=1\r\na=3=p=2=1\r\n", true},  // one name twice
