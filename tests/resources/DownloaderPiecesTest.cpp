@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -476,4 +478,65 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     ASSERT_EQ(3u, handedOn.size());
     EXPECT_EQ(L"missing.dat", handedOn[1].name);
     EXPECT_EQ(0, manager.CompareManifests(nullptr, cdn, &downloads, &removals, true));
+}
+
+// Saves while a worker records files (new names and digests of listed ones, in no order): every
+// saved list holds each listed name once, in order, and only digests that were recorded; the
+// save after the worker's last file holds them all.
+TEST(ResourceManager, SavesWhileAWorkerRecordsHoldOnlyTrueRecords) {
+    TempFolder root;
+    CResourceManager& manager = CResourceManager::GetInstance();
+    manager.rootDir = root.path();
+    const int kFiles = 20000;
+    // Names listed before are "l...", new ones "n...".
+    const auto name = [](int i) {
+        return std::wstring(i % 2 ? L"n" : L"l") + std::to_wstring(i % 40) + L"\\f" +
+               std::to_wstring(i) + L".dat";
+    };
+    const auto digest = [](const std::wstring& file) {
+        return std::wstring(32 - file.size() % 32, L'a') + file.substr(0, file.size() % 32);
+    };
+    std::map<std::wstring, std::wstring> model;
+    {
+        ombrix::ScopedLock guard(manager.lock);
+        manager.localResources.clear();
+        for (int i = 0; i < kFiles; i += 2) manager.localResources.SetDigest(name(i), {});
+    }
+    std::thread worker([&] {
+        for (int i = 0; i < kFiles; ++i) {
+            DownloadTaskInfo task;
+            task.name = name(i * 7919 % kFiles);
+            manager.OnFileInstalled(task, digest(task.name));
+            if (i % 50 == 0) ::Sleep(1);
+        }
+    });
+    for (int i = 0; i < kFiles; ++i) model[name(i)] = digest(name(i));
+    for (int saves = 0; saves < 1000; ++saves) {
+        ASSERT_TRUE(manager.SaveLocalManifest());
+        const std::string saved = Read(root.path() + L"version.txt");
+        size_t listed = 0;
+        std::wstring previous;
+        for (size_t at = 0, end; (end = saved.find("\r\n", at)) != std::string::npos;
+             at = end + 2) {
+            const std::wstring line = Utf8ToTextExact(saved.substr(at, end - at));
+            const size_t equals = line.find(L'=');
+            const std::wstring file = line.substr(0, equals);
+            const std::wstring recorded = line.substr(equals + 1);
+            ASSERT_LT(previous, file);
+            ASSERT_TRUE(recorded.empty() || recorded == model[file]) << file;
+            previous = file;
+            listed += file[0] == L'l';
+        }
+        ASSERT_EQ(size_t(kFiles / 2), listed);
+        if (saved.find("=\r\n") == std::string::npos) break;
+    }
+    worker.join();
+    ASSERT_TRUE(manager.SaveLocalManifest());
+    std::string expected;
+    for (const auto& record : model) {
+        expected += TextToUtf8Exact(record.first + L"=" + record.second + L"\r\n");
+    }
+    EXPECT_EQ(expected, Read(root.path() + L"version.txt"));
+    ombrix::ScopedLock guard(manager.lock);
+    manager.localResources.clear();
 }

@@ -12,6 +12,7 @@
 #include "resources/LauncherBundle.h"
 #include "resources/ManifestFile.h"
 #include "resources/ResourceHash.h"
+#include "framework/ScopedHandle.h"
 
 using testing_tree::Gzip;
 using testing_tree::RandomBytes;
@@ -117,6 +118,59 @@ TEST(ManifestFile, WriteReplacesWholeFileAndLeavesNoStagingFile) {
     ASSERT_TRUE(CreateDirectories(path + L".new\\"));
     EXPECT_FALSE(WriteManifestFile(path, L"c=4\r\n"));
     EXPECT_EQ("\xE8\xA7\x92=3\r\n", Read(path));
+}
+
+// A text written in slices: a file holding exactly its bytes is not touched (its write time,
+// set back first, stays); any difference, wherever it lies, replaces the whole file.
+TEST(ManifestFile, SlicedWriteLeavesEqualFilesAndReplacesAnyOther) {
+    const std::string text = RandomBytes(200000, 7);
+    std::string middle = text;
+    middle[100000] ^= 1;
+    const struct {
+        const char* what;
+        const char* old;  // nullptr: no file
+        std::string oldBytes;
+        std::string text;
+        bool written;
+    } cases[] = {
+        {"same", "", text, text, false},
+        {"differs at the start", "", "x" + text.substr(1), text, true},
+        {"differs in the middle", "", middle, text, true},
+        {"differs at the end", "", text.substr(0, text.size() - 1) + "x", text, true},
+        {"longer", "", text.substr(0, 150000), text, true},
+        {"shorter", "", text, text.substr(0, 150000), true},
+        {"emptied", "", text, "", true},
+        {"empty and empty", "", "", "", false},
+        {"new", nullptr, "", text, true},
+        {"empty and none", nullptr, "", "", false},
+    };
+    const FILETIME old{0x10000000, 0x01C00000};
+    for (const auto& c : cases) {
+        for (size_t slice : {size_t(1000), size_t(65536), size_t(1) << 20}) {
+            SCOPED_TRACE(std::string(c.what) + " " + std::to_string(slice));
+            TempFolder dir;
+            const std::wstring path = dir.path() + L"version.txt";
+            if (c.old != nullptr) {
+                ASSERT_TRUE(Write(path, c.oldBytes));
+                ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                                            nullptr, OPEN_EXISTING, 0, nullptr));
+                ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &old));
+            }
+            size_t at = 0;
+            ASSERT_TRUE(WriteManifestSlices(path, [&](std::string* bytes) {
+                *bytes = c.text.substr(at, slice);
+                at += bytes->size();
+                return at == c.text.size();
+            }));
+            EXPECT_FALSE(FileExists(path + L".new"));
+            EXPECT_EQ(c.old != nullptr || c.written, FileExists(path));
+            EXPECT_TRUE(c.text == Read(path));
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+                EXPECT_EQ(c.written, ::CompareFileTime(&data.ftLastWriteTime, &old) != 0);
+            }
+        }
+    }
 }
 
 TEST(ResourceHash, SortsByNameAndHashesTheDigests) {
