@@ -488,54 +488,52 @@ TEST(ResourceManager, SavesWhileAWorkerRecordsHoldOnlyTrueRecords) {
     CResourceManager& manager = CResourceManager::GetInstance();
     manager.rootDir = root.path();
     const int kFiles = 20000;
-    // Names listed before are "l...", new ones "n...".
-    const auto name = [](int i) {
-        return std::wstring(i % 2 ? L"n" : L"l") + std::to_wstring(i % 40) + L"\\f" +
-               std::to_wstring(i) + L".dat";
-    };
-    const auto digest = [](const std::wstring& file) {
-        return std::wstring(32 - file.size() % 32, L'a') + file.substr(0, file.size() % 32);
-    };
-    std::map<std::wstring, std::wstring> model;
+    std::map<std::string, std::string> model;  // name (listed "l...", new "n...") to digest
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name =
+            (i % 2 ? "n" : "l") + std::to_string(i % 40) + "\\f" + std::to_string(i) + ".dat";
+        model[name] = std::string(32 - name.size() % 32, 'a') + name.substr(0, name.size() % 32);
+    }
     {
         ombrix::ScopedLock guard(manager.lock);
         manager.localResources.clear();
-        for (int i = 0; i < kFiles; i += 2) manager.localResources.SetDigest(name(i), {});
+        for (const auto& file : model) {
+            if (file.first[0] == 'l')
+                manager.localResources.SetDigest(Utf8ToTextExact(file.first), {});
+        }
     }
+    const std::vector<std::pair<std::string, std::string>> files(model.begin(), model.end());
     std::thread worker([&] {
         for (int i = 0; i < kFiles; ++i) {
+            const auto& file = files[i * 7919 % kFiles];
             DownloadTaskInfo task;
-            task.name = name(i * 7919 % kFiles);
-            manager.OnFileInstalled(task, digest(task.name));
+            task.name = Utf8ToTextExact(file.first);
+            manager.OnFileInstalled(task, Utf8ToTextExact(file.second));
             if (i % 50 == 0) ::Sleep(1);
         }
     });
-    for (int i = 0; i < kFiles; ++i) model[name(i)] = digest(name(i));
+    std::string expected;
+    for (const auto& file : model) expected += file.first + "=" + file.second + "\r\n";
     for (int saves = 0; saves < 1000; ++saves) {
         ASSERT_TRUE(manager.SaveLocalManifest());
         const std::string saved = Read(root.path() + L"version.txt");
         size_t listed = 0;
-        std::wstring previous;
+        std::string previous;
         for (size_t at = 0, end; (end = saved.find("\r\n", at)) != std::string::npos;
              at = end + 2) {
-            const std::wstring line = Utf8ToTextExact(saved.substr(at, end - at));
-            const size_t equals = line.find(L'=');
-            const std::wstring file = line.substr(0, equals);
-            const std::wstring recorded = line.substr(equals + 1);
+            const size_t equals = saved.find('=', at);
+            const std::string file = saved.substr(at, equals - at);
+            const std::string recorded = saved.substr(equals + 1, end - equals - 1);
             ASSERT_LT(previous, file);
             ASSERT_TRUE(recorded.empty() || recorded == model[file]) << file;
             previous = file;
-            listed += file[0] == L'l';
+            listed += file[0] == 'l';
         }
         ASSERT_EQ(size_t(kFiles / 2), listed);
         if (saved.find("=\r\n") == std::string::npos) break;
     }
     worker.join();
     ASSERT_TRUE(manager.SaveLocalManifest());
-    std::string expected;
-    for (const auto& record : model) {
-        expected += TextToUtf8Exact(record.first + L"=" + record.second + L"\r\n");
-    }
     EXPECT_EQ(expected, Read(root.path() + L"version.txt"));
     ombrix::ScopedLock guard(manager.lock);
     manager.localResources.clear();

@@ -124,34 +124,35 @@ TEST(ManifestFile, WriteReplacesWholeFileAndLeavesNoStagingFile) {
 // set back first, stays); any difference, wherever it lies, replaces the whole file.
 TEST(ManifestFile, SlicedWriteLeavesEqualFilesAndReplacesAnyOther) {
     const std::string text = RandomBytes(200000, 7);
-    std::string middle = text;
-    middle[100000] ^= 1;
+    const auto flipped = [&text](size_t at) {
+        std::string other = text;
+        other[at] ^= 1;
+        return other;
+    };
+    const std::string start = flipped(0), middle = flipped(100000), end = flipped(199999);
+    const std::string part = text.substr(0, 150000);
+    // Same; differing at the start, middle, end; longer; shorter; emptied; empty and empty; a
+    // new file; nothing where nothing was.
     const struct {
-        const char* what;
-        const char* old;  // nullptr: no file
-        std::string oldBytes;
+        bool hasOld;
+        std::string old;
         std::string text;
         bool written;
     } cases[] = {
-        {"same", "", text, text, false},
-        {"differs at the start", "", "x" + text.substr(1), text, true},
-        {"differs in the middle", "", middle, text, true},
-        {"differs at the end", "", text.substr(0, text.size() - 1) + "x", text, true},
-        {"longer", "", text.substr(0, 150000), text, true},
-        {"shorter", "", text, text.substr(0, 150000), true},
-        {"emptied", "", text, "", true},
-        {"empty and empty", "", "", "", false},
-        {"new", nullptr, "", text, true},
-        {"empty and none", nullptr, "", "", false},
+        {true, text, text, false}, {true, start, text, true}, {true, middle, text, true},
+        {true, end, text, true},   {true, part, text, true},  {true, text, part, true},
+        {true, text, "", true},    {true, "", "", false},     {false, "", text, true},
+        {false, "", "", false},
     };
     const FILETIME old{0x10000000, 0x01C00000};
-    for (const auto& c : cases) {
-        for (size_t slice : {size_t(1000), size_t(65536), size_t(1) << 20}) {
-            SCOPED_TRACE(std::string(c.what) + " " + std::to_string(slice));
+    for (size_t row = 0; row < sizeof(cases) / sizeof(cases[0]); ++row) {
+        for (size_t slice : {size_t(1000), size_t(1) << 20}) {
+            const auto& c = cases[row];
+            SCOPED_TRACE(std::to_string(row) + " " + std::to_string(slice));
             TempFolder dir;
             const std::wstring path = dir.path() + L"version.txt";
-            if (c.old != nullptr) {
-                ASSERT_TRUE(Write(path, c.oldBytes));
+            if (c.hasOld) {
+                ASSERT_TRUE(Write(path, c.old));
                 ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0,
                                                             nullptr, OPEN_EXISTING, 0, nullptr));
                 ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &old));
@@ -163,7 +164,7 @@ TEST(ManifestFile, SlicedWriteLeavesEqualFilesAndReplacesAnyOther) {
                 return at == c.text.size();
             }));
             EXPECT_FALSE(FileExists(path + L".new"));
-            EXPECT_EQ(c.old != nullptr || c.written, FileExists(path));
+            EXPECT_EQ(c.hasOld || c.written, FileExists(path));
             EXPECT_TRUE(c.text == Read(path));
             WIN32_FILE_ATTRIBUTE_DATA data{};
             if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
