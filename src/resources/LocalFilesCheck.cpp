@@ -9,6 +9,7 @@
 #include "resources/ManifestFile.h"
 #include "resources/ManifestText.h"
 #include "resources/QuickCheck.h"
+#include "resources/StreamHash.h"
 
 using ombrix::ScopedLock;
 
@@ -22,6 +23,14 @@ struct FileToRead {
     ListedFile listed;
     PackedDigest<16> digest;
 };
+
+std::wstring_view NameOf(std::wstring_view name) {
+    return name;
+}
+template <typename Named>
+std::wstring_view NameOf(const Named& named) {
+    return named.name;
+}
 
 // The folder part of a name, up to its last "\" or "/" (empty for a file of the root).
 std::wstring_view FolderOf(std::wstring_view name) {
@@ -40,7 +49,7 @@ struct LocalFilesCheck::Prepared {
     uint64_t ms = 0;      // time taken
     uint64_t listMs = 0;  // of it, listing the folders
     FolderListing listing;
-    size_t stampsHash = 0;  // hash of the stamps list as read from the disk
+    uint64_t stampsHash = 0;  // StreamHash of the stamps list as read from the disk
     StampTable stamps;
 };
 
@@ -93,7 +102,9 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
         ParseStampsUtf8(bytes.data() + mark, bytes.size() - mark, &prepared->stamps);
     }
     // A list that cannot be read counts as an empty one, which a save then need not write.
-    prepared->stampsHash = std::hash<std::string>()(bytes);
+    StreamHash hash;
+    hash.Add(bytes);
+    prepared->stampsHash = hash.Value();
     if (lister.joinable()) lister.join();
     prepared->ms = MillisecondsSince(start);
 }
@@ -240,33 +251,71 @@ void LocalFilesCheck::ReserveStamps(size_t count) {
     stamps_.Reserve(count);
 }
 
-std::string LocalFilesCheck::FormatStamps(const ResoureConfigMap& local) {
-    std::string text;
+bool LocalFilesCheck::FormatStampsSlice(const ResoureConfigMap& local, std::wstring* after,
+                                        size_t maxBytes, std::string* bytes) {
+    if (after == nullptr || bytes == nullptr) return true;
     ScopedLock guard(stampsLock_);
     const StampTable::Stamps& stamps = stamps_.Sorted();
-    text.reserve(stamps.size() * 96);
+    const auto byName = [](const auto& a, const auto& b) { return NameOf(a) < NameOf(b); };
+    auto stamp = stamps.begin();
+    if (!after->empty()) {
+        stamp = std::upper_bound(stamps.begin(), stamps.end(), std::wstring_view(*after), byName);
+    }
+    if (stamp == stamps.end()) return true;
     // Both lists are in name order: one walk through both.
-    auto record = local.begin();
-    for (const TableStamp& stamp : stamps) {
-        while (record != local.end() && record->name < stamp.name) ++record;
+    auto record = local.begin();  // first: it may move the list's entries
+    record = std::lower_bound(record, local.end(), stamp->name, byName);
+    const size_t start = bytes->size();
+    for (; stamp != stamps.end(); ++stamp) {
+        while (record != local.end() && record->name < stamp->name) ++record;
         if (record == local.end()) break;
-        if (record->name == stamp.name && record->md5 == stamp.digest) {
-            AppendStampLineUtf8(stamp, &text);
+        if (record->name != stamp->name || record->md5 != stamp->digest) continue;
+        AppendStampLineUtf8(*stamp, bytes);
+        after->assign(stamp->name);
+        // An empty name (it sorts first) cannot mark where the next slice starts.
+        if (bytes->size() - start >= maxBytes && !stamp->name.empty()) {
+            return stamp + 1 == stamps.end();
         }
     }
-    return text;
+    return true;
 }
 
-void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, const std::string& bytes) {
-    // Known by its hash: the list of a large installation is not kept twice. Two lists of one
-    // hash would leave the older on disk, whose stamps then only make files be read again.
-    const size_t hash = std::hash<std::string>()(bytes);
+void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, ombrix::CriticalSection& lock,
+                                 const ResoureConfigMap& local, size_t sliceBytes) {
+    // The slices of the text, each formatted under lock, hashed as they are given.
+    const auto slices = [this, &lock, &local, sliceBytes](StreamHash* hash) {
+        return [this, &lock, &local, sliceBytes, hash,
+                after = std::wstring()](std::string* bytes) mutable {
+            bool last = false;
+            {
+                ScopedLock guard(lock);
+                last = FormatStampsSlice(local, &after, sliceBytes, bytes);
+            }
+            hash->Add(*bytes);
+            return last;
+        };
+    };
+    // Known by its hash, so that the list of a large installation is neither kept nor read back:
+    // the text is hashed once without writing it. Two lists of one hash would leave the older on
+    // disk, whose stamps then only make files be read again.
+    bool known = false;
     {
         ScopedLock guard(stampsLock_);
-        if (rootDir == savedStampsDir_ && hash == savedStampsHash_) return;
+        known = rootDir == savedStampsDir_;
     }
-    if (!WriteManifestBytes(rootDir + kStampsFileName, bytes)) return;
+    if (known) {
+        StreamHash hash;
+        auto next = slices(&hash);
+        std::string bytes;
+        for (bool last = false; !last; bytes.clear()) last = next(&bytes);
+        ScopedLock guard(stampsLock_);
+        if (rootDir == savedStampsDir_ && hash.Value() == savedStampsHash_) return;
+    }
+    // The text written may differ from the one hashed (files recorded meanwhile): the hash kept
+    // is that of the bytes written.
+    StreamHash written;
+    if (!WriteManifestSlices(rootDir + kStampsFileName, slices(&written))) return;
     ScopedLock guard(stampsLock_);
     savedStampsDir_ = rootDir;
-    savedStampsHash_ = hash;
+    savedStampsHash_ = written.Value();
 }

@@ -59,12 +59,19 @@ class LocalFilesCheck {
     // Room for that many stamps in all (the caller holds the lock guarding local).
     void ReserveStamps(size_t count);
 
-    // The stamps of the files local records with the digest they were stamped with, as the UTF-8
-    // bytes of "version.stamps" (the caller holds the lock guarding local).
-    std::string FormatStamps(const ResoureConfigMap& local);
-    // Writes "version.stamps" below rootDir, unless it holds that text already as far as this
-    // object knows: read there by the last Run, or written since (saves come one at a time).
-    void SaveStamps(const std::wstring& rootDir, const std::string& bytes);
+    // Appends the stamp lines of the files local records with the digest they were stamped
+    // with, as the UTF-8 bytes of "version.stamps", for the stamps whose names follow *after
+    // (all from the start when *after is empty), stopping once about maxBytes were appended;
+    // *after becomes the last name appended. True when the stamps' end was reached. The caller
+    // holds the lock guarding local.
+    bool FormatStampsSlice(const ResoureConfigMap& local, std::wstring* after, size_t maxBytes,
+                           std::string* bytes);
+    // Writes "version.stamps" below rootDir a slice of sliceBytes at a time (each formatted under
+    // lock, which guards local, and written without it), unless it holds that text already as
+    // far as this object knows: the hash of the text equals that of the list read there by the
+    // last Run, or written since (saves come one at a time).
+    void SaveStamps(const std::wstring& rootDir, ombrix::CriticalSection& lock,
+                    const ResoureConfigMap& local, size_t sliceBytes);
 
     // Figures of the last Run.
     bool lastRunFull = false;
@@ -88,5 +95,5 @@ class LocalFilesCheck {
     StampTable stamps_;  // guarded by stampsLock_ (taken after the lock guarding local)
     // The hash of what "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
     std::wstring savedStampsDir_;
-    size_t savedStampsHash_ = 0;
+    uint64_t savedStampsHash_ = 0;
 };

@@ -1,6 +1,7 @@
 // Local manifest files on disk: "version.txt" and "launcher_manifest.txt".
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "resources/ResoureConfigInfo.h"
@@ -16,7 +17,16 @@ bool ReadManifestFile(const std::wstring& path, ResoureConfigMap* map,
 // Writes text as UTF-8 without byte-order mark so that path holds either its previous content
 // or the whole new text, never a part: the text goes to path + ".new" first, is flushed, and
 // then replaces path. The containing directory is created when missing. A file that holds
-// the same bytes already is not written.
+// the same bytes already is not written; an empty text where no file is creates none.
 bool WriteManifestFile(const std::wstring& path, const std::wstring& text);
 // The same for text already encoded as UTF-8.
 bool WriteManifestBytes(const std::wstring& path, const std::string& bytes);
+
+// Puts the next slice of a text into bytes (empty when called); true when it was the last.
+using NextManifestSlice = std::function<bool(std::string* bytes)>;
+// Writes the text next gives a slice at a time, as WriteManifestBytes writes it whole, holding
+// no more than a slice: path holds its previous content or the whole new text. Each slice is
+// compared with the file's bytes at its place as it comes; the file is not written while they
+// are equal, and at the first difference the new file starts with the equal part copied from
+// the old one. An empty text where no file is creates none.
+bool WriteManifestSlices(const std::wstring& path, const NextManifestSlice& next);

@@ -1,5 +1,6 @@
 #include "resources/ManifestText.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -339,16 +340,38 @@ bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes) {
     size_t size = 0;
     for (const ResoureConfigEntry& entry : map) size += entry.name.size() + 35;
     bytes->reserve(bytes->size() + size);
-    for (const ResoureConfigEntry& entry : map) {
+    std::wstring after;
+    FormatManifestUtf8Slice(map, &after, std::numeric_limits<size_t>::max(), bytes);
+    return true;
+}
+
+bool FormatManifestUtf8Slice(const ResoureConfigMap& list, std::wstring* after, size_t maxBytes,
+                             std::string* bytes) {
+    if (after == nullptr || bytes == nullptr) return true;
+    auto entry = list.begin();  // first: it may move the map's entries
+    const auto end = list.end();
+    if (!after->empty()) {
+        entry = std::upper_bound(
+            entry, end, std::wstring_view(*after),
+            [](std::wstring_view name, const ResoureConfigEntry& at) { return name < at.name; });
+    }
+    const size_t start = bytes->size();
+    for (; entry != end; ++entry) {
+        AppendUtf8(entry->name, bytes);
         // A zero in a name ends the text TextToUtf8 is given: nothing after it is written.
-        if (entry.name.find(L'\0') != std::wstring_view::npos) {
-            AppendUtf8(entry.name, bytes);
+        if (entry->name.find(L'\0') != std::wstring_view::npos) {
+            after->assign(entry->name);
             return true;
         }
-        AppendUtf8(entry.name, bytes);
         bytes->push_back('=');
-        if (!entry.md5.AppendHex(bytes)) AppendUtf8(entry.md5.Text(), bytes);
+        if (!entry->md5.AppendHex(bytes)) AppendUtf8(entry->md5.Text(), bytes);
         bytes->append("\r\n");
+        // An empty name (it sorts first) cannot mark where the next slice starts.
+        if (bytes->size() - start >= maxBytes && !entry->name.empty()) {
+            after->assign(entry->name);
+            return entry + 1 == end;
+        }
     }
+    if (entry != list.begin() && bytes->size() != start) after->assign((entry - 1)->name);
     return true;
 }

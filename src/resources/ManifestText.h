@@ -37,6 +37,13 @@ bool FormatManifestText(const ResoureConfigList& list, std::wstring* text);
 bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text);
 // The UTF-8 bytes TextToUtf8 makes of that text, without the wide text.
 bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes);
+// The same a slice at a time: appends the lines of the records whose names follow *after (all
+// from the start when *after is empty), stopping once about maxBytes were appended (at least one
+// line); *after becomes the last name appended. True when the list's end was reached (at once
+// for an empty list). The slices of one list, one after the other, are FormatManifestUtf8's
+// bytes.
+bool FormatManifestUtf8Slice(const ResoureConfigMap& list, std::wstring* after, size_t maxBytes,
+                             std::string* bytes);
 
 // Appends the UTF-8 bytes TextToUtf8 makes of text (up to a zero in it).
 void AppendUtf8(std::wstring_view text, std::string* bytes);

@@ -389,37 +389,40 @@ bool CResourceManager::SaveLocalManifest() {
 }
 
 bool CResourceManager::Save(bool onlyWhenChanged) {
-    // Saves follow one another in the order of their snapshots: a worker's save never replaces
-    // a newer one of another thread with an older list.
+    // Saves follow one another in the order they start: a worker's save never replaces a newer
+    // one of another thread with an older list.
     ScopedLock saving(saveLock);
     const uint64_t started = ::GetTickCount64();
-    std::string bytes;
     {
         ScopedLock guard(lock);
         // A save asked for during the install that a later one has served already.
         if (onlyWhenChanged && changes == savedChanges) return true;
         savedChanges = changes;
         lastSaveTick = started;
-        FormatManifestUtf8(localResources, &bytes);  // an empty list leaves the bytes empty
     }
+    // The list is written a slice at a time: each slice is formatted under the lock, written
+    // without it, and the next one resumes after the last name written, so the text is never
+    // held whole and a worker recording a file waits for one slice at most. Every line written
+    // was a true record when its slice was formatted, and stays true: while workers record,
+    // records only go from missing to installed (a digest checked on disk) or are added.
+    // Records are emptied or removed only by the check, the comparison and before obsolete
+    // files are deleted, each followed by a save of its own before anything on disk changes;
+    // those saves, like the one at a batch's end, run while no worker records, so they are
+    // exact snapshots. A file recorded behind the slices already written is missing from this
+    // save only: it counted as a change after savedChanges was taken above, so the next save
+    // is not skipped.
     const std::wstring path = rootDir + kVersionFileName;
-    // An empty list must not leave a file naming files that are gone; where there is no file,
-    // there is nothing to correct.
-    if (bytes.empty() && !FileExists(path)) return true;
-    const bool written = WriteManifestBytes(path, bytes);
-    std::string().swap(bytes);
+    std::wstring after;
+    const bool written = WriteManifestSlices(path, [this, &after](std::string* bytes) {
+        ScopedLock guard(lock);
+        return FormatManifestUtf8Slice(localResources, &after, kSaveSliceBytes, bytes);
+    });
     if (!written) {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
     } else {
-        // The stamps are taken after the list is written, so that the two texts of a large
-        // installation are not held at once. Every stamp names the digest it was taken with,
-        // so stamps of records changed meanwhile are only not used.
-        std::string stamps;
-        {
-            ScopedLock guard(lock);
-            stamps = localCheck.FormatStamps(localResources);
-        }
-        localCheck.SaveStamps(rootDir, stamps);
+        // Every stamp names the digest it was taken with, so stamps of records changed meanwhile
+        // are only not used.
+        localCheck.SaveStamps(rootDir, lock, localResources, kSaveSliceBytes);
     }
     ScopedLock guard(lock);
     lastSaveMs = ::GetTickCount64() - started;

@@ -75,6 +75,10 @@ class CResourceManager {
     // The code of state 12 when "version.txt" could not be saved before a batch (after the
     // comparison, or before obsolete files are deleted): the status of a refused write.
     static const int32_t kSaveFailedCode = -4;
+    // The bytes of "version.txt" and "version.stamps" formatted under the lock at a time: a
+    // worker recording a file waits well under a millisecond for one, and larger slices save
+    // no time (fewer writes, but a longer wait).
+    static const size_t kSaveSliceBytes = 64 * 1024;
 
     std::wstring gameDir;      // rootDir + "game\"
     std::wstring rootDir;      // installation root, holds "version.txt"

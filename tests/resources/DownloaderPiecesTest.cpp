@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -477,4 +479,63 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     ASSERT_EQ(3u, handedOn.size());
     EXPECT_EQ(L"missing.dat", handedOn[1].name);
     EXPECT_EQ(0, manager.CompareManifests(nullptr, cdn, &downloads, &removals, true));
+}
+
+// Saves while a worker records files (new names and digests of listed ones, in no order): every
+// saved list holds each listed name once, in order, and only digests that were recorded; the
+// save after the worker's last file holds them all.
+TEST(ResourceManager, SavesWhileAWorkerRecordsHoldOnlyTrueRecords) {
+    TempFolder root;
+    CResourceManager& manager = CResourceManager::GetInstance();
+    manager.rootDir = root.path();
+    const int kFiles = 20000;
+    std::map<std::string, std::string> model;  // name (listed "l...", new "n...") to digest
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name =
+            (i % 2 ? "n" : "l") + std::to_string(i % 40) + "\\f" + std::to_string(i) + ".dat";
+        model[name] = std::string(32 - name.size() % 32, 'a') + name.substr(0, name.size() % 32);
+    }
+    {
+        ombrix::ScopedLock guard(manager.lock);
+        manager.localResources.clear();
+        for (const auto& file : model) {
+            if (file.first[0] == 'l')
+                manager.localResources.SetDigest(Utf8ToTextExact(file.first), {});
+        }
+    }
+    const std::vector<std::pair<std::string, std::string>> files(model.begin(), model.end());
+    std::thread worker([&] {
+        for (int i = 0; i < kFiles; ++i) {
+            const auto& file = files[i * 7919 % kFiles];
+            DownloadTaskInfo task;
+            task.name = Utf8ToTextExact(file.first);
+            manager.OnFileInstalled(task, Utf8ToTextExact(file.second));
+            if (i % 50 == 0) ::Sleep(1);
+        }
+    });
+    std::string expected;
+    for (const auto& file : model) expected += file.first + "=" + file.second + "\r\n";
+    for (int saves = 0; saves < 1000; ++saves) {
+        ASSERT_TRUE(manager.SaveLocalManifest());
+        const std::string saved = Read(root.path() + L"version.txt");
+        size_t listed = 0;
+        std::string previous;
+        for (size_t at = 0, end; (end = saved.find("\r\n", at)) != std::string::npos;
+             at = end + 2) {
+            const size_t equals = saved.find('=', at);
+            const std::string file = saved.substr(at, equals - at);
+            const std::string recorded = saved.substr(equals + 1, end - equals - 1);
+            ASSERT_LT(previous, file);
+            ASSERT_TRUE(recorded.empty() || recorded == model[file]) << file;
+            previous = file;
+            listed += file[0] == 'l';
+        }
+        ASSERT_EQ(size_t(kFiles / 2), listed);
+        if (saved.find("=\r\n") == std::string::npos) break;
+    }
+    worker.join();
+    ASSERT_TRUE(manager.SaveLocalManifest());
+    EXPECT_EQ(expected, Read(root.path() + L"version.txt"));
+    ombrix::ScopedLock guard(manager.lock);
+    manager.localResources.clear();
 }

@@ -12,6 +12,7 @@
 #include "resources/LauncherBundle.h"
 #include "resources/ManifestFile.h"
 #include "resources/ResourceHash.h"
+#include "framework/ScopedHandle.h"
 
 using testing_tree::Gzip;
 using testing_tree::RandomBytes;
@@ -117,6 +118,60 @@ TEST(ManifestFile, WriteReplacesWholeFileAndLeavesNoStagingFile) {
     ASSERT_TRUE(CreateDirectories(path + L".new\\"));
     EXPECT_FALSE(WriteManifestFile(path, L"c=4\r\n"));
     EXPECT_EQ("\xE8\xA7\x92=3\r\n", Read(path));
+}
+
+// A text written in slices: a file holding exactly its bytes is not touched (its write time,
+// set back first, stays); any difference, wherever it lies, replaces the whole file.
+TEST(ManifestFile, SlicedWriteLeavesEqualFilesAndReplacesAnyOther) {
+    const std::string text = RandomBytes(200000, 7);
+    const auto flipped = [&text](size_t at) {
+        std::string other = text;
+        other[at] ^= 1;
+        return other;
+    };
+    const std::string start = flipped(0), middle = flipped(100000), end = flipped(199999);
+    const std::string part = text.substr(0, 150000);
+    // Same; differing at the start, middle, end; longer; shorter; emptied; empty and empty; a
+    // new file; nothing where nothing was.
+    const struct {
+        bool hasOld;
+        std::string old;
+        std::string text;
+        bool written;
+    } cases[] = {
+        {true, text, text, false}, {true, start, text, true}, {true, middle, text, true},
+        {true, end, text, true},   {true, part, text, true},  {true, text, part, true},
+        {true, text, "", true},    {true, "", "", false},     {false, "", text, true},
+        {false, "", "", false},
+    };
+    const FILETIME old{0x10000000, 0x01C00000};
+    for (size_t row = 0; row < sizeof(cases) / sizeof(cases[0]); ++row) {
+        for (size_t slice : {size_t(1000), size_t(1) << 20}) {
+            const auto& c = cases[row];
+            SCOPED_TRACE(std::to_string(row) + " " + std::to_string(slice));
+            TempFolder dir;
+            const std::wstring path = dir.path() + L"version.txt";
+            if (c.hasOld) {
+                ASSERT_TRUE(Write(path, c.old));
+                ombrix::ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                                            nullptr, OPEN_EXISTING, 0, nullptr));
+                ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &old));
+            }
+            size_t at = 0;
+            ASSERT_TRUE(WriteManifestSlices(path, [&](std::string* bytes) {
+                *bytes = c.text.substr(at, slice);
+                at += bytes->size();
+                return at == c.text.size();
+            }));
+            EXPECT_FALSE(FileExists(path + L".new"));
+            EXPECT_EQ(c.hasOld || c.written, FileExists(path));
+            EXPECT_TRUE(c.text == Read(path));
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+                EXPECT_EQ(c.written, ::CompareFileTime(&data.ftLastWriteTime, &old) != 0);
+            }
+        }
+    }
 }
 
 TEST(ResourceHash, SortsByNameAndHashesTheDigests) {

@@ -5,6 +5,7 @@
 
 #include "app/TextConvert.h"
 #include "resources/InstallStamps.h"
+#include "resources/LocalFilesCheck.h"
 #include "resources/ManifestText.h"
 #include "resources/PackedDigest.h"
 #include "resources/ResoureConfigMap.h"
@@ -29,6 +30,23 @@ std::wstring EntriesOf(const ResoureConfigMap& map) {
     }
     return text;
 }
+
+// The bytes of map's list (with check: of its stamps) formatted a slice of about size bytes at a
+// time; every slice but the last holds at least size bytes.
+std::string Sliced(const ResoureConfigMap& map, LocalFilesCheck* check, size_t size) {
+    std::string all;
+    std::wstring after;
+    for (bool last = false; !last && all.size() < (1u << 24);) {
+        std::string bytes;
+        last = check ? check->FormatStampsSlice(map, &after, size, &bytes)
+                     : FormatManifestUtf8Slice(map, &after, size, &bytes);
+        EXPECT_TRUE(last || bytes.size() >= size);
+        all += bytes;
+    }
+    return all;
+}
+
+const size_t kSliceSizes[] = {1, 2, 40, 4096, 1 << 20};
 
 }  // namespace
 
@@ -259,6 +277,14 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     TextToUtf8(text.c_str(), &utf8);
     ASSERT_TRUE(FormatManifestUtf8(map, &bytes));
     EXPECT_EQ(utf8, bytes);
+    // A zero in a name ends the text, and an empty name (first) cannot end a slice.
+    ResoureConfigMap odd;
+    for (const wchar_t* name : {L"d", L"", L"a"}) odd.SetDigest(name, PackedDigest<16>(L"1"));
+    odd.SetDigest(std::wstring(L"b\0c", 3), PackedDigest<16>(L"2"));
+    for (size_t size : kSliceSizes) {
+        EXPECT_EQ("=1\r\na=1\r\nb", Sliced(odd, nullptr, size)) << size;
+        EXPECT_EQ("", Sliced(ResoureConfigMap(), nullptr, size));
+    }
 
     // Names recorded in any order, also into a list that already holds some; most of them
     // erased again, so that the names and texts left move to a fresh arena; a copy outlives its
@@ -281,10 +307,33 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     map.clear();
     ASSERT_EQ(model.size(), copy.size());
     auto recorded = copy.begin();
+    std::wstring saved;
     for (const auto& record : model) {
         EXPECT_EQ(record.first, recorded->name);
         EXPECT_EQ(record.second.md5, recorded->md5.Text());
         ++recorded;
+        saved += record.first + L"=" + record.second.md5 + L"\r\n";
+    }
+    // The list, and the stamps of its files stamped with their digests, a slice at a time.
+    LocalFilesCheck check;
+    std::wstring stamped;
+    uint64_t size = 0;
+    for (const auto& record : model) {
+        const std::wstring digest = ++size % 3 ? record.second.md5 : L"other";
+        check.RecordInstalled(record.first, size, size * 7, digest);
+        if (size % 3) {
+            stamped += record.first + L"=" + std::to_wstring(size) + L"=" +
+                       std::to_wstring(size * 7) + L"=" + digest + L"\r\n";
+        }
+    }
+    check.RecordInstalled(L"unrecorded", 1, 2, L"3");
+    std::string savedUtf8;
+    std::string stampedUtf8;
+    TextToUtf8(saved.c_str(), &savedUtf8);
+    TextToUtf8(stamped.c_str(), &stampedUtf8);
+    for (size_t sliceSize : kSliceSizes) {
+        EXPECT_EQ(savedUtf8, Sliced(copy, nullptr, sliceSize)) << sliceSize;
+        EXPECT_EQ(stampedUtf8, Sliced(copy, &check, sliceSize)) << sliceSize;
     }
 }
 
