@@ -1,7 +1,8 @@
 // Manifest grammar: every record holds trimmed fields free of separators, the two-field form
 // written back reads back to the same names and digests, and the decimal fields saturate like
 // the C library's conversion. The bytes parse as the text they decode to; a map of the records
-// writes the bytes of the text of its records in name order, the first of a name kept.
+// and a local list write the bytes of the text of its records in name order, the first of a name
+// kept.
 #include <algorithm>
 #include <cstdlib>
 #include <cwctype>
@@ -97,5 +98,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TextToUtf8(saved.c_str(), &utf8);
     FormatManifestUtf8(map, &formatted);
     if (saved != expected || formatted != utf8) std::abort();
+    // A local list straight from the bytes writes the same bytes, whole or in slices.
+    LocalManifestMap local;
+    ParseManifestUtf8(bytes.data(), bytes.size(), &local);
+    std::string localBytes;
+    FormatManifestUtf8(local, &localBytes);
+    std::string sliced;
+    std::wstring after;
+    while (!FormatManifestUtf8Slice(local, &after, 7, &sliced)) {
+    }
+    if (local.size() != model.size() || localBytes != utf8 || sliced != utf8) std::abort();
     return 0;
 }
