@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+// A record is held once per installed file: its size is what the list costs beside the names.
+static_assert(sizeof(void*) != 8 || sizeof(LocalRecord) <= 56, "a local record grew");
+
 namespace {
 
 bool NameBefore(std::wstring_view name, const LocalRecord& record) {

@@ -389,12 +389,12 @@ TEST(InstallStamps, TableKeepsWhatAMapOfTheStampsKeeps) {
     local.EraseNames(gone);
     // A record whose digest changes loses its stamp, also when it gets it back; one given its
     // own digest again keeps it; one recorded missing has none.
-    local.SetDigest(L"data\\sub\\0", PackedDigest<16>(L"other"));
-    local.SetDigest(L"data\\sub\\0", PackedDigest<16>(model[L"data\\sub\\0"].digest));
-    model.erase(L"data\\sub\\0");
-    local.SetDigest(L"data\\sub\\1", PackedDigest<16>(model[L"data\\sub\\1"].digest));
-    local.ClearDigest(local.find(L"data\\sub\\2"));
-    model.erase(L"data\\sub\\2");
+    local.SetDigest(names[0], PackedDigest<16>(L"other"));
+    local.SetDigest(names[0], PackedDigest<16>(model[names[0]].digest));
+    model.erase(names[0]);
+    local.SetDigest(names[1], PackedDigest<16>(model[names[1]].digest));
+    local.ClearDigest(local.find(names[2]));
+    model.erase(names[2]);
     local.SetDigest(L"unstamped", PackedDigest<16>(L"v"));
     // A walk that drops every other stamp.
     size_t i = 0;
