@@ -387,22 +387,24 @@ TEST(InstallStamps, TableKeepsWhatAMapOfTheStampsKeeps) {
     for (size_t i = 10; i < 3700; ++i) gone.push_back(&names[i]);
     for (const std::wstring* name : gone) model.erase(*name);
     local.EraseNames(gone);
-    // A record whose digest changes loses its stamp, also when it gets it back; one given its
-    // own digest again keeps it; one recorded missing has none.
-    local.SetDigest(names[0], PackedDigest<16>(L"other"));
-    local.SetDigest(names[0], PackedDigest<16>(model[names[0]].digest));
-    model.erase(names[0]);
-    local.SetDigest(names[1], PackedDigest<16>(model[names[1]].digest));
-    local.ClearDigest(local.find(names[2]));
-    model.erase(names[2]);
-    local.SetDigest(L"unstamped", PackedDigest<16>(L"v"));
     // A walk that drops every other stamp.
     size_t i = 0;
     for (auto record = local.begin(); record != local.end(); ++record) {
-        if (!record->stamped || i++ % 2 == 0) continue;
+        if (i++ % 2 == 0) continue;
         model.erase(std::wstring(record->name));
         local.ClearStamp(record);
     }
+    // A record whose digest changes loses its stamp, also when it gets it back; one given its
+    // own digest again keeps it; one recorded missing has none.
+    std::vector<std::wstring> stamped;
+    for (const auto& entry : model) stamped.push_back(entry.first);
+    local.SetDigest(stamped[0], PackedDigest<16>(L"other"));
+    local.SetDigest(stamped[0], PackedDigest<16>(model[stamped[0]].digest));
+    model.erase(stamped[0]);
+    local.SetDigest(stamped[1], PackedDigest<16>(model[stamped[1]].digest));
+    local.ClearDigest(local.find(stamped[2]));
+    model.erase(stamped[2]);
+    local.SetDigest(L"unstamped", PackedDigest<16>(L"v"));
     expected.clear();
     for (const auto& entry : model) AppendStampLineUtf8(entry.first, entry.second, &expected);
     EXPECT_EQ(expected, LocalFilesCheck::FormatStamps(local));
