@@ -1,13 +1,13 @@
 #include "resources/FailedLauncherRelease.h"
 
-bool IsFailedLauncherRelease(const ResoureConfigMap& local, const ResourceUpdateList& downloads,
+bool IsFailedLauncherRelease(const LocalManifestMap& local, const ResourceUpdateList& downloads,
                              const std::wstring& failedList) {
     if (failedList.empty() || downloads.empty()) return false;
     // The list the bundle would end with: each downloaded file recorded with its new digest.
-    ResoureConfigMap planned = local;
+    LocalManifestMap planned = local;
     for (size_t i = 0; i < downloads.size(); ++i) {
         const ResoureConfigEntry& download = downloads.Entry(i);
-        planned[std::wstring(download.name)].md5 = download.md5;
+        planned.SetDigest(download.name, download.md5);
     }
     std::wstring text;
     return FormatManifestText(planned, &text) && text == failedList;

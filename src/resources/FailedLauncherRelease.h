@@ -13,5 +13,5 @@ inline constexpr wchar_t kFailedLauncherReleaseName[] = L"launcher_failed.txt";
 
 // Whether installing downloads over the local launcher list gives failedList, the recorded
 // list (empty: nothing failed).
-bool IsFailedLauncherRelease(const ResoureConfigMap& local, const ResourceUpdateList& downloads,
+bool IsFailedLauncherRelease(const LocalManifestMap& local, const ResourceUpdateList& downloads,
                              const std::wstring& failedList);

@@ -171,6 +171,12 @@ void AppendStampLineUtf8(const TableStamp& stamp, std::string* bytes) {
     bytes->append("\r\n");
 }
 
+void AppendStampLineUtf8(const LocalRecord& record, std::string* bytes) {
+    AppendStampFieldsUtf8(record.name, record.size, record.writeTime, bytes);
+    if (!record.md5.AppendHex(bytes)) AppendUtf8(record.md5.View(), bytes);
+    bytes->append("\r\n");
+}
+
 void FormatStampsText(const InstallStampMap& stamps, std::wstring* text) {
     for (const auto& entry : stamps) AppendStampLine(entry.first, entry.second, text);
 }

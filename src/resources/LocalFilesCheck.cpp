@@ -9,6 +9,7 @@
 #include "resources/ManifestFile.h"
 #include "resources/ManifestText.h"
 #include "resources/QuickCheck.h"
+#include "resources/StampTable.h"
 #include "resources/StreamHash.h"
 
 using ombrix::ScopedLock;
@@ -23,14 +24,6 @@ struct FileToRead {
     ListedFile listed;
     PackedDigest<16> digest;
 };
-
-std::wstring_view NameOf(std::wstring_view name) {
-    return name;
-}
-template <typename Named>
-std::wstring_view NameOf(const Named& named) {
-    return named.name;
-}
 
 // The folder part of a name, up to its last "\" or "/" (empty for a file of the root).
 std::wstring_view FolderOf(std::wstring_view name) {
@@ -50,7 +43,7 @@ struct LocalFilesCheck::Prepared {
     uint64_t listMs = 0;  // of it, listing the folders
     FolderListing listing;
     uint64_t stampsHash = 0;  // StreamHash of the stamps list as read from the disk
-    StampTable stamps;
+    StampTable stamps;        // that list, until Run gives its stamps to the records
 };
 
 LocalFilesCheck::LocalFilesCheck() = default;
@@ -66,14 +59,14 @@ LocalFilesCheck::~LocalFilesCheck() {
 }
 
 void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock,
-                               const ResoureConfigMap& local) {
+                               const LocalManifestMap& local) {
     const auto start = std::chrono::steady_clock::now();
     // The folders holding recorded files (a listing lists folders): the names are not copied.
     std::vector<std::wstring> folders;
     {
         ScopedLock guard(lock);
         std::wstring_view previous;
-        for (const ResoureConfigEntry& entry : local) {
+        for (const LocalRecord& entry : local) {
             if (entry.md5.empty()) continue;
             const std::wstring_view folder = FolderOf(entry.name);
             if (!folders.empty() && folder == previous) continue;
@@ -110,7 +103,7 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
 }
 
 void LocalFilesCheck::Prepare(const std::wstring& rootDir, const std::wstring& gameDir,
-                              ombrix::CriticalSection& lock, const ResoureConfigMap& local) {
+                              ombrix::CriticalSection& lock, const LocalManifestMap& local) {
     if (preparing_.joinable()) preparing_.join();
     prepared_.reset(new Prepared);
     prepared_->rootDir = rootDir;
@@ -124,7 +117,7 @@ void LocalFilesCheck::Prepare(const std::wstring& rootDir, const std::wstring& g
 }
 
 void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameDir,
-                          ombrix::CriticalSection& lock, ResoureConfigMap* local,
+                          ombrix::CriticalSection& lock, LocalManifestMap* local,
                           const ResoureConfigMap& published, const Progress& progress) {
     const auto start = std::chrono::steady_clock::now();
     const bool full = fullRequested_.exchange(false);
@@ -149,62 +142,68 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
     std::vector<FileToRead> jobFiles;
     uint64_t totalBytes = 0;
     {
-        // The stamps on disk are the current ones from here on, so that a save while files are
-        // read (the player closing the launcher) writes them back as they were. Stamps of files
-        // found intact stay; the others are dropped, or replaced once the content is confirmed.
+        // The stamps on disk are the records' stamps from here on, so that a save while files
+        // are read (the player closing the launcher) writes them back as they were. Stamps of
+        // files found intact stay; the others go, or are replaced once the content is confirmed.
         ScopedLock guard(lock);
-        ScopedLock stampsGuard(stampsLock_);
-        stamps_.swap(prepared->stamps);
-        prepared->stamps.clear();
-        savedStampsDir_ = rootDir;
-        savedStampsHash_ = prepared->stampsHash;
-        // Both lists in name order: one walk through both, the stamps kept going into next.
-        StampTable::Stamps stamps = stamps_.TakeSorted();
-        StampTable::Stamps next;
-        next.reserve(stamps.size());
+        {
+            ScopedLock stampsGuard(stampsLock_);
+            savedStampsDir_ = rootDir;
+            savedStampsHash_ = prepared->stampsHash;
+        }
+        // Both lists in name order: one walk through both.
+        const StampTable::Stamps& stamps = prepared->stamps.Sorted();
         auto stamp = stamps.begin();
-        for (const ResoureConfigEntry& entry : *local) {
-            if (entry.md5.empty()) continue;
+        for (auto entry = local->begin(); entry != local->end(); ++entry) {
+            if (entry->md5.empty()) {
+                local->ClearStamp(entry);
+                continue;
+            }
             // Stamps of files no longer recorded go.
-            while (stamp != stamps.end() && stamp->name < entry.name) ++stamp;
-            const bool hasStamp = stamp != stamps.end() && stamp->name == entry.name;
-            const ListedFile* listed = listing.Find(entry.name);
+            while (stamp != stamps.end() && stamp->name < entry->name) ++stamp;
+            const TableStamp* found =
+                stamp != stamps.end() && stamp->name == entry->name ? &*stamp : nullptr;
+            const ListedFile* listed = listing.Find(entry->name);
             bool readAnyway = false;
             if (full) {
                 // A full check reads the files the update keeps; the others are fetched anyway.
-                const auto found = published.find(entry.name);
-                readAnyway = found != published.end() && found->md5 == entry.md5;
+                const auto cdn = published.find(entry->name);
+                readAnyway = cdn != published.end() && cdn->md5 == entry->md5;
             }
-            switch (
-                JudgeRecordedFile(entry.md5, hasStamp ? &*stamp : nullptr, listed, readAnyway)) {
+            // A stamp counts only beside the digest it was taken with.
+            const bool stamped = found != nullptr && found->digest == entry->md5;
+            switch (JudgeRecordedFile(entry->md5, found, listed, readAnyway)) {
                 case CheckVerdict::Intact:
-                    next.push_back(std::move(*stamp));
+                    local->SetStamp(entry, found->size, found->writeTime);
                     break;
                 case CheckVerdict::Adopt:
-                    next.push_back(
-                        stamps_.NewStamp(entry.name, listed->size, listed->writeTime, entry.md5));
+                    local->SetStamp(entry, listed->size, listed->writeTime);
                     break;
                 case CheckVerdict::Missing:
-                    damaged.emplace_back(entry.name);
+                    local->ClearStamp(entry);
+                    damaged.emplace_back(entry->name);
                     break;
                 case CheckVerdict::Digest: {
                     // Its stamp stays until the content is judged.
-                    if (hasStamp) next.push_back(std::move(*stamp));
+                    if (stamped) {
+                        local->SetStamp(entry, found->size, found->writeTime);
+                    } else {
+                        local->ClearStamp(entry);
+                    }
                     DigestJob job;
                     job.path = gameDir;
-                    job.path.append(entry.name);
-                    job.digest = entry.md5.Text();
+                    job.path.append(entry->name);
+                    job.digest = entry->md5.Text();
                     job.size = listed->size;
                     jobs.push_back(std::move(job));
-                    jobFiles.push_back({std::wstring(entry.name), *listed, entry.md5});
+                    jobFiles.push_back({std::wstring(entry->name), *listed, entry->md5});
                     totalBytes += listed->size;
                     break;
                 }
             }
-            if (hasStamp) ++stamp;
         }
-        stamps_.Replace(std::move(next));
     }
+    prepared.reset();  // the stamps list read from the disk is held by the records now
     if (!jobs.empty()) {
         ResourceManagerCheckProgressInfo info(0, static_cast<int64_t>(totalBytes));
         if (progress) progress(&info);
@@ -212,88 +211,72 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
             info.checkedBytes = static_cast<int64_t>(std::min(bytesDone, totalBytes));
             if (progress) progress(&info);
         });
-        {
-            ScopedLock stampsGuard(stampsLock_);
-            std::vector<std::wstring_view> changed;
-            for (size_t i = 0; i < jobs.size(); ++i) {
-                const FileToRead& file = jobFiles[i];
-                if (jobs[i].matches) {
-                    stamps_.Set(file.name, file.listed.size, file.listed.writeTime, file.digest);
-                } else {
-                    changed.push_back(file.name);
-                    damaged.push_back(file.name);
-                }
-            }
-            stamps_.EraseNames(std::move(changed));
-        }
         filesChecked = jobs.size();
     }
-    std::sort(damaged.begin(), damaged.end());
-    {
-        ScopedLock guard(lock);
-        for (const std::wstring& name : damaged) {
-            const auto found = local->find(name);
-            if (found != local->end()) found->md5.clear();
+    ScopedLock guard(lock);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const FileToRead& file = jobFiles[i];
+        if (!jobs[i].matches) {
+            damaged.push_back(file.name);
+            continue;
         }
+        // Stamped with the digest its content was found to have.
+        const auto found = local->find(file.name);
+        if (found != local->end() && found->md5 == file.digest) {
+            local->SetStamp(found, file.listed.size, file.listed.writeTime);
+        }
+    }
+    std::sort(damaged.begin(), damaged.end());
+    for (const std::wstring& name : damaged) {
+        const auto found = local->find(name);
+        if (found != local->end()) local->ClearDigest(found);
     }
     runMs = MillisecondsSince(start);
 }
 
-void LocalFilesCheck::RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
-                                      const std::wstring& digest) {
-    const PackedDigest<16> packed(digest);
-    ScopedLock guard(stampsLock_);
-    stamps_.Set(name, size, writeTime, packed);
+std::string LocalFilesCheck::FormatStamps(const LocalManifestMap& local) {
+    size_t size = 0;
+    for (const LocalRecord& record : local) {
+        if (record.stamped) size += record.name.size() + 80;
+    }
+    std::string text;
+    text.reserve(size);
+    std::wstring after;
+    FormatStampsSlice(local, &after, SIZE_MAX, &text);
+    return text;
 }
 
-void LocalFilesCheck::ReserveStamps(size_t count) {
-    ScopedLock guard(stampsLock_);
-    stamps_.Reserve(count);
-}
-
-bool LocalFilesCheck::FormatStampsSlice(const ResoureConfigMap& local, std::wstring* after,
+bool LocalFilesCheck::FormatStampsSlice(const LocalManifestMap& list, std::wstring* after,
                                         size_t maxBytes, std::string* bytes) {
     if (after == nullptr || bytes == nullptr) return true;
-    ScopedLock guard(stampsLock_);
-    const StampTable::Stamps& stamps = stamps_.Sorted();
-    const auto byName = [](const auto& a, const auto& b) { return NameOf(a) < NameOf(b); };
-    auto stamp = stamps.begin();
-    if (!after->empty()) {
-        stamp = std::upper_bound(stamps.begin(), stamps.end(), std::wstring_view(*after), byName);
-    }
-    if (stamp == stamps.end()) return true;
-    // Both lists are in name order: one walk through both.
-    auto record = local.begin();  // first: it may move the list's entries
-    record = std::lower_bound(record, local.end(), stamp->name, byName);
     const size_t start = bytes->size();
-    for (; stamp != stamps.end(); ++stamp) {
-        while (record != local.end() && record->name < stamp->name) ++record;
-        if (record == local.end()) break;
-        if (record->name != stamp->name || record->md5 != stamp->digest) continue;
-        AppendStampLineUtf8(*stamp, bytes);
-        after->assign(stamp->name);
+    auto record = after->empty() ? list.begin() : list.upper_bound(*after);
+    for (; record != list.end(); ++record) {
+        if (!record->stamped) continue;
+        after->assign(record->name);
+        AppendStampLineUtf8(*record, bytes);
         // An empty name (it sorts first) cannot mark where the next slice starts.
-        if (bytes->size() - start >= maxBytes && !stamp->name.empty()) {
-            return stamp + 1 == stamps.end();
+        if (bytes->size() - start >= maxBytes && !record->name.empty()) {
+            return record + 1 == list.end();
         }
     }
     return true;
 }
 
 void LocalFilesCheck::SaveStamps(const std::wstring& rootDir, ombrix::CriticalSection& lock,
-                                 const ResoureConfigMap& local, size_t sliceBytes) {
+                                 const LocalManifestMap& local, size_t sliceBytes) {
     // The slices of the text, each formatted under lock, hashed as they are given.
-    const auto slices = [this, &lock, &local, sliceBytes](StreamHash* hash) {
-        return [this, &lock, &local, sliceBytes, hash,
-                after = std::wstring()](std::string* bytes) mutable {
-            bool last = false;
-            {
-                ScopedLock guard(lock);
-                last = FormatStampsSlice(local, &after, sliceBytes, bytes);
-            }
-            hash->Add(*bytes);
-            return last;
-        };
+    const auto slices = [&lock, &local, sliceBytes](StreamHash* hash) {
+        return
+            [&lock, &local, sliceBytes, hash, after = std::wstring()](std::string* bytes) mutable {
+                bool last = false;
+                {
+                    ScopedLock guard(lock);
+                    last = FormatStampsSlice(local, &after, sliceBytes, bytes);
+                }
+                hash->Add(*bytes);
+                return last;
+            };
     };
     // Known by its hash, so that the list of a large installation is neither kept nor read back:
     // the text is hashed once without writing it. Two lists of one hash would leave the older on

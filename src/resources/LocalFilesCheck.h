@@ -19,9 +19,8 @@
 
 #include "framework/CriticalSection.h"
 #include "resources/InstallStamps.h"
-#include "resources/StampTable.h"
+#include "resources/LocalManifestMap.h"
 #include "resources/ResourceManagerProgress.h"
-#include "resources/ResoureConfigInfo.h"
 #include "resources/ResoureConfigMap.h"
 
 class LocalFilesCheck {
@@ -35,43 +34,37 @@ class LocalFilesCheck {
 
     // Starts reading, on a thread of its own, what the next Run needs from the disk: the
     // listings of the folders of the files local records now (read under lock) and the stamps
-    // list. The
-    // caller leaves local unchanged until that Run, which waits for it; a Run without it (or
-    // with other folders) reads them itself.
+    // list. The caller leaves local unchanged until that Run, which waits for it; a Run without
+    // it (or with other folders) reads them itself.
     void Prepare(const std::wstring& rootDir, const std::wstring& gameDir,
-                 ombrix::CriticalSection& lock, const ResoureConfigMap& local);
+                 ombrix::CriticalSection& lock, const LocalManifestMap& local);
 
     // The next Run reads every recorded file the configuration lists with the same digest.
     void RequestFullCheck() { fullRequested_ = true; }
 
     // Checks the files local records below gameDir (local is read and changed under lock,
     // which is not held while files are read): the digest of every file found gone or no longer
-    // matching is emptied. published: the CDN's resources (used by a full check). progress gets
-    // state-21 records while files are read (never when none is read).
+    // matching is emptied. The stamps list read from the disk becomes the records' stamps.
+    // published: the CDN's resources (used by a full check). progress gets state-21 records
+    // while files are read (never when none is read).
     void Run(const std::wstring& rootDir, const std::wstring& gameDir,
-             ombrix::CriticalSection& lock, ResoureConfigMap* local,
+             ombrix::CriticalSection& lock, LocalManifestMap* local,
              const ResoureConfigMap& published, const Progress& progress);
 
-    // A resource was installed below the game folder and its bytes checked (any thread).
-    void RecordInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
-                         const std::wstring& digest);
-
-    // Room for that many stamps in all (the caller holds the lock guarding local).
-    void ReserveStamps(size_t count);
-
-    // Appends the stamp lines of the files local records with the digest they were stamped
-    // with, as the UTF-8 bytes of "version.stamps", for the stamps whose names follow *after
-    // (all from the start when *after is empty), stopping once about maxBytes were appended;
-    // *after becomes the last name appended. True when the stamps' end was reached. The caller
-    // holds the lock guarding local.
-    bool FormatStampsSlice(const ResoureConfigMap& local, std::wstring* after, size_t maxBytes,
-                           std::string* bytes);
+    // The stamps of the records of local, as the UTF-8 bytes of "version.stamps" (the caller
+    // holds the lock guarding local).
+    static std::string FormatStamps(const LocalManifestMap& local);
+    // A slice of those bytes: the stamp lines of the records whose names follow *after (all
+    // from the start when *after is empty), stopping once about maxBytes were appended; *after
+    // becomes the last name appended. True when the list's end was reached.
+    static bool FormatStampsSlice(const LocalManifestMap& list, std::wstring* after,
+                                  size_t maxBytes, std::string* bytes);
     // Writes "version.stamps" below rootDir a slice of sliceBytes at a time (each formatted under
     // lock, which guards local, and written without it), unless it holds that text already as
     // far as this object knows: the hash of the text equals that of the list read there by the
     // last Run, or written since (saves come one at a time).
     void SaveStamps(const std::wstring& rootDir, ombrix::CriticalSection& lock,
-                    const ResoureConfigMap& local, size_t sliceBytes);
+                    const LocalManifestMap& local, size_t sliceBytes);
 
     // Figures of the last Run.
     bool lastRunFull = false;
@@ -85,15 +78,15 @@ class LocalFilesCheck {
   private:
     struct Prepared;
     static void ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock,
-                         const ResoureConfigMap& local);
+                         const LocalManifestMap& local);
     static uint64_t MillisecondsSince(std::chrono::steady_clock::time_point start);
 
     std::atomic<bool> fullRequested_{false};
     std::thread preparing_;               // fills prepared_
     std::unique_ptr<Prepared> prepared_;  // owned by preparing_ while it runs
+    // Guards the two below (taken after the lock guarding local).
     ombrix::CriticalSection stampsLock_;
-    StampTable stamps_;  // guarded by stampsLock_ (taken after the lock guarding local)
-    // The hash of what "version.stamps" below savedStampsDir_ holds (guarded by stampsLock_).
+    // The hash of what "version.stamps" below savedStampsDir_ holds.
     std::wstring savedStampsDir_;
     uint64_t savedStampsHash_ = 0;
 };

@@ -19,7 +19,7 @@ bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list) {
     return true;
 }
 
-bool ReadManifestFile(const std::wstring& path, ResoureConfigMap* map,
+bool ReadManifestFile(const std::wstring& path, LocalManifestMap* map,
                       bool (*accept)(const std::wstring& name)) {
     if (map == nullptr) return false;
     std::string bytes;

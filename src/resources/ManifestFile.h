@@ -5,13 +5,13 @@
 #include <string>
 
 #include "resources/ResoureConfigInfo.h"
-#include "resources/ResoureConfigMap.h"
+#include "resources/LocalManifestMap.h"
 
 // Reads a UTF-8 manifest (a leading byte-order mark is skipped, the text ends at a zero byte)
 // and appends its records to list. False, list unchanged, when the file cannot be read.
 bool ReadManifestFile(const std::wstring& path, ResoureConfigList* list);
 // The same into a map (ParseManifestUtf8).
-bool ReadManifestFile(const std::wstring& path, ResoureConfigMap* map,
+bool ReadManifestFile(const std::wstring& path, LocalManifestMap* map,
                       bool (*accept)(const std::wstring& name));
 
 // Writes text as UTF-8 without byte-order mark so that path holds either its previous content

@@ -260,6 +260,18 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* map,
     return true;
 }
 
+bool ParseManifestUtf8(const char* bytes, size_t size, LocalManifestMap* map,
+                       bool (*accept)(const std::wstring& name)) {
+    if (map == nullptr) return false;
+    if (bytes == nullptr) return true;
+    map->Reserve(map->size() + CountLines(bytes, &size));
+    ParseLines(bytes, size, [map, accept](ResoureConfigInfo* info) {
+        if (accept == nullptr || accept(info->name)) map->Append(info->name, info->md5);
+    });
+    map->Sort();
+    return true;
+}
+
 namespace {
 
 // Adds each accepted record to the map of its category.
@@ -312,15 +324,53 @@ bool FormatManifestText(const ResoureConfigList& list, std::wstring* text) {
     return true;
 }
 
-bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text) {
+namespace {
+
+// The two-field form of the entries of a map (ResoureConfigMap, LocalManifestMap).
+template <typename Map>
+bool FormatMapText(const Map& map, std::wstring* text) {
     if (text == nullptr || map.empty()) return false;
-    for (const ResoureConfigEntry& entry : map) {
+    for (const auto& entry : map) {
         text->append(entry.name);
         text->push_back(L'=');
         text->append(entry.md5.Text());
         text->append(L"\r\n");
     }
     return true;
+}
+
+// Appends the UTF-8 line of an entry; false when its name holds a zero, which ends the text
+// TextToUtf8 is given: the name up to it is written, and nothing after it.
+template <typename Entry>
+bool AppendLineUtf8(const Entry& entry, std::string* bytes) {
+    AppendUtf8(entry.name, bytes);
+    if (entry.name.find(L'\0') != std::wstring_view::npos) return false;
+    bytes->push_back('=');
+    if (!entry.md5.AppendHex(bytes)) AppendUtf8(entry.md5.Text(), bytes);
+    bytes->append("\r\n");
+    return true;
+}
+
+template <typename Map>
+bool FormatMapUtf8(const Map& map, std::string* bytes) {
+    if (bytes == nullptr || map.empty()) return false;
+    size_t size = 0;
+    for (const auto& entry : map) size += entry.name.size() + 35;
+    bytes->reserve(bytes->size() + size);
+    for (const auto& entry : map) {
+        if (!AppendLineUtf8(entry, bytes)) break;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text) {
+    return FormatMapText(map, text);
+}
+
+bool FormatManifestText(const LocalManifestMap& map, std::wstring* text) {
+    return FormatMapText(map, text);
 }
 
 void AppendUtf8(std::wstring_view text, std::string* bytes) {
@@ -336,42 +386,25 @@ void AppendUtf8(std::wstring_view text, std::string* bytes) {
 }
 
 bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes) {
-    if (bytes == nullptr || map.empty()) return false;
-    size_t size = 0;
-    for (const ResoureConfigEntry& entry : map) size += entry.name.size() + 35;
-    bytes->reserve(bytes->size() + size);
-    std::wstring after;
-    FormatManifestUtf8Slice(map, &after, std::numeric_limits<size_t>::max(), bytes);
-    return true;
+    return FormatMapUtf8(map, bytes);
 }
 
-bool FormatManifestUtf8Slice(const ResoureConfigMap& list, std::wstring* after, size_t maxBytes,
+bool FormatManifestUtf8(const LocalManifestMap& map, std::string* bytes) {
+    return FormatMapUtf8(map, bytes);
+}
+
+bool FormatManifestUtf8Slice(const LocalManifestMap& list, std::wstring* after, size_t maxBytes,
                              std::string* bytes) {
     if (after == nullptr || bytes == nullptr) return true;
-    auto entry = list.begin();  // first: it may move the map's entries
-    const auto end = list.end();
-    if (!after->empty()) {
-        entry = std::upper_bound(
-            entry, end, std::wstring_view(*after),
-            [](std::wstring_view name, const ResoureConfigEntry& at) { return name < at.name; });
-    }
     const size_t start = bytes->size();
-    for (; entry != end; ++entry) {
-        AppendUtf8(entry->name, bytes);
-        // A zero in a name ends the text TextToUtf8 is given: nothing after it is written.
-        if (entry->name.find(L'\0') != std::wstring_view::npos) {
-            after->assign(entry->name);
-            return true;
-        }
-        bytes->push_back('=');
-        if (!entry->md5.AppendHex(bytes)) AppendUtf8(entry->md5.Text(), bytes);
-        bytes->append("\r\n");
+    auto record = after->empty() ? list.begin() : list.upper_bound(*after);
+    for (; record != list.end(); ++record) {
+        after->assign(record->name);
+        if (!AppendLineUtf8(*record, bytes)) return true;  // nothing after a zero is written
         // An empty name (it sorts first) cannot mark where the next slice starts.
-        if (bytes->size() - start >= maxBytes && !entry->name.empty()) {
-            after->assign(entry->name);
-            return entry + 1 == end;
+        if (bytes->size() - start >= maxBytes && !record->name.empty()) {
+            return record + 1 == list.end();
         }
     }
-    if (entry != list.begin() && bytes->size() != start) after->assign((entry - 1)->name);
     return true;
 }

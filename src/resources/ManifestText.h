@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "resources/LocalManifestMap.h"
 #include "resources/ResoureConfigInfo.h"
 #include "resources/ResoureConfigMap.h"
 
@@ -19,6 +20,9 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigList* list);
 // The same into a map, without a list: the records whose name accept takes (all without
 // accept) are added in line order (of one name the first stays).
 bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* map,
+                       bool (*accept)(const std::wstring& name) = nullptr);
+// The same into a local list (name and digest of each record).
+bool ParseManifestUtf8(const char* bytes, size_t size, LocalManifestMap* map,
                        bool (*accept)(const std::wstring& name) = nullptr);
 // The records of a configuration split by category into the maps of their targets, without a
 // list: a launcher record (IsLauncherCategory) into launcherFiles, any other into resources, in
@@ -35,14 +39,16 @@ bool ParseManifestText(const std::wstring& text, ResoureConfigMap* resources,
 bool FormatManifestText(const ResoureConfigList& list, std::wstring* text);
 // The same for a map, in name order, without copying its records.
 bool FormatManifestText(const ResoureConfigMap& map, std::wstring* text);
+bool FormatManifestText(const LocalManifestMap& map, std::wstring* text);
 // The UTF-8 bytes TextToUtf8 makes of that text, without the wide text.
 bool FormatManifestUtf8(const ResoureConfigMap& map, std::string* bytes);
+bool FormatManifestUtf8(const LocalManifestMap& map, std::string* bytes);
 // The same a slice at a time: appends the lines of the records whose names follow *after (all
 // from the start when *after is empty), stopping once about maxBytes were appended (at least one
 // line); *after becomes the last name appended. True when the list's end was reached (at once
 // for an empty list). The slices of one list, one after the other, are FormatManifestUtf8's
 // bytes.
-bool FormatManifestUtf8Slice(const ResoureConfigMap& list, std::wstring* after, size_t maxBytes,
+bool FormatManifestUtf8Slice(const LocalManifestMap& list, std::wstring* after, size_t maxBytes,
                              std::string* bytes);
 
 // Appends the UTF-8 bytes TextToUtf8 makes of text (up to a zero in it).

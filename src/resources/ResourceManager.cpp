@@ -29,16 +29,12 @@ std::wstring ReplaceBackslashes(std::wstring text) {
     return text;
 }
 
-// The record of a file to remove, from the local list.
-ResourceUpdateInfo MakeRemoval(const ResoureConfigMap& list, const ResoureConfigEntry& entry) {
+// The record of a file to remove, from the local list (which holds no place in a package).
+ResourceUpdateInfo MakeRemoval(const LocalRecord& entry) {
     ResourceUpdateInfo removal;
     removal.name = std::wstring(entry.name);
     removal.remoteMd5 = entry.md5;
     removal.updateType = UpdateTypeRemoved;
-    removal.packageDir = list.Folder(entry);
-    removal.offset = entry.offset;
-    removal.length = entry.length;
-    removal.remoteSha256 = entry.sha256;
     return removal;
 }
 
@@ -82,7 +78,7 @@ std::wstring CResourceManager::DeriveBaseUrl(const std::wstring& configAddress) 
     return ReplaceBackslashes(base + L"/");
 }
 
-void CResourceManager::LoadLocalList(const std::wstring& path, ResoureConfigMap* map) {
+void CResourceManager::LoadLocalList(const std::wstring& path, LocalManifestMap* map) {
     ReadManifestFile(path, map, IsSafeManifestName);
 }
 
@@ -138,25 +134,25 @@ void CResourceManager::Initialize(const std::wstring& launcherDirectory,
     downloader.onProgress = [this](int64_t downloaded, int64_t total) {
         OnProgress(downloaded, total);
     };
-    downloader.onFileInstalled = [this](const DownloadTaskInfo& task, const std::wstring& digest) {
-        OnFileInstalled(task, digest);
-    };
+    // An installed file's stamp comes with everything its record needs: the file is recorded
+    // from it in one call.
+    downloader.onFileInstalled = nullptr;
     downloader.onFileStamped = [this](const std::wstring& name, uint64_t size, uint64_t time,
                                       const std::wstring& digest) {
-        localCheck.RecordInstalled(name, size, time, digest);
+        OnFileInstalled(name, size, time, digest);
     };
     Report(ProgressCDNConfigRequesting, nullptr);
     downloader.RequestConfig();
 }
 
-int32_t CResourceManager::CompareManifests(ResoureConfigMap* local,
+int32_t CResourceManager::CompareManifests(LocalManifestMap* local,
                                            const ResourceUpdateList::Source& cdn,
                                            ResourceUpdateList* downloads,
                                            ResourceRemovalList* removals, bool checkFiles) {
     if (local == nullptr || !cdn || downloads == nullptr || removals == nullptr) return 0;
     if (checkFiles) {
-        for (ResoureConfigEntry& entry : *local) {
-            if (!FileExists(gameDir + std::wstring(entry.name))) entry.md5.clear();
+        for (auto entry = local->begin(); entry != local->end(); ++entry) {
+            if (!FileExists(gameDir + std::wstring(entry->name))) local->ClearDigest(entry);
         }
     }
     *downloads = ResourceUpdateList(cdn);
@@ -167,7 +163,7 @@ int32_t CResourceManager::CompareManifests(ResoureConfigMap* local,
     uint32_t index = 0;
     for (const ResoureConfigEntry& entry : *cdn) {
         for (; here != localEnd && here->name < entry.name; ++here) {
-            removals->push_back(MakeRemoval(*local, *here));
+            removals->push_back(MakeRemoval(*here));
         }
         if (here == localEnd || here->name != entry.name) {
             downloads->Add(index++, UpdateTypeAdded);
@@ -177,7 +173,7 @@ int32_t CResourceManager::CompareManifests(ResoureConfigMap* local,
         ++index;
         ++here;
     }
-    for (; here != localEnd; ++here) removals->push_back(MakeRemoval(*local, *here));
+    for (; here != localEnd; ++here) removals->push_back(MakeRemoval(*here));
     return 1;
 }
 
@@ -234,7 +230,9 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, CDNConfigMaps&
         for (size_t i = 0; i < resourceDownloads.size(); ++i) {
             const ResoureConfigEntry& download = resourceDownloads.Entry(i);
             while (here != localResources.end() && here->name < download.name) ++here;
-            if (here != localResources.end() && here->name == download.name) here->md5.clear();
+            if (here != localResources.end() && here->name == download.name) {
+                localResources.ClearDigest(here);
+            }
         }
     }
     // Records the digests the existence check and the plan emptied: those files leave the saved
@@ -297,10 +295,9 @@ int32_t CResourceManager::StartResourceUpdate() {
         ::DeleteFileW((path + L".t").c_str());
     }
     {
-        // Room for the records and stamps of a complete update at once, not grown file by file.
+        // Room for the records of a complete update at once, not grown file by file.
         ScopedLock guard(lock);
         localResources.Reserve(cdnResources->size());
-        localCheck.ReserveStamps(cdnResources->size());
     }
     if (!resourceDownloads.empty()) {
         Report(ProgressResourceUpdateStarted, nullptr);
@@ -322,12 +319,14 @@ void CResourceManager::OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadS
     if (found != cdnLauncherFiles->end()) localLauncherFiles.SetDigest(task.name, found->md5);
 }
 
-void CResourceManager::OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest) {
+void CResourceManager::OnFileInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
+                                       const std::wstring& digest) {
+    const PackedDigest<16> packed(digest);
     {
         ScopedLock guard(lock);
         // The digest the bytes were checked against, not a lookup: a configuration fetched
         // again meanwhile may name other content.
-        localResources.SetDigest(task.name, PackedDigest<16>(digest));
+        localResources.SetInstalled(name, packed, size, writeTime);
         ++changes;
         const uint64_t interval = std::max(kSaveIntervalMs, kSaveCostFactor * lastSaveMs);
         if (::GetTickCount64() - lastSaveTick < interval) return;
@@ -420,8 +419,7 @@ bool CResourceManager::Save(bool onlyWhenChanged) {
     if (!written) {
         LogEvent("save_failed", {{"path", path}, {"error", ::GetLastError()}});
     } else {
-        // Every stamp names the digest it was taken with, so stamps of records changed meanwhile
-        // are only not used.
+        // A record changed meanwhile has either no stamp or the one taken with its new digest.
         localCheck.SaveStamps(rootDir, lock, localResources, kSaveSliceBytes);
     }
     ScopedLock guard(lock);

@@ -16,6 +16,7 @@
 #include "resources/CDNDownloadState.h"
 #include "resources/ConfigSignatureCheck.h"
 #include "resources/LocalFilesCheck.h"
+#include "resources/LocalManifestMap.h"
 #include "resources/ResourceManagerProgress.h"
 #include "resources/ResourceUpdateInfo.h"
 #include "resources/ResoureConfigInfo.h"
@@ -50,7 +51,7 @@ class CResourceManager {
     // (in its key order), removals gets the local records cdn does not have. With checkFiles,
     // local records whose file is missing under gameDir get an empty digest first. Returns 1 (0
     // without maps or lists).
-    int32_t CompareManifests(ResoureConfigMap* local, const ResourceUpdateList::Source& cdn,
+    int32_t CompareManifests(LocalManifestMap* local, const ResourceUpdateList::Source& cdn,
                              ResourceUpdateList* downloads, ResourceRemovalList* removals,
                              bool checkFiles);
     // The CDN base URL of a configuration URL: two levels up, ending with "/".
@@ -63,12 +64,14 @@ class CResourceManager {
     void OnTaskStarted(const DownloadTaskInfo& task);
     void OnTaskFinished(const DownloadTaskInfo& task, CDNDownloadState state);
     void OnProgress(int64_t downloadedBytes, int64_t totalBytes);
-    // A resource file is installed and checked: its digest is recorded, and "version.txt" saved
-    // when the last save is at least kSaveIntervalMs old and kSaveCostFactor times as old as
-    // that save took, so a run that is ended abruptly loses at most that much work, and saving
-    // a list of hundreds of thousands of files takes a bounded share of the update's time. The
-    // save runs on a thread of its own: the download workers never wait for the disk's flush.
-    void OnFileInstalled(const DownloadTaskInfo& task, const std::wstring& digest);
+    // A resource file is installed and checked: its digest and its stamp (size and last write
+    // time on disk) are recorded together, and "version.txt" saved when the last save is at least
+    // kSaveIntervalMs old and kSaveCostFactor times as old as that save took, so a run that is
+    // ended abruptly loses at most that much work, and saving a list of hundreds of thousands of
+    // files takes a bounded share of the update's time. The save runs on a thread of its own: the
+    // download workers never wait for the disk's flush.
+    void OnFileInstalled(const std::wstring& name, uint64_t size, uint64_t writeTime,
+                         const std::wstring& digest);
 
     static const uint64_t kSaveIntervalMs = 1000;
     static const uint64_t kSaveCostFactor = 10;
@@ -95,8 +98,8 @@ class CResourceManager {
     // The publisher's key configurations are checked with (SignedConfig.h); the build's own
     // key unless changed before Initialize; empty: configurations are taken as they arrive.
     std::string publisherKey = BuiltInPublisherKey();
-    ResoureConfigMap localResources;
-    ResoureConfigMap localLauncherFiles;
+    LocalManifestMap localResources;
+    LocalManifestMap localLauncherFiles;
     // The CDN lists of the last configuration, never changed once made: a configuration fetched
     // again makes new ones (under lock), while a running batch keeps reading the lists it was
     // planned from.
@@ -105,7 +108,7 @@ class CResourceManager {
     ResourceUpdateList launcherDownloads;
     ResourceUpdateList resourceDownloads;
     ResourceRemovalList resourceRemovals;
-    // Checks the installed resources before each comparison and stamps them as they arrive.
+    // Checks the installed resources before each comparison; writes their stamps.
     LocalFilesCheck localCheck;
     // The saves OnFileInstalled asks for.
     ombrix::BackgroundJob saver{[this] { Save(true); }};
@@ -119,7 +122,7 @@ class CResourceManager {
 
     void Report(ResourceManagerProgressState state, ResourceManagerProgressInfoBase* info);
     // Reads a local list; names that could reach outside their directory are left out.
-    static void LoadLocalList(const std::wstring& path, ResoureConfigMap* map);
+    static void LoadLocalList(const std::wstring& path, LocalManifestMap* map);
     // False when the manifest record could not be written (the bundle is then not complete).
     bool CompleteBundle();
     // The launcher list whose bundle the entrance could not install; empty when none.

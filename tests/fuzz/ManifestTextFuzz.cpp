@@ -1,8 +1,8 @@
 // Manifest grammar: every record holds trimmed fields free of separators, the two-field form
 // written back reads back to the same names and digests, and the decimal fields saturate like
 // the C library's conversion. The bytes parse as the text they decode to; a map of the records
-// writes the bytes of the text of its records in name order, the first of a name kept, whole
-// or a slice at a time.
+// and a local list write the bytes of the text of its records in name order, the first of a name
+// kept, whole or a slice at a time.
 #include <algorithm>
 #include <cstdlib>
 #include <cwctype>
@@ -98,14 +98,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TextToUtf8(saved.c_str(), &utf8);
     FormatManifestUtf8(map, &formatted);
     if (saved != expected || formatted != utf8) std::abort();
-    // The same bytes a slice at a time, whatever the slice's size.
+    // A local list straight from the bytes writes the same bytes, whole or a slice at a time,
+    // whatever the slice's size.
+    LocalManifestMap local;
+    ParseManifestUtf8(bytes.data(), bytes.size(), &local);
+    std::string localBytes;
+    FormatManifestUtf8(local, &localBytes);
+    if (local.size() != model.size() || localBytes != utf8) std::abort();
     for (size_t size : {size_t(1), size_t(5), size_t(64)}) {
         std::string sliced;
         std::wstring after;
-        for (size_t slices = 0; !FormatManifestUtf8Slice(map, &after, size, &sliced); ++slices) {
-            if (slices > formatted.size()) std::abort();
+        for (size_t slices = 0; !FormatManifestUtf8Slice(local, &after, size, &sliced); ++slices) {
+            if (slices > utf8.size()) std::abort();
         }
-        if (sliced != formatted) std::abort();
+        if (sliced != utf8) std::abort();
     }
     return 0;
 }

@@ -413,6 +413,10 @@ void Put(ResoureConfigMap* map, const ResoureConfigInfo& info) {
     map->emplace(info.name, info);
 }
 
+void Put(LocalManifestMap* map, const ResoureConfigInfo& info) {
+    map->SetDigest(info.name, PackedDigest<16>(info.md5));
+}
+
 }  // namespace
 
 TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
@@ -423,7 +427,7 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     ASSERT_TRUE(Write(root.path() + L"changed.dat", "x"));
     ASSERT_TRUE(Write(root.path() + L"gone.dat", "x"));
 
-    ResoureConfigMap local;
+    LocalManifestMap local;
     const auto cdn = std::make_shared<ResoureConfigMap>();
     Put(&local, Record(L"same.dat", L"abc"));
     Put(&local, Record(L"changed.dat", L"ABC"));
@@ -448,7 +452,7 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     EXPECT_EQ(UpdateTypeChanged, downloads[1].updateType);
     EXPECT_EQ(L"", downloads[1].localMd5);
     EXPECT_EQ(4, downloads[1].length);
-    EXPECT_EQ(L"", local[L"missing.dat"].md5);
+    EXPECT_EQ(L"", local.find(L"missing.dat")->md5);
     EXPECT_EQ(L"new.dat", downloads[2].name);
     EXPECT_EQ(UpdateTypeAdded, downloads[2].updateType);
     EXPECT_EQ(L"", downloads[2].localMd5);
@@ -463,7 +467,7 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     const ResourceUpdateList handedOn = downloads;
 
     // Without the existence check a missing file with a matching digest is not fetched.
-    ResoureConfigMap launcherLocal;
+    LocalManifestMap launcherLocal;
     Put(&launcherLocal, Record(L"absent.dll", L"d"));
     const auto launcherCdn = std::make_shared<ResoureConfigMap>();
     Put(launcherCdn.get(), Record(L"absent.dll", L"d"));
@@ -473,7 +477,7 @@ TEST(ResourceManager, CompareFindsAddedChangedMissingAndRemovedFiles) {
     EXPECT_TRUE(downloads.empty());
 
     // An empty local list fetches everything; a plan handed on before keeps its items.
-    ResoureConfigMap none;
+    LocalManifestMap none;
     manager.CompareManifests(&none, cdn, &downloads, &removals, true);
     EXPECT_EQ(4u, downloads.size());
     ASSERT_EQ(3u, handedOn.size());
@@ -507,9 +511,8 @@ TEST(ResourceManager, SavesWhileAWorkerRecordsHoldOnlyTrueRecords) {
     std::thread worker([&] {
         for (int i = 0; i < kFiles; ++i) {
             const auto& file = files[i * 7919 % kFiles];
-            DownloadTaskInfo task;
-            task.name = Utf8ToTextExact(file.first);
-            manager.OnFileInstalled(task, Utf8ToTextExact(file.second));
+            manager.OnFileInstalled(Utf8ToTextExact(file.first), 1, 2,
+                                    Utf8ToTextExact(file.second));
             if (i % 50 == 0) ::Sleep(1);
         }
     });

@@ -6,6 +6,7 @@
 #include "app/TextConvert.h"
 #include "resources/InstallStamps.h"
 #include "resources/LocalFilesCheck.h"
+#include "resources/LocalManifestMap.h"
 #include "resources/ManifestText.h"
 #include "resources/PackedDigest.h"
 #include "resources/ResoureConfigMap.h"
@@ -31,19 +32,20 @@ std::wstring EntriesOf(const ResoureConfigMap& map) {
     return text;
 }
 
-// The bytes of map's list (with check: of its stamps) formatted a slice of about size bytes at a
-// time; every slice but the last holds at least size bytes.
-std::string Sliced(const ResoureConfigMap& map, LocalFilesCheck* check, size_t size) {
+// A save's bytes made in slices of about maxBytes, each resuming after the last name written;
+// every slice but the last holds at least maxBytes.
+template <typename Format>
+std::string InSlices(const LocalManifestMap& list, size_t maxBytes, const Format& format) {
     std::string all;
     std::wstring after;
-    for (bool last = false; !last && all.size() < (1u << 24);) {
+    for (int slices = 0; slices <= 100000; ++slices) {
         std::string bytes;
-        last = check ? check->FormatStampsSlice(map, &after, size, &bytes)
-                     : FormatManifestUtf8Slice(map, &after, size, &bytes);
-        EXPECT_TRUE(last || bytes.size() >= size);
+        const bool last = format(list, &after, maxBytes, &bytes);
         all += bytes;
+        if (last) return all;
+        EXPECT_GE(bytes.size(), maxBytes);
     }
-    return all;
+    return "no end";
 }
 
 const size_t kSliceSizes[] = {1, 2, 40, 4096, 1 << 20};
@@ -257,6 +259,10 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     longText.md5 = std::wstring(40000, L'q');
     model.emplace(longText.name, longText);
     list.push_back(longText);
+    // A local list holds the names and digests of the same records.
+    LocalManifestMap local;
+    for (const ResoureConfigInfo& info : list) local.Append(info.name, info.md5);
+    local.Sort();
     ResoureConfigMap map;
     map.Assign(&list);
     ASSERT_EQ(model.size(), map.size());
@@ -277,13 +283,16 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     TextToUtf8(text.c_str(), &utf8);
     ASSERT_TRUE(FormatManifestUtf8(map, &bytes));
     EXPECT_EQ(utf8, bytes);
+    std::wstring localText;
+    ASSERT_TRUE(FormatManifestText(local, &localText));
+    EXPECT_EQ(expected, localText);
     // A zero in a name ends the text, and an empty name (first) cannot end a slice.
-    ResoureConfigMap odd;
+    LocalManifestMap odd;
     for (const wchar_t* name : {L"d", L"", L"a"}) odd.SetDigest(name, PackedDigest<16>(L"1"));
     odd.SetDigest(std::wstring(L"b\0c", 3), PackedDigest<16>(L"2"));
     for (size_t size : kSliceSizes) {
-        EXPECT_EQ("=1\r\na=1\r\nb", Sliced(odd, nullptr, size)) << size;
-        EXPECT_EQ("", Sliced(ResoureConfigMap(), nullptr, size));
+        EXPECT_EQ("=1\r\na=1\r\nb", InSlices(odd, size, FormatManifestUtf8Slice)) << size;
+        EXPECT_EQ("", InSlices(LocalManifestMap(), size, FormatManifestUtf8Slice));
     }
 
     // Names recorded in any order, also into a list that already holds some; most of them
@@ -295,45 +304,40 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     for (const std::wstring& name : names) {
         const std::wstring digest = name.size() % 2 ? L"x" + name : std::wstring(32, L'a');
         map.SetDigest(name, PackedDigest<16>(digest));
+        local.SetDigest(name, PackedDigest<16>(digest));
         model[name].md5 = digest;
     }
     map.SetDigest(L"B", PackedDigest<16>(L"v2"));
+    local.SetDigest(L"B", PackedDigest<16>(L"v2"));
     model[L"B"].md5 = L"v2";
     std::vector<const std::wstring*> gone = {&names[3], &names[1], &names[3]};
     for (size_t i = 10; i < 3700; ++i) gone.push_back(&names[i]);
     map.EraseNames(gone);
+    local.EraseNames(gone);
     for (const std::wstring* name : gone) model.erase(*name);
     ResoureConfigMap copy = map;
+    LocalManifestMap localCopy = local;
     map.clear();
+    local.clear();
     ASSERT_EQ(model.size(), copy.size());
+    ASSERT_EQ(model.size(), localCopy.size());
     auto recorded = copy.begin();
-    std::wstring saved;
+    auto held = localCopy.begin();
+    expected.clear();
     for (const auto& record : model) {
+        expected += record.first + L"=" + record.second.md5 + L"\r\n";
         EXPECT_EQ(record.first, recorded->name);
         EXPECT_EQ(record.second.md5, recorded->md5.Text());
+        EXPECT_EQ(record.first, held->name);
+        EXPECT_EQ(record.second.md5, held->md5.Text());
         ++recorded;
-        saved += record.first + L"=" + record.second.md5 + L"\r\n";
+        ++held;
     }
-    // The list, and the stamps of its files stamped with their digests, a slice at a time.
-    LocalFilesCheck check;
-    std::wstring stamped;
-    uint64_t size = 0;
-    for (const auto& record : model) {
-        const std::wstring digest = ++size % 3 ? record.second.md5 : L"other";
-        check.RecordInstalled(record.first, size, size * 7, digest);
-        if (size % 3) {
-            stamped += record.first + L"=" + std::to_wstring(size) + L"=" +
-                       std::to_wstring(size * 7) + L"=" + digest + L"\r\n";
-        }
-    }
-    check.RecordInstalled(L"unrecorded", 1, 2, L"3");
-    std::string savedUtf8;
-    std::string stampedUtf8;
-    TextToUtf8(saved.c_str(), &savedUtf8);
-    TextToUtf8(stamped.c_str(), &stampedUtf8);
-    for (size_t sliceSize : kSliceSizes) {
-        EXPECT_EQ(savedUtf8, Sliced(copy, nullptr, sliceSize)) << sliceSize;
-        EXPECT_EQ(stampedUtf8, Sliced(copy, &check, sliceSize)) << sliceSize;
+    // Saved in slices of any size, the bytes are those of the whole list.
+    utf8.clear();
+    TextToUtf8(expected.c_str(), &utf8);
+    for (size_t maxBytes : kSliceSizes) {
+        EXPECT_EQ(utf8, InSlices(localCopy, maxBytes, FormatManifestUtf8Slice)) << maxBytes;
     }
 }
 
@@ -372,9 +376,10 @@ TEST(InstallStamps, ListReadsBackAndDamagedLinesAreSkipped) {
     EXPECT_EQ(1u, first[L"a"].size);
 }
 
-// A table of stamps keeps what a std::map of them keeps: from a list (the first line of a name,
-// names differing only in case apart, every digest's text), stamps set in any order (the last
-// wins), erased, and walked.
+// The stamps list read into a table keeps what a std::map of it keeps (the first line of a name,
+// names differing only in case apart, every digest's text). Stamps held in a local list's
+// records are written as a std::map of the stamps holds them: stamps set in any order (the last
+// wins), erased, dropped by a walk; a stamp counts only beside the digest it was taken with.
 TEST(InstallStamps, TableKeepsWhatAMapOfTheStampsKeeps) {
     const std::string list =
         "b=1=2=D41D8CD98F00B204E9800998ECF8427E\r\nB=3=4=v1\r\n"
@@ -383,29 +388,52 @@ TEST(InstallStamps, TableKeepsWhatAMapOfTheStampsKeeps) {
     StampTable table;
     ParseStampsUtf8(list.data(), list.size(), &model);
     ParseStampsUtf8(list.data(), list.size(), &table);
-    std::vector<std::wstring> names;
-    for (int i = 0; i < 4000; ++i)
-        names.push_back(L"data\\sub\\" + std::to_wstring(i * 7919 % 4000));
-    names.push_back(names[5]);  // set twice: the last stays
-    for (size_t i = 0; i < names.size(); ++i) {
-        const InstallStamp stamp{i, i + 1, i % 2 ? L"y" + names[i] : std::wstring(32, L'F')};
-        model[names[i]] = stamp;
-        table.Set(names[i], stamp.size, stamp.writeTime, PackedDigest<16>(stamp.digest));
-    }
-    std::vector<std::wstring_view> gone(names.begin() + 10, names.begin() + 3700);
-    for (std::wstring_view name : gone) model.erase(std::wstring(name));
-    table.EraseNames(gone);
-    // A walk that keeps every other stamp.
-    StampTable::Stamps walked;
-    StampTable::Stamps taken = table.TakeSorted();
-    for (size_t i = 0; i < taken.size(); i += 2) walked.push_back(std::move(taken[i]));
-    for (size_t i = 1; i < taken.size(); i += 2) model.erase(std::wstring(taken[i].name));
-    table.Replace(std::move(walked));
     std::string expected;
     std::string held;
     for (const auto& entry : model) AppendStampLineUtf8(entry.first, entry.second, &expected);
     for (const TableStamp& stamp : table.Sorted()) AppendStampLineUtf8(stamp, &held);
     EXPECT_EQ(expected, held);
+
+    model.clear();
+    LocalManifestMap local;
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 4000; ++i)
+        names.push_back(L"data\\sub\\" + std::to_wstring(i * 7919 % 4000));
+    names.push_back(names[5]);  // set twice: the last stays
+    names.push_back(L"DATA\\sub\\5");
+    for (size_t i = 0; i < names.size(); ++i) {
+        const InstallStamp stamp{i, i + 1, i % 2 ? L"y" + names[i] : std::wstring(32, L'F')};
+        model[names[i]] = stamp;
+        local.SetInstalled(names[i], PackedDigest<16>(stamp.digest), stamp.size, stamp.writeTime);
+    }
+    std::vector<const std::wstring*> gone;
+    for (size_t i = 10; i < 3700; ++i) gone.push_back(&names[i]);
+    for (const std::wstring* name : gone) model.erase(*name);
+    local.EraseNames(gone);
+    // A walk that drops every other stamp.
+    size_t i = 0;
+    for (auto record = local.begin(); record != local.end(); ++record) {
+        if (i++ % 2 == 0) continue;
+        model.erase(std::wstring(record->name));
+        local.ClearStamp(record);
+    }
+    // A record whose digest changes loses its stamp, also when it gets it back; one given its
+    // own digest again keeps it; one recorded missing has none.
+    std::vector<std::wstring> stamped;
+    for (const auto& entry : model) stamped.push_back(entry.first);
+    local.SetDigest(stamped[0], PackedDigest<16>(L"other"));
+    local.SetDigest(stamped[0], PackedDigest<16>(model[stamped[0]].digest));
+    model.erase(stamped[0]);
+    local.SetDigest(stamped[1], PackedDigest<16>(model[stamped[1]].digest));
+    local.ClearDigest(local.find(stamped[2]));
+    model.erase(stamped[2]);
+    local.SetDigest(L"unstamped", PackedDigest<16>(L"v"));
+    expected.clear();
+    for (const auto& entry : model) AppendStampLineUtf8(entry.first, entry.second, &expected);
+    EXPECT_EQ(expected, LocalFilesCheck::FormatStamps(local));
+    for (size_t maxBytes : kSliceSizes) {
+        EXPECT_EQ(expected, InSlices(local, maxBytes, LocalFilesCheck::FormatStampsSlice));
+    }
 }
 
 TEST(InstallStamps, VerdictFromListingAndStamp) {
@@ -448,7 +476,7 @@ TEST(InstallStamps, VerdictFromListingAndStamp) {
         // The same for a digest of a list and a stamp of a table.
         StampTable table;
         if (c.stamp != nullptr) {
-            table.Set(L"f", c.stamp->size, c.stamp->writeTime, PackedDigest<16>(c.stamp->digest));
+            table.Append(L"f", c.stamp->size, c.stamp->writeTime, c.stamp->digest);
         }
         const TableStamp* tableStamp = c.stamp != nullptr ? &table.Sorted()[0] : nullptr;
         EXPECT_EQ(c.verdict,

@@ -244,9 +244,8 @@ TEST(EntranceInstall, EveryFaultEndsWithAWholeLauncher) {
             // Given up, not retried: the launcher started after it does not fetch the same
             // files again, and the next start finds nothing to install.
             EXPECT_EQ(Read(in.targets.failedPath), kManifest) << c.what;
-            ResoureConfigMap local;
-            local[L"OmbrixLauncher.exe"].name = L"OmbrixLauncher.exe";
-            local[L"OmbrixLauncher.exe"].md5 = L"OLD";
+            LocalManifestMap local;
+            local.SetDigest(L"OmbrixLauncher.exe", PackedDigest<16>(L"OLD"));
             const auto release = [](const wchar_t* skinDigest) {
                 auto cdn = std::make_shared<ResoureConfigMap>();
                 ResoureConfigInfo file;
