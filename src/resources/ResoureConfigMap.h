@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "resources/NameSortedEntries.h"
 #include "resources/PackedDigest.h"
 #include "resources/ResoureConfigInfo.h"
 #include "resources/TextArena.h"
@@ -24,6 +25,17 @@ struct ResoureConfigEntry {
     uint32_t folder = 0;      // index into the folders of the list holding the entry
     PackedDigest<16> md5;     // digest text, compared exactly; empty = missing locally
     PackedDigest<32> sha256;  // CDN configuration: SHA-256 of the range as stored
+
+    // Its characters in its map's arena, and its texts placed in another arena.
+    size_t ArenaChars() const {
+        return name.size() + (md5.InArena() ? md5.View().size() : 0) +
+               (sha256.InArena() ? sha256.View().size() : 0);
+    }
+    void MoveTexts(TextArena* arena) {
+        name = arena->Add(name);
+        if (md5.InArena()) md5.Assign(md5.View(), arena);
+        if (sha256.InArena()) sha256.Assign(sha256.View(), arena);
+    }
 };
 
 // Ordered by name as std::wstring orders it: by UTF-16 code units (ordinal, case-sensitive;
@@ -35,13 +47,13 @@ class ResoureConfigMap {
 
     ResoureConfigMap();
     // A copy holds its own names (an entry's name is of the map holding it).
-    ResoureConfigMap(const ResoureConfigMap& other);
-    ResoureConfigMap& operator=(const ResoureConfigMap& other);
+    ResoureConfigMap(const ResoureConfigMap& other) = default;
+    ResoureConfigMap& operator=(const ResoureConfigMap& other) = default;
     ResoureConfigMap(ResoureConfigMap&&) noexcept = default;
     ResoureConfigMap& operator=(ResoureConfigMap&&) noexcept = default;
 
-    bool empty() const { return entries_.empty() && pending_.empty(); }
-    size_t size() const { return entries_.size() + pending_.size(); }
+    bool empty() const { return entries_.empty(); }
+    size_t size() const { return entries_.size(); }
     void clear();
 
     iterator begin();
@@ -70,9 +82,9 @@ class ResoureConfigMap {
     // are. For callers that add the records of one list, or split one
     // list into several maps: call Sort once after the last.
     void Append(ResoureConfigInfo* info);
-    void Sort();
+    void Sort() { entries_.Sort(); }
     // Room for that many entries in all.
-    void Reserve(size_t count) { entries_.reserve(count); }
+    void Reserve(size_t count) { entries_.Reserve(count); }
 
     // The package folder of an entry of this map.
     const std::wstring& Folder(const ResoureConfigEntry& entry) const {
@@ -82,18 +94,8 @@ class ResoureConfigMap {
   private:
     uint32_t InternFolder(std::wstring* folder);
     ResoureConfigEntry TakeEntry(ResoureConfigInfo* info);
-    // Moves the pending entries into their places.
-    void Merge() const;
-    // Counts the arena's texts of an entry that goes; rebuilds the arena when more than half of
-    // it is texts of entries gone (DropEntries: after the last of a series).
-    void Dropped(const ResoureConfigEntry& entry);
-    void DropEntries();
 
-    mutable std::vector<ResoureConfigEntry> entries_;  // sorted, unique names
-    mutable std::vector<ResoureConfigEntry> pending_;  // sorted, names not in entries_
-    bool appending_ = false;                           // Append since the last Sort
-    std::vector<std::wstring> folders_;                // [0] is the empty folder
+    NameSortedEntries<ResoureConfigEntry> entries_;
+    std::vector<std::wstring> folders_;  // [0] is the empty folder
     std::unordered_map<std::wstring, uint32_t> folderIndex_;
-    TextArena arena_;       // names and digest texts of the entries
-    size_t deadChars_ = 0;  // characters of the arena no entry uses
 };
