@@ -5,6 +5,7 @@
 
 #include "resources/FileSystemCase.h"
 #include "resources/ManifestText.h"
+#include "resources/StreamHash.h"
 
 namespace {
 
@@ -111,12 +112,6 @@ bool HasCollidingNames(const ResoureConfigList& list) {
 
 namespace {
 
-const uint64_t kHashStart = 14695981039346656037ull;  // FNV-1a, 64 bits
-
-uint64_t HashUnit(uint64_t hash, wchar_t c) {
-    return (hash ^ static_cast<uint16_t>(c)) * 1099511628211ull;
-}
-
 // The keys of one map's names as sorted hashes; a key is folded again from its name only when
 // a hash asked for is met, to tell a true meeting from two keys that share a hash.
 class HashedKeys {
@@ -127,9 +122,9 @@ class HashedKeys {
         for (const ResoureConfigEntry& entry : map) {
             FoldKey(entry.name.data(), entry.name.size(), &key_);
             if (launcher && IsReservedLauncherName(key_)) return false;
-            uint64_t hash = kHashStart;
-            for (wchar_t c : key_) hash = HashUnit(hash, c);
-            hashes_.push_back(Hashed{hash, &entry});
+            StreamHash hash;
+            hash.Add(key_.data(), key_.size());
+            hashes_.push_back(Hashed{hash.Value(), &entry});
         }
         std::sort(hashes_.begin(), hashes_.end(), [](const Hashed& a, const Hashed& b) {
             return a.hash < b.hash || (a.hash == b.hash && a.entry < b.entry);
@@ -145,9 +140,10 @@ class HashedKeys {
             FoldKey(hashes_[i].entry->name.data(), hashes_[i].entry->name.size(), &key_);
             if (Has(hashes_[i - 1].hash, key_.data(), key_.size(), hashes_[i].entry)) return true;
         }
-        std::vector<uint64_t> prefix(1, kHashStart);  // prefix[n]: the hash of the first n units
-        std::wstring previous;                        // the key before, folded
-        size_t previousFolder = std::wstring::npos;   // the end of its folders (its last "\")
+        std::vector<uint64_t> prefix(
+            1, StreamHash::kStart);                  // prefix[n]: the hash of the first n units
+        std::wstring previous;                       // the key before, folded
+        size_t previousFolder = std::wstring::npos;  // the end of its folders (its last "\")
         // In name order, which keeps the names of a folder together: the folders on the way to
         // a name were checked with the name before when both lie in the same folder.
         for (const ResoureConfigEntry& entry : map) {
@@ -158,7 +154,7 @@ class HashedKeys {
             const size_t from = checked ? folder + 1 : 0;  // prefix[0..from] still hold
             prefix.resize(from + 1);
             for (size_t i = from; i < key_.size(); ++i) {
-                prefix.push_back(HashUnit(prefix.back(), key_[i]));
+                prefix.push_back(StreamHash::Step(prefix.back(), key_[i]));
             }
             previous = key_;
             previousFolder = folder;
@@ -172,8 +168,8 @@ class HashedKeys {
             }
             const size_t size = key_.size();
             key_ += L".T";
-            if (Has(HashUnit(HashUnit(prefix.back(), L'.'), L'T'), key_.data(), key_.size(),
-                    nullptr)) {
+            if (Has(StreamHash::Step(StreamHash::Step(prefix.back(), L'.'), L'T'), key_.data(),
+                    key_.size(), nullptr)) {
                 return true;
             }
             key_.resize(size);

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "framework/ScopedHandle.h"
+#include "resources/StreamHash.h"
 
 namespace {
 
@@ -36,11 +37,9 @@ void AppendFolded(const wchar_t* name, size_t length, Keys* key) {
 }
 
 uint64_t HashKey(const wchar_t* key, size_t length) {
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a, 64 bits
-    for (size_t i = 0; i < length; ++i) {
-        hash = (hash ^ static_cast<uint16_t>(key[i])) * 1099511628211ull;
-    }
-    return hash;
+    StreamHash hash;
+    hash.Add(key, length);
+    return hash.Value();
 }
 
 size_t FolderLength(const std::wstring& name) {
