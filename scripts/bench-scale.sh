@@ -38,7 +38,7 @@ install() {
   sync; sleep 5   # the disk settles after the many writes before
   start=$(now)
   if [ "$2" = l ]; then
-    "$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" --config "$url" \
+    "$wine_run" "$bin/OmbrixUpdate.exe" --root "C:\\$work_name\\inst" --config "$url" --memory \
       </dev/null > "$work/run.log"
     grep -q '^state 19' "$work/run.log" || { cat "$work/run.log" >&2; exit 1; }
     cp "$work/run.log" "$work/l-$1.log"   # its states with their times (kept with KEEP=1)
@@ -99,6 +99,13 @@ for count in $counts; do
     printf '  streaming reference (the floor of memory): %7.2f s wall, peak %6.1f MiB, %5.0f bytes a file above base\n' \
       "$sw" "$(mib "$sp")" "$(echo "($sp - $base_s) / $count" | bc -l)"
     printf '  time per file launcher/reference: %.2f\n' "$(echo "$lw / $rw" | bc -l)"
+  fi
+  # The largest working set (sampled) until the configuration was parsed, and after.
+  if grep -q '^memory ' "$work/l-$count.log" 2>/dev/null; then
+    tr -d '\r' < "$work/l-$count.log" | awk '
+      $1 == "memory" { if ($3 > m) m = $3 }
+      $1 == "state" && $2 == 6 && !parsed { c = m; m = 0; parsed = 1 }
+      END { printf "  launcher, largest working set: %.1f MiB until the configuration was parsed, %.1f MiB after\n", c / 1048576, m / 1048576 }'
   fi
   printf '  OmbrixPack: peak %.1f MiB, %.0f bytes a file above base\n' "$(mib "$pp")" \
     "$(echo "($pp - $base_p) / $count" | bc -l)"

@@ -1,6 +1,7 @@
 // OmbrixUpdate: one whole update through the resource manager, without a window.
 //   OmbrixUpdate --root DIR --config URL [--launcher DIR] [--retry-pause-ms N] [--timeout-ms N]
 //                [--segment-pause-ms N] [--log FILE] [--verify] [--publisher-key FILE.pub]
+//                [--memory]
 // With --publisher-key the configuration is checked as a launcher carrying that key checks it
 // (signature, serial, expiry, SHA-256 of every range); without it, it is taken as it arrives.
 // A line "signature RESULT [release=NAME serial=N]" tells what the check found.
@@ -10,7 +11,9 @@
 // Prints every progress state with its value and the milliseconds since the start (states 17
 // and 21 only as running figures), then the files the check read and those it found gone or
 // changed and the update mended, the time taken by checking and parsing the configuration, the
-// processor time, the wall time and the peak working set.
+// processor time, the wall time and the peak working set. With --memory, before each state line
+// a line "memory MS WORKING_SET" gives the largest working set seen (every 20 ms) since the state
+// before: where in the update the memory goes.
 // Exit status 0 when the update ended with state 18 or 19, otherwise the final state. With
 // --log, FILE receives the launcher's log lines of the update (appended). A state 7
 // is answered as the window does: wait until the downloader's workers are idle, start the
@@ -89,11 +92,16 @@ int wmain(int argc, wchar_t** argv) {
     long segmentPause = -1;
     long timeout = -1;  // receive time-out of every request (send time-outs never exceed it)
     bool verify = false;
+    bool traceMemory = false;
     std::wstring keyFile;
     for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
         if (option == L"--verify") {
             verify = true;
+            continue;
+        }
+        if (option == L"--memory") {
+            traceMemory = true;
             continue;
         }
         if (i + 1 >= argc) break;
@@ -120,7 +128,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr,
                      "usage: OmbrixUpdate --root DIR --config URL [--launcher DIR] "
                      "[--retry-pause-ms N] [--timeout-ms N] [--segment-pause-ms N] "
-                     "[--log FILE] [--verify] [--publisher-key FILE.pub]\n");
+                     "[--log FILE] [--verify] [--publisher-key FILE.pub] [--memory]\n");
         return 2;
     }
     std::string publisherKey;
@@ -168,12 +176,21 @@ int wmain(int argc, wchar_t** argv) {
     manager.Initialize(launcher, root, config);
     int32_t finalState = 0;
     int64_t lastPrinted = 0;
+    SIZE_T largestWorkingSet = 0;  // since the state before (--memory)
     while (finalState == 0) {
         Report report{0, 0};
         // A progress line per 256 KiB lets a watcher follow the update (and kill it at a byte
         // count): checked at every report and every 20 ms without one.
         for (;;) {
             const bool popped = queue.Pop(20, &report);
+            if (traceMemory) {
+                PROCESS_MEMORY_COUNTERS memory{};
+                memory.cb = sizeof(memory);
+                ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+                if (memory.WorkingSetSize > largestWorkingSet) {
+                    largestWorkingSet = memory.WorkingSetSize;
+                }
+            }
             const int64_t now = downloaded.load();
             if (now - lastPrinted >= 262144) {
                 lastPrinted = now;
@@ -192,6 +209,12 @@ int wmain(int argc, wchar_t** argv) {
             } else {
                 std::printf("signature %s\n", ConfigCheckText(downloader.lastConfigCheck));
             }
+        }
+        if (traceMemory) {
+            std::printf("memory %llu %llu\n",
+                        static_cast<unsigned long long>(::GetTickCount64() - started),
+                        static_cast<unsigned long long>(largestWorkingSet));
+            largestWorkingSet = 0;
         }
         std::printf("state %d %lld %llu\n", report.state, static_cast<long long>(report.value),
                     static_cast<unsigned long long>(::GetTickCount64() - started));
