@@ -10,6 +10,7 @@
 #include "FilePipeline.h"
 #include "PackOptions.h"
 #include "PublishableName.h"
+#include "ReleaseRecords.h"
 #include "app/Crypto.h"
 #include "app/TextFormat.h"
 #include "resources/GunzipFile.h"
@@ -156,18 +157,24 @@ TEST(PackTool, RefusesWhatTheLauncherCouldNotInstall) {
 
 TEST(FilePipeline, HandsEveryResultOverInOrderPastItsWindow) {
     TempFolder work;
-    const std::vector<std::string> contents = {"one", std::string(5000, 'x'), ""};
-    for (size_t k = 0; k < contents.size(); ++k) {
-        Write(work.path() + std::to_wstring(k), contents[k]);
-    }
-    const auto pathOf = [&work](size_t i) { return work.path() + std::to_wstring(i % 3); };
-    const auto isKnown = [](const FileDigest& digest) { return digest.size == 3; };
+    // The read buffer starts small and grows: a file filling it exactly, one past it.
+    const std::vector<std::string> contents = {"one", std::string(5000, 'x'), "",
+                                               RandomBytes(65536, 1), RandomBytes(300001, 2)};
+    const size_t kinds = contents.size();
+    for (size_t k = 0; k < kinds; ++k) Write(work.path() + std::to_wstring(k), contents[k]);
+    const auto pathOf = [&](size_t i) { return work.path() + std::to_wstring(i % kinds); };
+    const auto isKnown = [](const FileDigest& digest) {
+        return digest.size == 3 || digest.size > 5000;
+    };
     const size_t count = 3000;  // many more files than results may wait to be taken
     size_t next = 0;
     bool right = true;
     EXPECT_TRUE(RunFilePipeline(count, pathOf, 2, isKnown, [&](size_t i, PreparedFile* file) {
-        right = right && i == next++ && file->error.empty() &&
-                file->digest.md5 == Md5Digest(contents[i % 3]) && file->known == (i % 3 == 0) &&
+        const std::string& content = contents[i % kinds];
+        right = right && i == next++ && file->error.empty() && file->whole &&
+                file->digest.size == static_cast<int64_t>(content.size()) &&
+                file->digest.md5 == Md5Digest(content) &&
+                file->known == (content.size() == 3 || content.size() > 5000) &&
                 file->gz.empty() == file->known;
         return true;
     }));
@@ -178,6 +185,41 @@ TEST(FilePipeline, HandsEveryResultOverInOrderPastItsWindow) {
     EXPECT_FALSE(RunFilePipeline(count, pathOf, 2, isKnown,
                                  [&next](size_t, PreparedFile*) { return ++next < 1500; }));
     EXPECT_EQ(1500u, next);
+}
+
+// New content is found again by its size and MD5 in the release's open table, also after the
+// table has grown many times; content of another size is not the same content.
+TEST(ReleaseRecords, FindsEachContentItIndexed) {
+    const uint32_t count = 5000;
+    ReleaseRecords records(count);
+    const auto entryOf = [](uint32_t k) {
+        PackedEntry entry;
+        entry.packageDir = k % 2 ? L"pkg/0002" : L"pkg/0001";
+        entry.offset = int64_t(k) << 20;
+        entry.length = static_cast<int32_t>(k + 1);
+        entry.md5 = Md5Digest(std::to_string(k / 2));  // pairs share a digest, not a size
+        entry.inputSize = k;
+        if (k % 3 != 0) entry.sha256 = std::string(32, static_cast<char>(k));
+        return entry;
+    };
+    for (uint32_t k = 0; k < count; ++k) {
+        uint32_t found = 0;
+        ASSERT_FALSE(records.FindContent(k, entryOf(k).md5, &found)) << k;
+        ASSERT_EQ(k, records.AddPlacement(entryOf(k)));
+        records.AddContent(k);
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        const PackedEntry expected = entryOf(k);
+        uint32_t found = count;
+        ASSERT_TRUE(records.FindContent(k, expected.md5, &found)) << k;
+        ASSERT_EQ(k, found);
+        EXPECT_FALSE(records.FindContent(int64_t(k) + count, expected.md5, &found)) << k;
+        const PackedEntry entry = records.EntryOf(k);
+        ASSERT_TRUE(entry.packageDir == expected.packageDir && entry.offset == expected.offset &&
+                    entry.length == expected.length && entry.md5 == expected.md5 &&
+                    entry.inputSize == expected.inputSize && entry.sha256 == expected.sha256)
+            << k;
+    }
 }
 
 TEST(PackOptions, ParsesAndRefuses) {

@@ -7,6 +7,9 @@
 namespace {
 
 const DWORD kStreamChunk = 1u << 20;
+// The read buffer starts at this size and grows with the files it holds, up to kWholeFileLimit:
+// a set of small files never touches more.
+const size_t kFirstBuffer = size_t(64) << 10;
 
 z_stream* Z(void* stream) {
     return static_cast<z_stream*>(stream);
@@ -50,7 +53,7 @@ bool GzipCompressor::Load(const std::wstring& path, FileDigest* digest, bool* wh
         *error = path + L": cannot open the file for reading";
         return false;
     }
-    if (input_.empty()) input_.resize(kWholeFileLimit);
+    if (input_.size() < kFirstBuffer) input_.resize(kFirstBuffer);
     md5_.Reset();
     loaded_ = 0;
     *whole = true;
@@ -67,6 +70,11 @@ bool GzipCompressor::Load(const std::wstring& path, FileDigest* digest, bool* wh
         if (*whole) {
             loaded_ += got;
             if (loaded_ < input_.size()) continue;
+            if (input_.size() < kWholeFileLimit) {
+                input_.resize(input_.size() * 2 < kWholeFileLimit ? input_.size() * 2
+                                                                  : kWholeFileLimit);
+                continue;
+            }
             // Larger than the limit: hash what was read, then the rest piece by piece.
             *whole = false;
             md5_.Update(input_.data(), loaded_);

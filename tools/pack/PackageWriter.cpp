@@ -6,7 +6,6 @@
 #include <cstring>
 #include <limits>
 
-#include "BesideFile.h"
 #include "app/FileServices.h"
 #include "app/Sha256.h"
 #include "app/TextFormat.h"
@@ -63,30 +62,24 @@ bool PackageWriter::OpenNextPackage(std::wstring* error) {
     createdFiles_.push_back(path);
     packages_.push_back(PackageDirName(index_));
     size_ = 0;
-    streams_.clear();
+    contents_.reset(new BesideFile(dir_ + kContentsFileName));
+    if (!contents_->Open()) {
+        *error = dir_ + kContentsFileName + L": cannot write the package's contents list";
+        return false;
+    }
     return true;
 }
 
 bool PackageWriter::Close(std::wstring* error) {
     if (!file_) return true;
     file_.Reset();
-    return WriteContents(dir_, streams_, error);
+    return CommitContents(std::move(contents_), dir_, error);
 }
 
-bool PackageWriter::WriteContents(const std::wstring& dir, const std::vector<StoredStream>& streams,
-                                  std::wstring* error) {
+bool PackageWriter::CommitContents(std::unique_ptr<BesideFile> contents, const std::wstring& dir,
+                                   std::wstring* error) {
     const std::wstring path = dir + kContentsFileName;
-    BesideFile file(path);
-    bool ok = file.Open();
-    std::string text;
-    for (size_t i = 0; ok && i < streams.size(); ++i) {
-        AppendPackageContentsLine(streams[i], &text);
-        if (text.size() >= (1u << 20) || i + 1 == streams.size()) {
-            ok = file.Append(text);
-            text.clear();
-        }
-    }
-    if (!ok || !file.Commit(false)) {
+    if (!contents || !contents->Commit(false)) {
         *error = path + L": cannot write the package's contents list";
         return false;
     }
@@ -99,8 +92,7 @@ bool PackageWriter::WriteContents(const std::wstring& dir, const std::vector<Sto
 bool PackageWriter::MoveTail(int64_t start, int64_t length, std::wstring* error) {
     ombrix::ScopedFileHandle previous(file_.Release());
     const std::wstring previousDir = dir_;
-    std::vector<StoredStream> previousStreams;
-    previousStreams.swap(streams_);
+    std::unique_ptr<BesideFile> previousContents(std::move(contents_));
     if (!OpenNextPackage(error)) return false;
     LARGE_INTEGER position;
     position.QuadPart = start;
@@ -130,7 +122,7 @@ bool PackageWriter::MoveTail(int64_t start, int64_t length, std::wstring* error)
     }
     previous.Reset();
     size_ = length;
-    return WriteContents(previousDir, previousStreams, error);
+    return CommitContents(std::move(previousContents), previousDir, error);
 }
 
 std::string PackageWriter::HashRange(HANDLE file, int64_t start, int64_t length) {
@@ -182,7 +174,12 @@ bool PackageWriter::Finish(int64_t start, int64_t length, const FileDigest& dige
     stream.length = entry->length;
     stream.hasSha256 = true;
     std::memcpy(stream.sha256, entry->sha256.data(), sizeof(stream.sha256));
-    streams_.push_back(stream);
+    line_.clear();
+    AppendPackageContentsLine(stream, &line_);
+    if (!contents_ || !contents_->Append(line_)) {
+        *error = dir_ + kContentsFileName + L": cannot write the package's contents list";
+        return false;
+    }
     bytesWritten_ += length;
     return true;
 }
@@ -222,6 +219,7 @@ bool PackageWriter::AddFile(const std::wstring& path, GzipCompressor* compressor
 
 void PackageWriter::RemoveOutput() {
     file_.Reset();
+    contents_.reset();
     for (const std::wstring& path : createdFiles_) ::DeleteFileW(path.c_str());
     for (auto dir = createdDirs_.rbegin(); dir != createdDirs_.rend(); ++dir) {
         ::RemoveDirectoryW(dir->c_str());

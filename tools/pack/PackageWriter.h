@@ -1,14 +1,17 @@
 // Writes new package files into a CDN tree: TREE\pkg\NNNN\qz_game.qzpkg, numbered upwards from
 // a first number the tree has never used. Each input file becomes one gzip stream, back to
 // back; a stream that would carry a package past the size limit starts the next package (a
-// stream larger than the limit gets a package of its own). When a package is complete its
-// contents list is written beside it; a package is never opened again.
+// stream larger than the limit gets a package of its own). The contents list of the open package
+// is written beside its place as its streams are added (nothing is held per stream) and put in
+// place when the package is complete; a package is never opened again.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "BesideFile.h"
 #include "GzipCompressor.h"
 #include "PackageContents.h"
 #include "framework/ScopedHandle.h"
@@ -55,8 +58,8 @@ class PackageWriter {
     bool Finish(int64_t start, int64_t length, const FileDigest& digest, const std::string& sha256,
                 PackedEntry* entry, std::wstring* error);
     bool MoveTail(int64_t start, int64_t length, std::wstring* error);
-    bool WriteContents(const std::wstring& dir, const std::vector<StoredStream>& streams,
-                       std::wstring* error);
+    bool CommitContents(std::unique_ptr<BesideFile> contents, const std::wstring& dir,
+                        std::wstring* error);
     bool MakeDirectory(const std::wstring& dir, std::wstring* error);
 
     std::wstring treeDir_;  // ends with "\"
@@ -65,7 +68,8 @@ class PackageWriter {
     std::wstring dir_;  // folder of the open package, ends with "\"
     ombrix::ScopedFileHandle file_;
     int64_t size_ = 0;
-    std::vector<StoredStream> streams_;
+    std::unique_ptr<BesideFile> contents_;  // of the open package
+    std::string line_;                      // one line of it, reused
     std::vector<std::wstring> packages_;
     int64_t bytesWritten_ = 0;
     std::vector<std::wstring> createdFiles_;

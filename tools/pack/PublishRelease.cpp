@@ -99,14 +99,13 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
     PackageWriter writer(tree->root, tree->lastPackage + 1, packageLimit);
     GzipCompressor large;  // for files too large to hold, compressed on this thread
     ReleaseRecords records(inputs.Size());
-    // New content of this release, by its placement in the records.
-    std::unordered_map<ContentKey, uint32_t, ContentKeyHash> added;
     std::string chunkLines;  // the lines naming the chunk lists, after the records
     *stats = PublishStats();
     ULONGLONG lastReport = ::GetTickCount64();
 
     size_t cursor = 0;  // walks the previous stamps beside the inputs (both in input order)
-    const auto stamped = [&previous, &inputs, &cursor](size_t i, FileDigest* digest) {
+    // The stamp file i is settled by, when its size and time are unchanged.
+    const auto stamped = [&previous, &inputs, &cursor](size_t i, const SourceStamp** found) {
         const bool launcher = inputs.IsLauncher(i);
         const auto before = [&](const SourceStamp& s) {
             return s.launcher != launcher ? !s.launcher : inputs.CompareName(i, s.name) > 0;
@@ -119,8 +118,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
             inputs.WriteTime(i) == 0) {
             return false;
         }
-        digest->size = stamp.size;
-        digest->md5 = stamp.md5;
+        *found = &stamp;
         return true;
     };
     const auto isKnown = [&stored](const FileDigest& digest) {
@@ -131,17 +129,20 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
                           std::wstring* message) {
         const ContentKey key = KeyOf(size, md5);
         const auto old = stored.find(key);
-        const auto twin = added.find(key);
-        *found = old != stored.end() || twin != added.end();
-        if (twin != added.end()) {
-            *entry = records.EntryOf(twin->second, md5, size);
+        uint32_t twin = 0;
+        const bool isTwin = records.FindContent(size, md5, &twin);
+        *found = old != stored.end() || isTwin;
+        if (isTwin) {
+            *entry = records.EntryOf(twin);
             return true;
         }
         return old == stored.end() || storedEntry(old->second, entry, message);
     };
-    chunkStore.added = [&added, &records](const PackedEntry& entry) {
-        const ContentKey key = KeyOf(entry.inputSize, entry.md5);
-        if (added.count(key) == 0) added.emplace(key, records.AddPlacement(entry));
+    chunkStore.added = [&records](const PackedEntry& entry) {
+        uint32_t twin = 0;
+        if (!records.FindContent(entry.inputSize, entry.md5, &twin)) {
+            records.AddContent(records.AddPlacement(entry));
+        }
     };
     const auto take = [&](size_t i, PreparedFile* file) {
         if (!file->error.empty()) {
@@ -150,7 +151,8 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
         }
         const ContentKey key = KeyOf(file->digest.size, file->digest.md5);
         const auto old = stored.find(key);
-        const auto twin = added.find(key);
+        uint32_t twin = 0;
+        const bool isTwin = records.FindContent(file->digest.size, file->digest.md5, &twin);
         // Launcher files travel in the bundle, whole.
         const bool chunked = !inputs.IsLauncher(i) && chunking.thresholdBytes > 0 &&
                              file->digest.size >= chunking.thresholdBytes;
@@ -169,42 +171,37 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
             stats->newChunks += chunkStats.newChunks;
         }
         uint32_t placement = 0;
-        std::string md5;
-        int64_t inputSize = 0;
+        int64_t inputSize = file->digest.size;
         if (chunkOnly) {
             PackedEntry entry;
             entry.packageDir = kChunkListFolder;
+            entry.md5 = file->digest.md5;
+            entry.inputSize = file->digest.size;
             entry.sha256 = reference.listSha256;
             placement = records.AddPlacement(entry);
-            md5 = file->digest.md5;
-            inputSize = file->digest.size;
         } else if (old != stored.end()) {
             PackedEntry entry;
             if (!storedEntry(old->second, &entry, error)) return false;
             placement = records.AddPlacement(entry);
-            md5 = entry.md5;
             inputSize = entry.inputSize;
             ++stats->reusedFiles;
             stats->reusedBytes += entry.length;
-        } else if (twin != added.end()) {
-            placement = twin->second;  // the same content twice in this release: stored once
-            md5 = file->digest.md5;
-            inputSize = file->digest.size;
+        } else if (isTwin) {
+            placement = twin;  // the same content twice in this release: stored once
         } else {
             PackedEntry entry;
             const bool ok = file->whole ? writer.AddStream(file->gz, file->digest, file->gzSha256,
                                                            &entry, error)
                                         : writer.AddFile(inputs.Path(i), &large, &entry, error);
             if (!ok) return false;
+            // A file streamed into the packages was hashed again as it was compressed: its
+            // placement carries the digest of the bytes stored.
             placement = records.AddPlacement(entry);
-            added.emplace(KeyOf(entry.inputSize, entry.md5), placement);
-            md5 = entry.md5;
+            records.AddContent(placement);
             inputSize = entry.inputSize;
         }
-        // A file streamed into the packages was hashed again as it was compressed.
-        if (file->whole || md5.empty()) md5 = file->digest.md5;
         // A file that changed between listing and reading gets no stamp: it is read next time.
-        records.SetFile(i, md5, placement, file->digest.size == inputs.FileSize(i));
+        records.SetFile(i, placement, file->digest.size == inputs.FileSize(i));
         ++stats->files;
         if (inputs.IsLauncher(i)) ++stats->launcherFiles;
         stats->inputBytes += inputSize;
@@ -223,9 +220,14 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
     // taken in the inputs' order.
     std::vector<uint32_t> toRead;
     for (size_t i = 0; i < inputs.Size(); ++i) {
+        const SourceStamp* stamp = nullptr;
         FileDigest digest;
-        if (stamped(i, &digest) && isKnown(digest)) {
-            records.SetFile(i, digest.md5, 0, false);
+        if (stamped(i, &stamp)) {
+            digest.size = stamp->size;
+            digest.md5 = stamp->md5;
+        }
+        if (stamp != nullptr && isKnown(digest)) {
+            records.Hold(i, static_cast<uint32_t>(stamp - previous.data()));
         } else {
             toRead.push_back(static_cast<uint32_t>(i));
         }
@@ -236,7 +238,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
         for (; nextInput < end; ++nextInput) {
             PreparedFile file;
             file.digest.size = inputs.FileSize(nextInput);
-            file.digest.md5 = records.Md5Of(nextInput);
+            file.digest.md5 = previous[records.Held(nextInput)].md5;
             file.known = true;
             if (!take(nextInput, &file)) return false;
         }
@@ -253,7 +255,6 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
     // What only the packing needed goes before the configuration is written.
     std::vector<uint32_t>().swap(toRead);
     stored = decltype(stored)();
-    added = decltype(added)();
     stats->newPackages = writer.Packages();
     stats->newBytes = writer.BytesWritten();
     if (!packed) {
