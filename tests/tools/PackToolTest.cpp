@@ -11,6 +11,7 @@
 #include "PackOptions.h"
 #include "PublishableName.h"
 #include "ReleaseRecords.h"
+#include "SourceStamps.h"
 #include "app/Crypto.h"
 #include "app/TextFormat.h"
 #include "resources/GunzipFile.h"
@@ -220,6 +221,42 @@ TEST(ReleaseRecords, FindsEachContentItIndexed) {
                     entry.inputSize == expected.inputSize && entry.sha256 == expected.sha256)
             << k;
     }
+}
+
+// The stamps are read a piece at a time: whatever the piece size, every whole line is read (one
+// cut by a piece's end, one past the ASCII range, the last one without its line end) and a
+// damaged line is skipped.
+TEST(SourceStamps, ReadsEveryWholeLineAtAnyPieceSize) {
+    struct Row {
+        bool launcher;
+        std::wstring name;
+        int64_t size;
+        uint64_t time;
+        std::string md5;
+    };
+    const std::string a = BytesToHex(Md5Digest("a"));
+    const std::string b = BytesToHex(Md5Digest("b"));
+    const std::vector<Row> rows = {{false, L"a.dat", 5, 7, a},
+                                   {false, L"\u89D2\\d.dat", 12, 133444555666777888ull, b},
+                                   {true, L"e.exe", 0, 1, a}};
+    TempFolder work;
+    Write(work.path() + kSourceStampsName,
+          "game=a.dat=5=7=" + a + "\r\ngame=b.dat=x=7=" + a + "\r\nother=c.dat=5=7=" + a +
+              "\r\ngame=d.dat=5=7=" + a.substr(1) +
+              "\r\ngame=\xE8\xA7\x92\\d.dat=12=133444555666777888=" + b +
+              "\r\nlauncher=e.exe=0=1=" + a);
+    for (size_t piece : {size_t(1), size_t(2), size_t(7), size_t(64), size_t(1) << 20}) {
+        const SourceStamps stamps = ReadSourceStamps(work.path(), piece);
+        ASSERT_EQ(rows.size(), stamps.Size()) << piece;
+        for (size_t k = 0; k < rows.size(); ++k) {
+            EXPECT_TRUE(stamps.IsLauncher(k) == rows[k].launcher &&
+                        stamps.Name(k) == rows[k].name && stamps.FileSize(k) == rows[k].size &&
+                        stamps.WriteTime(k) == rows[k].time &&
+                        BytesToHex(stamps.Md5(k)) == rows[k].md5)
+                << piece << " " << k;
+        }
+    }
+    EXPECT_EQ(0u, ReadSourceStamps(work.path() + L"missing\\").Size());
 }
 
 TEST(PackOptions, ParsesAndRefuses) {

@@ -105,20 +105,21 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
 
     size_t cursor = 0;  // walks the previous stamps beside the inputs (both in input order)
     // The stamp file i is settled by, when its size and time are unchanged.
-    const auto stamped = [&previous, &inputs, &cursor](size_t i, const SourceStamp** found) {
+    const auto stamped = [&previous, &inputs, &cursor](size_t i, size_t* found) {
         const bool launcher = inputs.IsLauncher(i);
-        const auto before = [&](const SourceStamp& s) {
-            return s.launcher != launcher ? !s.launcher : inputs.CompareName(i, s.name) > 0;
+        const auto before = [&](size_t k) {
+            return previous.IsLauncher(k) != launcher ? !previous.IsLauncher(k)
+                                                      : inputs.CompareName(i, previous.Name(k)) > 0;
         };
-        while (cursor < previous.size() && before(previous[cursor])) ++cursor;
-        if (cursor == previous.size()) return false;
-        const SourceStamp& stamp = previous[cursor];
-        if (stamp.launcher != launcher || inputs.CompareName(i, stamp.name) != 0 ||
-            stamp.size != inputs.FileSize(i) || stamp.writeTime != inputs.WriteTime(i) ||
-            inputs.WriteTime(i) == 0) {
+        while (cursor < previous.Size() && before(cursor)) ++cursor;
+        if (cursor == previous.Size()) return false;
+        if (previous.IsLauncher(cursor) != launcher ||
+            inputs.CompareName(i, previous.Name(cursor)) != 0 ||
+            previous.FileSize(cursor) != inputs.FileSize(i) ||
+            previous.WriteTime(cursor) != inputs.WriteTime(i) || inputs.WriteTime(i) == 0) {
             return false;
         }
-        *found = &stamp;
+        *found = cursor;
         return true;
     };
     const auto isKnown = [&stored](const FileDigest& digest) {
@@ -220,14 +221,15 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
     // taken in the inputs' order.
     std::vector<uint32_t> toRead;
     for (size_t i = 0; i < inputs.Size(); ++i) {
-        const SourceStamp* stamp = nullptr;
+        size_t stamp = 0;
         FileDigest digest;
-        if (stamped(i, &stamp)) {
-            digest.size = stamp->size;
-            digest.md5 = stamp->md5;
+        const bool found = stamped(i, &stamp);
+        if (found) {
+            digest.size = previous.FileSize(stamp);
+            digest.md5 = previous.Md5(stamp);
         }
-        if (stamp != nullptr && isKnown(digest)) {
-            records.Hold(i, static_cast<uint32_t>(stamp - previous.data()));
+        if (found && isKnown(digest)) {
+            records.Hold(i, static_cast<uint32_t>(stamp));
         } else {
             toRead.push_back(static_cast<uint32_t>(i));
         }
@@ -238,7 +240,7 @@ bool PublishRelease(CdnTree* tree, const std::wstring& release, const SourceList
         for (; nextInput < end; ++nextInput) {
             PreparedFile file;
             file.digest.size = inputs.FileSize(nextInput);
-            file.digest.md5 = previous[records.Held(nextInput)].md5;
+            file.digest.md5 = previous.Md5(records.Held(nextInput));
             file.known = true;
             if (!take(nextInput, &file)) return false;
         }

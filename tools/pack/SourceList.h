@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "SourceTree.h"
@@ -20,7 +21,7 @@ class SourceList {
     bool IsLauncher(size_t i) const { return i >= gameFiles_; }
     std::wstring Name(size_t i) const { return names_.substr(files_[i].nameAt, files_[i].length); }
     // The name compared with text: <0, 0 or >0 as std::wstring::compare.
-    int CompareName(size_t i, const std::wstring& text) const {
+    int CompareName(size_t i, std::wstring_view text) const {
         return names_.compare(files_[i].nameAt, files_[i].length, text);
     }
     std::wstring Path(size_t i) const { return roots_[IsLauncher(i) ? 1 : 0] + Name(i); }
