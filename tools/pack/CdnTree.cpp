@@ -228,6 +228,21 @@ std::wstring WhyNotUnderstood(const std::string& bytes, const std::wstring& text
     return std::wstring();
 }
 
+// The package folders the records name, once each, in order.
+std::vector<std::wstring> PackageDirsOf(const ResoureConfigList& lines) {
+    std::set<std::wstring> dirs;
+    const std::wstring* last = nullptr;  // lines of one package mostly follow each other
+    for (const ResoureConfigInfo& line : lines) {
+        if (last == nullptr || *last != line.packageDir) dirs.insert(line.packageDir);
+        last = &line.packageDir;
+    }
+    return std::vector<std::wstring>(dirs.begin(), dirs.end());
+}
+
+void StripByteOrderMark(std::string* bytes) {
+    if (bytes->compare(0, 3, "\xEF\xBB\xBF") == 0) bytes->erase(0, 3);
+}
+
 bool EndsWithConfigSuffix(const std::wstring& file) {
     return file.size() > 4 && ::CompareStringOrdinal(file.c_str() + file.size() - 4, 4,
                                                      kConfigSuffix, 4, TRUE) == CSTR_EQUAL;
@@ -285,6 +300,7 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
     }
 
     const std::wstring configDir = tree->root + L"config\\";
+    std::map<std::wstring, std::wstring> mismatches;  // by release
     for (const std::wstring& file : ListFolder(configDir, false)) {
         if (!EndsWithConfigSuffix(file)) continue;
         const std::wstring release = file.substr(0, file.size() - 4);
@@ -293,7 +309,7 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
             *error = configDir + file + L": cannot read the configuration";
             return false;
         }
-        if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+        StripByteOrderMark(&bytes);
         tree->configFiles[release] = file;
         ResoureConfigList lines;
         // A signed configuration's records end where its signed part starts (the blank line
@@ -320,25 +336,27 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
                 continue;
             }
         }
-        tree->configs[release] = std::move(lines);
+        // Every package a configuration names must hold what it says (reported in the order
+        // of the releases, once every configuration was read); only the folders it names stay.
+        std::wstring mismatch;
+        if (CheckConfig(*tree, release, lines, &mismatch)) {
+            mismatches.erase(release);
+        } else {
+            mismatches[release] = mismatch;
+        }
+        tree->configs[release] = PackageDirsOf(lines);
     }
-
-    // Every package a configuration names must hold what it says; the package file must end
-    // where its contents list ends.
-    for (const auto& config : tree->configs) {
-        if (!CheckConfig(*tree, config.first, config.second, error)) return false;
+    if (!mismatches.empty()) {
+        *error = mismatches.begin()->second;
+        return false;
     }
+    // The package file must end where its contents list ends.
     std::set<std::wstring> namedDirs;
     for (const auto& chunked : tree->chunkPackages) {
         namedDirs.insert(chunked.second.begin(), chunked.second.end());
     }
-    for (const auto& config : tree->configs) {
-        const std::wstring* last = nullptr;  // lines of one package mostly follow each other
-        for (const ResoureConfigInfo& line : config.second) {
-            if (last == nullptr || *last != line.packageDir) namedDirs.insert(line.packageDir);
-            last = &line.packageDir;
-        }
-    }
+    for (const auto& config : tree->configs)
+        namedDirs.insert(config.second.begin(), config.second.end());
     for (auto& entry : tree->packages) {
         TreePackage& package = entry.second;
         package.named = namedDirs.count(package.dir) > 0;
@@ -371,6 +389,28 @@ bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error) {
             }
         }
         tree->releases.push_back(release);
+    }
+    return true;
+}
+
+bool ReadConfigRecords(const CdnTree& tree, const std::wstring& release, ResoureConfigList* lines,
+                       std::wstring* error) {
+    const std::wstring path = ConfigPathOf(tree, release);
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes)) {
+        *error = path + L": cannot read the configuration";
+        return false;
+    }
+    StripByteOrderMark(&bytes);
+    SignedPart part;
+    if (ParseSignedPart(bytes, &part) || !ParseChunkReferences(bytes).empty()) {
+        bytes.resize(FindSignedPartStart(bytes));
+    }
+    const std::wstring text = Utf8ToTextExact(bytes);
+    lines->clear();
+    if (!ParseCanonicalConfig(text, lines)) {
+        lines->clear();
+        ParseManifestText(text, lines);
     }
     return true;
 }

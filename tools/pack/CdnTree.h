@@ -50,7 +50,9 @@ struct CdnTree {
     std::wstring root;                  // ends with "\"
     int32_t lastPackage = 0;            // the highest package number ever used in the tree
     std::vector<TreeRelease> releases;  // recorded, with a configuration; oldest first
-    std::map<std::wstring, ResoureConfigList> configs;   // every configuration, by release
+    // Every configuration understood, by release: the package folders its records name (its
+    // records are read again from its file when they are needed, ReadConfigRecords).
+    std::map<std::wstring, std::vector<std::wstring>> configs;
     std::map<std::wstring, std::wstring> configFiles;    // their names in config\ ("R2.TXT")
     std::map<std::wstring, OpaqueConfig> opaqueConfigs;  // by release
     std::vector<std::wstring> notes;                     // what the load set aside, and why
@@ -76,6 +78,11 @@ std::wstring ConfigPathOf(const CdnTree& tree, const std::wstring& release);
 // message when it cannot be read, or a configuration names a package that is missing or
 // does not hold what the configuration says.
 bool LoadCdnTree(const std::wstring& root, CdnTree* tree, std::wstring* error);
+
+// The records of a configuration the tree understands, read again from its file. False with a
+// message when it cannot be read.
+bool ReadConfigRecords(const CdnTree& tree, const std::wstring& release, ResoureConfigList* lines,
+                       std::wstring* error);
 
 // Writes the record (beside, then renamed over the previous one).
 bool WriteReleaseRecord(const std::wstring& root, int32_t lastPackage,

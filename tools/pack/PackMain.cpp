@@ -295,8 +295,10 @@ int Notice(const PackOptions& options) {
         // The release's records again, under a serial above every one the tree issued: players
         // that accepted a newer release accept this one too (with --expires-days: a fresh
         // expiry for the release served). No package is touched.
+        ResoureConfigList lines;
+        if (!ReadConfigRecords(tree, options.release, &lines, &error)) return Fail(error);
         std::wstring records;
-        for (ResoureConfigInfo info : tree.configs[options.release]) {
+        for (ResoureConfigInfo info : lines) {
             if (!IsSha256DigestText(info.sha256)) {
                 const std::string sha =
                     PackageRangeSha256(tree, info.packageDir, info.offset, info.length);

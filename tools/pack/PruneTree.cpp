@@ -80,7 +80,7 @@ bool PruneTree(CdnTree* tree, size_t keep, const std::vector<ServedRelease>& ser
             KeptConfig{L"config\\" + ConfigFileOf(*tree, reason.first), reason.second});
         const auto config = tree->configs.find(reason.first);
         if (config != tree->configs.end()) {
-            for (const ResoureConfigInfo& line : config->second) kept.insert(line.packageDir);
+            kept.insert(config->second.begin(), config->second.end());
         }
         const auto opaque = tree->opaqueConfigs.find(reason.first);
         if (opaque != tree->opaqueConfigs.end()) {
