@@ -74,17 +74,22 @@ std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(
     std::stable_sort(order.begin(), order.end(), [&source](uint32_t a, uint32_t b) {
         return source->RangeStart(a) < source->RangeStart(b);
     });
-    std::map<std::wstring, std::vector<SegmentDownloadTaskInfo>> byKey;
+    using Segments = std::vector<SegmentDownloadTaskInfo>;
+    std::map<std::wstring, Segments> byKey;
     // The key's list of each target, found once per target rather than once per task.
-    std::map<uint32_t, std::vector<SegmentDownloadTaskInfo>*> listOf;
+    std::map<uint32_t, Segments*> listOf;
+    // The segments are made first, counting their tasks, and given their entries after, each
+    // segment its exact room: a plan's entries are held until their segments are fetched.
+    std::map<const Segments*, std::vector<uint32_t>> counts;
     for (const uint32_t index : order) {
         const uint32_t target = source->TargetOf(index);
-        std::vector<SegmentDownloadTaskInfo>*& list = listOf[target];
+        Segments*& list = listOf[target];
         if (list == nullptr) {
             list = &byKey[source->TargetUrl(target) + L"?" + source->TargetBody(target)];
         }
         const int64_t start = source->RangeStart(index);
         const uint32_t length = source->RangeLength(index);
+        std::vector<uint32_t>& count = counts[list];
         if (list->empty() || !JoinsSegment(list->back(), start, length)) {
             SegmentDownloadTaskInfo segment;
             segment.url = source->TargetUrl(target);
@@ -92,10 +97,23 @@ std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(
             segment.rangeStart = start;
             segment.source = source;
             list->push_back(std::move(segment));
+            count.push_back(0);
         }
-        SegmentDownloadTaskInfo& last = list->back();
-        last.rangeLength += length;
-        last.entries.push_back(SegmentTaskEntry{index, length, start});
+        list->back().rangeLength += length;
+        ++count.back();
+    }
+    for (auto& list : byKey) {
+        const std::vector<uint32_t>& count = counts[&list.second];
+        for (size_t k = 0; k < list.second.size(); ++k) list.second[k].entries.reserve(count[k]);
+    }
+    // The same walk again: the tasks of a key fill its segments one after the other.
+    std::map<const Segments*, size_t> filling;
+    for (const uint32_t index : order) {
+        Segments* list = listOf[source->TargetOf(index)];
+        size_t& k = filling[list];
+        if ((*list)[k].entries.size() == counts[list][k]) ++k;
+        (*list)[k].entries.push_back(
+            SegmentTaskEntry{index, source->RangeLength(index), source->RangeStart(index)});
     }
     return Flatten(&byKey);
 }
