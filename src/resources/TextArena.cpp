@@ -1,8 +1,14 @@
 #include "resources/TextArena.h"
 
 #include <cstring>
+#include <new>
 
 wchar_t* TextArena::Take(size_t units, Place* place) {
+    // Places beyond the limit cannot be told apart: as much text as that is more than the
+    // process can hold anyway, and fails as an allocation does.
+    if (units >= kPlaceLimit || (blocks_.size() + 1) * kBlockChars + units >= kPlaceLimit) {
+        throw std::bad_alloc();
+    }
     if (units > kBlockChars / 4) {
         // A long text gets a block of its own, so that the open block's room stays usable.
         const size_t at = blocks_.size();
