@@ -55,10 +55,19 @@ struct SegmentDownloadTaskInfo {
     std::vector<DownloadTaskInfo> tasks;               // the covered tasks, in ascending rangeStart
     std::shared_ptr<const DownloadTaskSource> source;  // set: the tasks are entries of it
     std::vector<SegmentTaskEntry> entries;             // in ascending start
+    // A queued segment of a source names its tasks as a part of order (the source's tasks in
+    // the order the segments take them) until MakeEntries makes that part its entries, when a
+    // worker takes the segment: the segments of a queued plan hold 4 bytes a file in all.
+    std::shared_ptr<const std::vector<uint32_t>> order;
+    uint32_t orderBegin = 0;
+    uint32_t orderCount = 0;
 
-    size_t TaskCount() const { return source ? entries.size() : tasks.size(); }
+    size_t TaskCount() const {
+        return source ? (order ? orderCount : entries.size()) : tasks.size();
+    }
     // The record of the k-th task (made from the source for a segment of one).
     DownloadTaskInfo TaskAt(size_t k) const;
+    void MakeEntries();
 
     SegmentDownloadTaskInfo() = default;
     // A segment of one task: its URL, body and range, and the task as its only member.

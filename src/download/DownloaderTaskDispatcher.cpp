@@ -42,7 +42,7 @@ int32_t DownloaderTaskDispatcher::AddTasks(std::vector<DownloadTaskInfo>&& tasks
 
 int32_t DownloaderTaskDispatcher::AddTasks(
     const std::shared_ptr<const DownloadTaskSource>& source) {
-    QueueSegments(MergeIntoSegments(source));
+    QueueSegments(MergeIntoQueuedSegments(source));
     StartWorkers();
     return 1;
 }
@@ -127,6 +127,7 @@ int32_t DownloaderTaskDispatcher::NextSegment(DownloaderTask* worker,
     *out = std::move(*pendingSegments.front());
     pendingSegments.pop_front();
     RestoreTaskUrls(out);
+    out->MakeEntries();
     return 1;
 }
 

@@ -29,8 +29,9 @@ class DownloaderTaskDispatcher {
     // The same, taking the tasks over (the vector is left empty): a plan of many thousands of
     // tasks is not copied.
     int32_t AddTasks(std::vector<DownloadTaskInfo>&& tasks);
-    // The same for tasks described on demand: the queued segments hold the source and small
-    // entries, and a worker makes each task's record and sink when the bytes reach it.
+    // The same for tasks described on demand: the queued segments hold the source and their
+    // part of the plan's order (4 bytes a task), a segment taken gets its entries, and a worker
+    // makes each task's record and sink when the bytes reach it.
     int32_t AddTasks(const std::shared_ptr<const DownloadTaskSource>& source);
     // Stops every active worker after its current segment and cancels its transfer; queued
     // segments stay queued. OnAllTasksFinished follows once the last worker has ended.

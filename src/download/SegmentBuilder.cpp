@@ -68,34 +68,68 @@ std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(std::vector<DownloadTaskI
 
 std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(
     const std::shared_ptr<const DownloadTaskSource>& source) {
+    std::vector<SegmentDownloadTaskInfo> segments = MergeIntoQueuedSegments(source);
+    for (SegmentDownloadTaskInfo& segment : segments) segment.MakeEntries();
+    return segments;
+}
+
+std::vector<SegmentDownloadTaskInfo> MergeIntoQueuedSegments(
+    const std::shared_ptr<const DownloadTaskSource>& source) {
     const size_t count = source ? source->TaskCount() : 0;
-    std::vector<uint32_t> order(count);
-    for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
-    std::stable_sort(order.begin(), order.end(), [&source](uint32_t a, uint32_t b) {
-        return source->RangeStart(a) < source->RangeStart(b);
-    });
-    std::map<std::wstring, std::vector<SegmentDownloadTaskInfo>> byKey;
-    // The key's list of each target, found once per target rather than once per task.
-    std::map<uint32_t, std::vector<SegmentDownloadTaskInfo>*> listOf;
-    for (const uint32_t index : order) {
-        const uint32_t target = source->TargetOf(index);
-        std::vector<SegmentDownloadTaskInfo>*& list = listOf[target];
-        if (list == nullptr) {
-            list = &byKey[source->TargetUrl(target) + L"?" + source->TargetBody(target)];
+    // The rank of each task's key (URL + "?" + body) in ordinal order: segments are listed key
+    // by key, and the tasks of a key by range start (stable), so that each segment's tasks
+    // follow one another in one order.
+    std::vector<uint32_t> rank(count);
+    {
+        std::map<uint32_t, std::wstring> keyOf;
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t target = source->TargetOf(i);
+            if (keyOf.count(target) == 0) {
+                keyOf[target] = source->TargetUrl(target) + L"?" + source->TargetBody(target);
+            }
         }
+        std::map<std::wstring, uint32_t> keys;
+        for (const auto& key : keyOf) keys.emplace(key.second, 0);
+        uint32_t next = 0;
+        for (auto& key : keys) key.second = next++;
+        std::map<uint32_t, uint32_t> rankOf;
+        for (const auto& key : keyOf) rankOf[key.first] = keys[key.second];
+        uint32_t lastTarget = 0;
+        uint32_t lastRank = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t target = source->TargetOf(i);
+            if (i == 0 || target != lastTarget) {
+                lastTarget = target;
+                lastRank = rankOf[target];
+            }
+            rank[i] = lastRank;
+        }
+    }
+    auto order = std::make_shared<std::vector<uint32_t>>(count);
+    for (size_t i = 0; i < count; ++i) (*order)[i] = static_cast<uint32_t>(i);
+    std::stable_sort(order->begin(), order->end(), [&source, &rank](uint32_t a, uint32_t b) {
+        return rank[a] < rank[b] ||
+               (rank[a] == rank[b] && source->RangeStart(a) < source->RangeStart(b));
+    });
+    std::vector<SegmentDownloadTaskInfo> segments;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t index = (*order)[i];
         const int64_t start = source->RangeStart(index);
         const uint32_t length = source->RangeLength(index);
-        if (list->empty() || !JoinsSegment(list->back(), start, length)) {
+        const bool sameKey = i > 0 && rank[(*order)[i - 1]] == rank[index];
+        if (!sameKey || !JoinsSegment(segments.back(), start, length)) {
+            const uint32_t target = source->TargetOf(index);
             SegmentDownloadTaskInfo segment;
             segment.url = source->TargetUrl(target);
             segment.postData = source->TargetBody(target);
             segment.rangeStart = start;
             segment.source = source;
-            list->push_back(std::move(segment));
+            segment.order = order;
+            segment.orderBegin = static_cast<uint32_t>(i);
+            segments.push_back(std::move(segment));
         }
-        SegmentDownloadTaskInfo& last = list->back();
-        last.rangeLength += length;
-        last.entries.push_back(SegmentTaskEntry{index, length, start});
+        segments.back().rangeLength += length;
+        ++segments.back().orderCount;
     }
-    return Flatten(&byKey);
+    return segments;
 }

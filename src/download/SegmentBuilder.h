@@ -27,3 +27,7 @@ std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(std::vector<DownloadTaskI
 // hold the source and their tasks as entries, in the order the records would have had.
 std::vector<SegmentDownloadTaskInfo> MergeIntoSegments(
     const std::shared_ptr<const DownloadTaskSource>& source);
+// The same segments naming their tasks as parts of one order they share, for a queue: each is
+// given its entries by SegmentDownloadTaskInfo::MakeEntries when it is taken.
+std::vector<SegmentDownloadTaskInfo> MergeIntoQueuedSegments(
+    const std::shared_ptr<const DownloadTaskSource>& source);

@@ -22,7 +22,7 @@ bool ChunkedUpdate::Claims(const ResourceUpdateList& items, const std::wstring& 
     if (references_.empty()) return false;
     for (size_t i = 0; i < items.size(); ++i) {
         const ResoureConfigEntry& item = items.Entry(i);
-        const std::wstring name(item.name);
+        const std::wstring name(items.Name(i));
         if (Find(name) != nullptr && (item.length == 0 || FileExists(gameDir + name))) {
             return true;
         }
@@ -75,7 +75,7 @@ void ChunkedUpdate::Run(uint32_t run, ResourceUpdateList items, std::wstring gam
     int32_t status = 200;
     for (size_t i = 0; i < items.size(); ++i) {
         const ResoureConfigEntry& item = items.Entry(i);
-        const std::wstring name(item.name);
+        const std::wstring name(items.Name(i));
         const ChunkReference* reference = Find(name);
         const std::wstring path = gameDir + name;
         if (status != 200 || reference == nullptr || (item.length != 0 && !FileExists(path))) {

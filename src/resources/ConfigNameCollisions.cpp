@@ -116,11 +116,14 @@ namespace {
 // a hash asked for is met, to tell a true meeting from two keys that share a hash.
 class HashedKeys {
   public:
+    explicit HashedKeys(const ResoureConfigMap& map) : map_(map) {}
+
     // False when a launcher name is reserved (launcher set).
-    bool Build(const ResoureConfigMap& map, bool launcher) {
+    bool Build(bool launcher) {
+        const ResoureConfigMap& map = map_;
         hashes_.reserve(map.size());
         for (const ResoureConfigEntry& entry : map) {
-            FoldKey(entry.name.data(), entry.name.size(), &key_);
+            Fold(entry, &key_);
             if (launcher && IsReservedLauncherName(key_)) return false;
             StreamHash hash;
             hash.Add(key_.data(), key_.size());
@@ -134,10 +137,11 @@ class HashedKeys {
 
     // Whether two names share a key, a key is another's plus ".T", or a folder on the way to a
     // file is a file or its temporary name (KeysMeet, without the keys).
-    bool Meet(const ResoureConfigMap& map) {
+    bool Meet() {
+        const ResoureConfigMap& map = map_;
         for (size_t i = 1; i < hashes_.size(); ++i) {
             if (hashes_[i].hash != hashes_[i - 1].hash) continue;
-            FoldKey(hashes_[i].entry->name.data(), hashes_[i].entry->name.size(), &key_);
+            Fold(*hashes_[i].entry, &key_);
             if (Has(hashes_[i - 1].hash, key_.data(), key_.size(), hashes_[i].entry)) return true;
         }
         std::vector<uint64_t> prefix(
@@ -147,7 +151,7 @@ class HashedKeys {
         // In name order, which keeps the names of a folder together: the folders on the way to
         // a name were checked with the name before when both lie in the same folder.
         for (const ResoureConfigEntry& entry : map) {
-            FoldKey(entry.name.data(), entry.name.size(), &key_);
+            Fold(entry, &key_);
             const size_t folder = key_.rfind(L'\\');
             const bool checked = folder != std::wstring::npos && folder == previousFolder &&
                                  key_.compare(0, folder, previous, 0, folder) == 0;
@@ -189,20 +193,27 @@ class HashedKeys {
                                    [](const Hashed& a, uint64_t h) { return a.hash < h; });
         for (; it != hashes_.end() && it->hash == hash; ++it) {
             if (it->entry == self) continue;
-            FoldKey(it->entry->name.data(), it->entry->name.size(), &other_);
+            Fold(*it->entry, &other_);
             if (other_.size() == size && other_.compare(0, size, key, size) == 0) return true;
         }
         return false;
     }
 
+    // The file-system key of an entry's name.
+    void Fold(const ResoureConfigEntry& entry, std::wstring* key) const {
+        const std::wstring_view name = map_.Name(entry);
+        FoldKey(name.data(), name.size(), key);
+    }
+
+    const ResoureConfigMap& map_;
     std::vector<Hashed> hashes_;
     std::wstring key_;
     std::wstring other_;
 };
 
 bool MapKeysMeet(const ResoureConfigMap& map, bool launcher) {
-    HashedKeys keys;
-    return !keys.Build(map, launcher) || keys.Meet(map);
+    HashedKeys keys(map);
+    return !keys.Build(launcher) || keys.Meet();
 }
 
 }  // namespace

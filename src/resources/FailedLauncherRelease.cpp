@@ -7,7 +7,7 @@ bool IsFailedLauncherRelease(const LocalManifestMap& local, const ResourceUpdate
     LocalManifestMap planned = local;
     for (size_t i = 0; i < downloads.size(); ++i) {
         const ResoureConfigEntry& download = downloads.Entry(i);
-        planned.SetDigest(download.name, download.md5);
+        planned.SetDigest(downloads.Name(i), download.md5);
     }
     std::wstring text;
     return FormatManifestText(planned, &text) && text == failedList;

@@ -24,7 +24,7 @@ DownloadTaskInfo FileBatchPlan::Task(size_t index) const {
     DownloadTaskInfo task;
     task.path = items_.SharedSource()->Folder(entry);
     task.url = packageUrls_[TargetOf(index)];
-    task.name = std::wstring(entry.name);
+    task.name = std::wstring(items_.SharedSource()->Name(entry));
     task.kind = kind_;
     task.rangeStart = entry.offset;
     task.rangeLength = static_cast<uint32_t>(entry.length);

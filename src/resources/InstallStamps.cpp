@@ -171,8 +171,8 @@ void AppendStampLineUtf8(const TableStamp& stamp, std::string* bytes) {
     bytes->append("\r\n");
 }
 
-void AppendStampLineUtf8(const LocalRecord& record, std::string* bytes) {
-    AppendStampFieldsUtf8(record.name, record.size, record.writeTime, bytes);
+void AppendStampLineUtf8(std::wstring_view name, const LocalRecord& record, std::string* bytes) {
+    AppendStampFieldsUtf8(name, record.size, record.writeTime, bytes);
     if (!record.md5.AppendHex(bytes)) AppendUtf8(record.md5.View(), bytes);
     bytes->append("\r\n");
 }

@@ -24,8 +24,8 @@ using InstallStampMap = std::map<std::wstring, InstallStamp>;
 void AppendStampLine(const std::wstring& name, const InstallStamp& stamp, std::wstring* text);
 // The same for a stamp of a table.
 void AppendStampLineUtf8(const TableStamp& stamp, std::string* bytes);
-// The same for the stamp of a local record, with the record's digest.
-void AppendStampLineUtf8(const LocalRecord& record, std::string* bytes);
+// The same for the stamp of a local record (named name), with the record's digest.
+void AppendStampLineUtf8(std::wstring_view name, const LocalRecord& record, std::string* bytes);
 // Appends one line per entry, in name order.
 void FormatStampsText(const InstallStampMap& stamps, std::wstring* text);
 // The same line as the UTF-8 bytes TextToUtf8 makes of it.

@@ -68,7 +68,7 @@ void LocalFilesCheck::ReadDisk(Prepared* prepared, ombrix::CriticalSection& lock
         std::wstring_view previous;
         for (const LocalRecord& entry : local) {
             if (entry.md5.empty()) continue;
-            const std::wstring_view folder = FolderOf(entry.name);
+            const std::wstring_view folder = FolderOf(local.Name(entry));
             if (!folders.empty() && folder == previous) continue;
             folders.emplace_back(folder);
             previous = folder;
@@ -159,15 +159,16 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
                 local->ClearStamp(entry);
                 continue;
             }
+            const std::wstring_view name = local->Name(*entry);
             // Stamps of files no longer recorded go.
-            while (stamp != stamps.end() && stamp->name < entry->name) ++stamp;
+            while (stamp != stamps.end() && stamp->name < name) ++stamp;
             const TableStamp* found =
-                stamp != stamps.end() && stamp->name == entry->name ? &*stamp : nullptr;
-            const ListedFile* listed = listing.Find(entry->name);
+                stamp != stamps.end() && stamp->name == name ? &*stamp : nullptr;
+            const ListedFile* listed = listing.Find(name);
             bool readAnyway = false;
             if (full) {
                 // A full check reads the files the update keeps; the others are fetched anyway.
-                const auto cdn = published.find(entry->name);
+                const auto cdn = published.find(name);
                 readAnyway = cdn != published.end() && cdn->md5 == entry->md5;
             }
             // A stamp counts only beside the digest it was taken with.
@@ -181,7 +182,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
                     break;
                 case CheckVerdict::Missing:
                     local->ClearStamp(entry);
-                    damaged.emplace_back(entry->name);
+                    damaged.emplace_back(name);
                     break;
                 case CheckVerdict::Digest: {
                     // Its stamp stays until the content is judged.
@@ -192,11 +193,11 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
                     }
                     DigestJob job;
                     job.path = gameDir;
-                    job.path.append(entry->name);
+                    job.path.append(name);
                     job.digest = entry->md5.Text();
                     job.size = listed->size;
                     jobs.push_back(std::move(job));
-                    jobFiles.push_back({std::wstring(entry->name), *listed, entry->md5});
+                    jobFiles.push_back({std::wstring(name), *listed, entry->md5});
                     totalBytes += listed->size;
                     break;
                 }
@@ -237,7 +238,7 @@ void LocalFilesCheck::Run(const std::wstring& rootDir, const std::wstring& gameD
 std::string LocalFilesCheck::FormatStamps(const LocalManifestMap& local) {
     size_t size = 0;
     for (const LocalRecord& record : local) {
-        if (record.stamped) size += record.name.size() + 80;
+        if (record.stamped) size += local.Name(record).size() + 80;
     }
     std::string text;
     text.reserve(size);
@@ -253,10 +254,11 @@ bool LocalFilesCheck::FormatStampsSlice(const LocalManifestMap& list, std::wstri
     auto record = after->empty() ? list.begin() : list.upper_bound(*after);
     for (; record != list.end(); ++record) {
         if (!record->stamped) continue;
-        after->assign(record->name);
-        AppendStampLineUtf8(*record, bytes);
+        const std::wstring_view name = list.Name(*record);
+        after->assign(name);
+        AppendStampLineUtf8(name, *record, bytes);
         // An empty name (it sorts first) cannot mark where the next slice starts.
-        if (bytes->size() - start >= maxBytes && !record->name.empty()) {
+        if (bytes->size() - start >= maxBytes && !name.empty()) {
             return record + 1 == list.end();
         }
     }

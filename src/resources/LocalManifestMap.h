@@ -1,32 +1,34 @@
 // A local list ("version.txt", "launcher_manifest.txt") as held in memory: per file only what a
-// local record carries, its name (in the list's arena), its digest and, for installed resources,
-// the stamp its file got when its bytes were last checked (about 56 bytes a record beside its
-// name). No Windows header.
+// local record carries, its name (in the list's arena, or borrowed from the CDN list), its
+// digest and, for installed resources, the stamp its file got when its bytes were last checked
+// (40 bytes a record beside its name). No Windows header.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "resources/NameSortedEntries.h"
 #include "resources/PackedDigest.h"
+#include "resources/ResoureConfigMap.h"
 #include "resources/TextArena.h"
 
-// A record's name and any digest text lie in its list's arena: valid while the list holds the
-// record (copy the name where it must outlive the list or a change of it).
+// A record's name (LocalManifestMap::Name) and any digest text lie in its list's arena or in
+// the arena of the list it borrows names from: valid while the list holds the record (copy the
+// name where it must outlive the list or a change of it).
 struct LocalRecord {
-    std::wstring_view name;  // relative to the target directory
+    uint32_t name = 0;  // its place (NameSortedEntries); relative to the target directory
+    bool stamped = false;
+    PackedDigest<16> md5;  // digest text, compared exactly; empty = missing locally
     // The stamp: the file's size and last write time as they were when its content was checked
     // against md5. It speaks for that digest only: whatever changes md5 drops it.
     uint64_t size = 0;
     uint64_t writeTime = 0;  // 100-nanosecond intervals since 1601 (UTC)
-    PackedDigest<16> md5;    // digest text, compared exactly; empty = missing locally
-    bool stamped = false;
 
-    size_t ArenaChars() const { return name.size() + (md5.InArena() ? md5.View().size() : 0); }
+    size_t TextChars() const { return md5.InArena() ? md5.View().size() : 0; }
     void MoveTexts(TextArena* arena) {
-        name = arena->Add(name);
         if (!md5.View().empty()) md5.Assign(md5.View(), arena);
     }
 };
@@ -38,9 +40,25 @@ class LocalManifestMap {
   public:
     using const_iterator = std::vector<LocalRecord>::const_iterator;
 
+    LocalManifestMap() = default;
+    // A copy holds its own names.
+    LocalManifestMap(const LocalManifestMap& other) : records_(other.records_) {}
+    LocalManifestMap& operator=(const LocalManifestMap& other) {
+        if (this == &other) return *this;
+        records_ = other.records_;
+        lender_.reset();
+        return *this;
+    }
+    LocalManifestMap(LocalManifestMap&&) noexcept = default;
+    LocalManifestMap& operator=(LocalManifestMap&&) noexcept = default;
+
     bool empty() const { return records_.empty(); }
     size_t size() const { return records_.size(); }
-    void clear() { records_.clear(); }
+    // No records and no list to borrow names from.
+    void clear() {
+        records_.clear();
+        lender_.reset();
+    }
     // Room for that many records in all.
     void Reserve(size_t count) { records_.Reserve(count); }
 
@@ -50,6 +68,14 @@ class LocalManifestMap {
     size_t count(std::wstring_view name) const { return records_.Find(name) != nullptr ? 1 : 0; }
     // The first record whose name follows name.
     const_iterator upper_bound(std::wstring_view name) const;
+    // The name of a record of this list.
+    std::wstring_view Name(const LocalRecord& record) const { return records_.Name(record); }
+
+    // Names this list holds that lender holds too are kept once, in lender, from now on: the
+    // records' names lender has are dropped from the list's own texts, and names added later
+    // refer to lender's when it has them. lender is kept (unchanged) until clear or another
+    // lender.
+    void BorrowNames(std::shared_ptr<const ResoureConfigMap> lender);
 
     // Records digest for name, adding the name when missing (names arriving in any order cost a
     // bounded share of the list's size each). A stamp taken with another digest goes.
@@ -78,4 +104,5 @@ class LocalManifestMap {
     void Store(LocalRecord* record, const PackedDigest<16>& digest);
 
     NameSortedEntries<LocalRecord> records_;
+    std::shared_ptr<const ResoureConfigMap> lender_;
 };

@@ -331,7 +331,7 @@ template <typename Map>
 bool FormatMapText(const Map& map, std::wstring* text) {
     if (text == nullptr || map.empty()) return false;
     for (const auto& entry : map) {
-        text->append(entry.name);
+        text->append(map.Name(entry));
         text->push_back(L'=');
         text->append(entry.md5.Text());
         text->append(L"\r\n");
@@ -342,9 +342,9 @@ bool FormatMapText(const Map& map, std::wstring* text) {
 // Appends the UTF-8 line of an entry; false when its name holds a zero, which ends the text
 // TextToUtf8 is given: the name up to it is written, and nothing after it.
 template <typename Entry>
-bool AppendLineUtf8(const Entry& entry, std::string* bytes) {
-    AppendUtf8(entry.name, bytes);
-    if (entry.name.find(L'\0') != std::wstring_view::npos) return false;
+bool AppendLineUtf8(std::wstring_view name, const Entry& entry, std::string* bytes) {
+    AppendUtf8(name, bytes);
+    if (name.find(L'\0') != std::wstring_view::npos) return false;
     bytes->push_back('=');
     if (!entry.md5.AppendHex(bytes)) AppendUtf8(entry.md5.Text(), bytes);
     bytes->append("\r\n");
@@ -355,10 +355,10 @@ template <typename Map>
 bool FormatMapUtf8(const Map& map, std::string* bytes) {
     if (bytes == nullptr || map.empty()) return false;
     size_t size = 0;
-    for (const auto& entry : map) size += entry.name.size() + 35;
+    for (const auto& entry : map) size += map.Name(entry).size() + 35;
     bytes->reserve(bytes->size() + size);
     for (const auto& entry : map) {
-        if (!AppendLineUtf8(entry, bytes)) break;
+        if (!AppendLineUtf8(map.Name(entry), entry, bytes)) break;
     }
     return true;
 }
@@ -399,10 +399,11 @@ bool FormatManifestUtf8Slice(const LocalManifestMap& list, std::wstring* after, 
     const size_t start = bytes->size();
     auto record = after->empty() ? list.begin() : list.upper_bound(*after);
     for (; record != list.end(); ++record) {
-        after->assign(record->name);
-        if (!AppendLineUtf8(*record, bytes)) return true;  // nothing after a zero is written
+        const std::wstring_view name = list.Name(*record);
+        after->assign(name);
+        if (!AppendLineUtf8(name, *record, bytes)) return true;  // nothing after a zero is written
         // An empty name (it sorts first) cannot mark where the next slice starts.
-        if (bytes->size() - start >= maxBytes && !record->name.empty()) {
+        if (bytes->size() - start >= maxBytes && !name.empty()) {
             return record + 1 == list.end();
         }
     }

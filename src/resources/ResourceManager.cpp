@@ -30,9 +30,9 @@ std::wstring ReplaceBackslashes(std::wstring text) {
 }
 
 // The record of a file to remove, from the local list (which holds no place in a package).
-ResourceUpdateInfo MakeRemoval(const LocalRecord& entry) {
+ResourceUpdateInfo MakeRemoval(const LocalManifestMap& local, const LocalRecord& entry) {
     ResourceUpdateInfo removal;
-    removal.name = std::wstring(entry.name);
+    removal.name = std::wstring(local.Name(entry));
     removal.remoteMd5 = entry.md5;
     removal.updateType = UpdateTypeRemoved;
     return removal;
@@ -152,20 +152,22 @@ int32_t CResourceManager::CompareManifests(LocalManifestMap* local,
     if (local == nullptr || !cdn || downloads == nullptr || removals == nullptr) return 0;
     if (checkFiles) {
         for (auto entry = local->begin(); entry != local->end(); ++entry) {
-            if (!FileExists(gameDir + std::wstring(entry->name))) local->ClearDigest(entry);
+            if (!FileExists(gameDir + std::wstring(local->Name(*entry)))) local->ClearDigest(entry);
         }
     }
     *downloads = ResourceUpdateList(cdn);
+    downloads->Reserve(cdn->size());
     // One walk through both lists in name order: downloads in the CDN's order, removals in the
     // local list's.
     auto here = local->begin();
     const auto localEnd = local->end();
     uint32_t index = 0;
     for (const ResoureConfigEntry& entry : *cdn) {
-        for (; here != localEnd && here->name < entry.name; ++here) {
-            removals->push_back(MakeRemoval(*here));
+        const std::wstring_view name = cdn->Name(entry);
+        for (; here != localEnd && local->Name(*here) < name; ++here) {
+            removals->push_back(MakeRemoval(*local, *here));
         }
-        if (here == localEnd || here->name != entry.name) {
+        if (here == localEnd || local->Name(*here) != name) {
             downloads->Add(index++, UpdateTypeAdded);
             continue;
         }
@@ -173,7 +175,8 @@ int32_t CResourceManager::CompareManifests(LocalManifestMap* local,
         ++index;
         ++here;
     }
-    for (; here != localEnd; ++here) removals->push_back(MakeRemoval(*here));
+    for (; here != localEnd; ++here) removals->push_back(MakeRemoval(*local, *here));
+    downloads->Compact();
     return 1;
 }
 
@@ -228,12 +231,15 @@ void CResourceManager::OnConfigDownloaded(CDNDownloadState state, CDNConfigMaps&
         // its download begins: it is recorded as missing until its new bytes are in place.
         auto here = localResources.begin();
         for (size_t i = 0; i < resourceDownloads.size(); ++i) {
-            const ResoureConfigEntry& download = resourceDownloads.Entry(i);
-            while (here != localResources.end() && here->name < download.name) ++here;
-            if (here != localResources.end() && here->name == download.name) {
+            const std::wstring_view name = resourceDownloads.Name(i);
+            while (here != localResources.end() && localResources.Name(*here) < name) ++here;
+            if (here != localResources.end() && localResources.Name(*here) == name) {
                 localResources.ClearDigest(here);
             }
         }
+        // The names both lists hold are kept once, in the CDN list, also those of the files
+        // the install records.
+        localResources.BorrowNames(cdnResources);
     }
     // Records the digests the existence check and the plan emptied: those files leave the saved
     // list until they are installed. Without that record nothing may be replaced: a file

@@ -26,6 +26,13 @@ void ResourceUpdateList::AddFrom(const ResourceUpdateList& other, size_t i) {
     Add(other.Index(i), other.Type(i), other.LocalDigest(i));
 }
 
+void ResourceUpdateList::Compact() {
+    if (!items_) return;
+    Items& items = Writable();
+    items.indexes.shrink_to_fit();
+    items.localDigests.shrink_to_fit();
+}
+
 const PackedDigest<16>* ResourceUpdateList::LocalDigest(size_t i) const {
     if ((items_->indexes[i] & kChangedBit) == 0) return nullptr;
     const auto& digests = items_->localDigests;
@@ -38,7 +45,7 @@ const PackedDigest<16>* ResourceUpdateList::LocalDigest(size_t i) const {
 ResourceUpdateInfo ResourceUpdateList::operator[](size_t i) const {
     const ResoureConfigEntry& entry = Entry(i);
     ResourceUpdateInfo update;
-    update.name = std::wstring(entry.name);
+    update.name = std::wstring(source_->Name(entry));
     if (const PackedDigest<16>* local = LocalDigest(i)) update.localMd5 = *local;
     update.remoteMd5 = entry.md5;
     update.updateType = Type(i);

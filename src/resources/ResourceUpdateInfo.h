@@ -61,11 +61,15 @@ class ResourceUpdateList {
     void Add(uint32_t index, ResourceUpdateType type, const PackedDigest<16>* localMd5 = nullptr);
     // Appends item i of other, a plan over the same list.
     void AddFrom(const ResourceUpdateList& other, size_t i);
+    // Room for that many items in all; Compact after the last Add gives back what is not used.
+    void Reserve(size_t count) { Writable().indexes.reserve(count); }
+    void Compact();
 
     const Source& SharedSource() const { return source_; }
     // The index of item i in the list, and its entry there.
     uint32_t Index(size_t i) const { return items_->indexes[i] & kIndexMask; }
     const ResoureConfigEntry& Entry(size_t i) const { return source_->begin()[Index(i)]; }
+    std::wstring_view Name(size_t i) const { return source_->Name(Entry(i)); }
     ResourceUpdateType Type(size_t i) const {
         return (items_->indexes[i] & kChangedBit) != 0 ? UpdateTypeChanged : UpdateTypeAdded;
     }

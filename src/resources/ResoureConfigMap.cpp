@@ -1,5 +1,9 @@
 #include "resources/ResoureConfigMap.h"
 
+// An entry is held once per file of the configuration: its size is what the list costs beside
+// the names.
+static_assert(sizeof(void*) != 8 || sizeof(ResoureConfigEntry) <= 72, "a CDN entry grew");
+
 ResoureConfigMap::ResoureConfigMap() {
     folders_.emplace_back();
 }
@@ -8,7 +12,7 @@ ResoureConfigMap::ResoureConfigMap() {
 ResoureConfigEntry ResoureConfigMap::TakeEntry(ResoureConfigInfo* info) {
     TextArena& arena = entries_.Arena();
     ResoureConfigEntry entry;
-    entry.name = arena.Add(info->name);
+    entry.name = arena.AddName(info->name);
     entry.md5.Assign(info->md5, &arena);
     entry.sha256.Assign(info->sha256, &arena);
     entry.offset = info->offset;
@@ -68,7 +72,7 @@ ResoureConfigEntry& ResoureConfigMap::operator[](std::wstring_view name) {
     ResoureConfigEntry* found = entries_.Find(name);
     if (found != nullptr) return *found;
     ResoureConfigEntry entry;
-    entry.name = entries_.Arena().Add(name);
+    entry.name = entries_.AddName(name);
     entries_.Insert(std::move(entry));
     // In its place among the rest, where a later lookup does not move it.
     entries_.Sorted();

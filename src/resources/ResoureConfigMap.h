@@ -16,23 +16,24 @@
 #include "resources/ResoureConfigInfo.h"
 #include "resources/TextArena.h"
 
-// An entry's name and any digest text lie in its map's arena: valid while the map holds the
-// entry (copy the name where it must outlive the map or a change of it).
+// An entry's name (ResoureConfigMap::Name) and any digest text lie in its map's arena: valid
+// while the map holds the entry (copy the name where it must outlive the map or a change of it).
+// 72 bytes beside its name.
 struct ResoureConfigEntry {
-    std::wstring_view name;   // relative to the target directory
-    int64_t offset = 0;       // first byte of the file's data inside the package
+    uint32_t name = 0;        // its place in the map's arena; relative to the target directory
     int32_t length = 0;       // bytes of the file's data inside the package
+    int64_t offset = 0;       // first byte of the file's data inside the package
     uint32_t folder = 0;      // index into the folders of the list holding the entry
     PackedDigest<16> md5;     // digest text, compared exactly; empty = missing locally
     PackedDigest<32> sha256;  // CDN configuration: SHA-256 of the range as stored
 
-    // Its characters in its map's arena, and its texts placed in another arena.
-    size_t ArenaChars() const {
-        return name.size() + (md5.InArena() ? md5.View().size() : 0) +
+    // The characters its digest texts take in its map's arena, and those texts placed in
+    // another arena.
+    size_t TextChars() const {
+        return (md5.InArena() ? md5.View().size() : 0) +
                (sha256.InArena() ? sha256.View().size() : 0);
     }
     void MoveTexts(TextArena* arena) {
-        name = arena->Add(name);
         if (md5.InArena()) md5.Assign(md5.View(), arena);
         if (sha256.InArena()) sha256.Assign(sha256.View(), arena);
     }
@@ -86,6 +87,10 @@ class ResoureConfigMap {
     // Room for that many entries in all.
     void Reserve(size_t count) { entries_.Reserve(count); }
 
+    // The name of an entry of this map.
+    std::wstring_view Name(const ResoureConfigEntry& entry) const { return entries_.Name(entry); }
+    // The arena the names lie in (for a list that borrows them, LocalManifestMap::BorrowNames).
+    const TextArena& Names() const { return entries_.Arena(); }
     // The package folder of an entry of this map.
     const std::wstring& Folder(const ResoureConfigEntry& entry) const {
         return folders_[entry.folder];

@@ -37,7 +37,7 @@ bool SameEntries(const ResoureConfigList& list, bool launcher, const ResoureConf
     auto want = expected.begin();
     for (const ResoureConfigEntry& entry : map) {
         const ResoureConfigInfo& info = *(want++)->second;
-        if (std::wstring(entry.name) != info.name || entry.md5.Text() != info.md5 ||
+        if (map.Name(entry) != info.name || entry.md5.Text() != info.md5 ||
             entry.sha256.Text() != info.sha256 || entry.offset != info.offset ||
             entry.length != info.length || map.Folder(entry) != info.packageDir) {
             return false;

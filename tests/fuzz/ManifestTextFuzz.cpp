@@ -8,6 +8,7 @@
 #include <cwctype>
 #include <limits>
 #include <map>
+#include <memory>
 
 #include "FuzzInput.h"
 #include "app/TextConvert.h"
@@ -82,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto parsed = direct.begin();
     for (const auto& entry : model) {
         const ResoureConfigInfo& info = entry.second;
-        if (parsed->name != info.name || parsed->md5.Text() != info.md5 ||
+        if (direct.Name(*parsed) != info.name || parsed->md5.Text() != info.md5 ||
             direct.Folder(*parsed) != info.packageDir || parsed->offset != info.offset ||
             parsed->length != info.length || parsed->sha256.Text() != info.sha256) {
             std::abort();
@@ -105,6 +106,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string localBytes;
     FormatManifestUtf8(local, &localBytes);
     if (local.size() != model.size() || localBytes != utf8) std::abort();
+    // Its names borrowed from a CDN list, then from another that holds them elsewhere, once the
+    // first is gone: the same.
+    auto first = std::make_shared<ResoureConfigMap>();
+    first->SetDigest(L"\x01", PackedDigest<16>());
+    for (const ResoureConfigEntry& entry : direct) first->SetDigest(direct.Name(entry), entry.md5);
+    local.BorrowNames(std::move(first));
+    local.BorrowNames(std::make_shared<const ResoureConfigMap>(direct));
+    localBytes.clear();
+    FormatManifestUtf8(local, &localBytes);
+    if (localBytes != utf8) std::abort();
     for (size_t size : {size_t(1), size_t(5), size_t(64)}) {
         std::string sliced;
         std::wstring after;

@@ -34,7 +34,7 @@ namespace {
 // The names of a map, in its order.
 std::wstring NamesOf(const ResoureConfigMap& map) {
     std::wstring names;
-    for (const ResoureConfigEntry& entry : map) names += std::wstring(entry.name) + L" ";
+    for (const ResoureConfigEntry& entry : map) names += std::wstring(map.Name(entry)) + L" ";
     return names;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "app/TextConvert.h"
@@ -25,9 +26,9 @@ ResoureConfigList Parse(const std::wstring& text) {
 std::wstring EntriesOf(const ResoureConfigMap& map) {
     std::wstring text;
     for (const ResoureConfigEntry& entry : map) {
-        text += std::wstring(entry.name) + L"|" + entry.md5.Text() + L"|" + entry.sha256.Text() +
-                L"|" + map.Folder(entry) + L"|" + std::to_wstring(entry.offset) + L"|" +
-                std::to_wstring(entry.length) + L"\n";
+        text += std::wstring(map.Name(entry)) + L"|" + entry.md5.Text() + L"|" +
+                entry.sha256.Text() + L"|" + map.Folder(entry) + L"|" +
+                std::to_wstring(entry.offset) + L"|" + std::to_wstring(entry.length) + L"\n";
     }
     return text;
 }
@@ -259,6 +260,12 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     longText.md5 = std::wstring(40000, L'q');
     model.emplace(longText.name, longText);
     list.push_back(longText);
+    // Names whose length takes one unit and two in the arena, both longer than its blocks.
+    for (const size_t size : {0x7FFF, 0x8000}) {
+        longText.name.assign(size, L'n');
+        model.emplace(longText.name, longText);
+        list.push_back(longText);
+    }
     // A local list holds the names and digests of the same records.
     LocalManifestMap local;
     for (const ResoureConfigInfo& info : list) local.Append(info.name, info.md5);
@@ -270,7 +277,7 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     auto entry = map.begin();
     for (const auto& record : model) {
         expected += record.first + L"=" + record.second.md5 + L"\r\n";
-        EXPECT_EQ(record.first, entry->name);
+        EXPECT_EQ(record.first, map.Name(*entry));
         EXPECT_EQ(record.second.md5, entry->md5.Text());
         EXPECT_EQ(record.second.packageDir, map.Folder(*entry));
         ++entry;
@@ -301,6 +308,12 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     std::vector<std::wstring> names;
     for (int i = 0; i < 4000; ++i)
         names.push_back(L"data\\sub\\" + std::to_wstring(i * 7919 % 4000));
+    // The names a CDN list holds are kept once, there: those held and those recorded after.
+    {
+        ResoureConfigMap cdn = map;
+        for (size_t i = 0; i < names.size(); i += 2) cdn.SetDigest(names[i], PackedDigest<16>());
+        local.BorrowNames(std::make_shared<const ResoureConfigMap>(std::move(cdn)));
+    }
     for (const std::wstring& name : names) {
         const std::wstring digest = name.size() % 2 ? L"x" + name : std::wstring(32, L'a');
         map.SetDigest(name, PackedDigest<16>(digest));
@@ -326,13 +339,20 @@ TEST(ManifestText, MapsHoldWhatTheRecordsSaid) {
     expected.clear();
     for (const auto& record : model) {
         expected += record.first + L"=" + record.second.md5 + L"\r\n";
-        EXPECT_EQ(record.first, recorded->name);
+        EXPECT_EQ(record.first, copy.Name(*recorded));
         EXPECT_EQ(record.second.md5, recorded->md5.Text());
-        EXPECT_EQ(record.first, held->name);
+        EXPECT_EQ(record.first, localCopy.Name(*held));
         EXPECT_EQ(record.second.md5, held->md5.Text());
         ++recorded;
         ++held;
     }
+    // Borrowed from one list and then from another that holds them elsewhere (the first one
+    // gone), the names stay.
+    auto first = std::make_shared<ResoureConfigMap>();
+    first->SetDigest(L"\x01", PackedDigest<16>());
+    for (const ResoureConfigEntry& entry : copy) first->SetDigest(copy.Name(entry), entry.md5);
+    localCopy.BorrowNames(std::move(first));
+    localCopy.BorrowNames(std::make_shared<const ResoureConfigMap>(copy));
     // Saved in slices of any size, the bytes are those of the whole list.
     utf8.clear();
     TextToUtf8(expected.c_str(), &utf8);
@@ -401,6 +421,11 @@ TEST(InstallStamps, TableKeepsWhatAMapOfTheStampsKeeps) {
         names.push_back(L"data\\sub\\" + std::to_wstring(i * 7919 % 4000));
     names.push_back(names[5]);  // set twice: the last stays
     names.push_back(L"DATA\\sub\\5");
+    // Every other name is borrowed from a CDN list (not "DATA\\sub\\5": case counts).
+    auto cdn = std::make_shared<ResoureConfigMap>();
+    for (size_t i = 0; i < 4000; i += 2) cdn->SetDigest(names[i], PackedDigest<16>());
+    cdn->SetDigest(L"data\\sub\\5", PackedDigest<16>());
+    local.BorrowNames(cdn);
     for (size_t i = 0; i < names.size(); ++i) {
         const InstallStamp stamp{i, i + 1, i % 2 ? L"y" + names[i] : std::wstring(32, L'F')};
         model[names[i]] = stamp;
@@ -414,7 +439,7 @@ TEST(InstallStamps, TableKeepsWhatAMapOfTheStampsKeeps) {
     size_t i = 0;
     for (auto record = local.begin(); record != local.end(); ++record) {
         if (i++ % 2 == 0) continue;
-        model.erase(std::wstring(record->name));
+        model.erase(std::wstring(local.Name(*record)));
         local.ClearStamp(record);
     }
     // A record whose digest changes loses its stamp, also when it gets it back; one given its
