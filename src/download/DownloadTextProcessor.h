@@ -1,5 +1,6 @@
-// Sink that collects a whole response body in memory (the notice answer, the CDN configuration).
-// No Windows header.
+// Sink that collects a whole response body in memory in one string (the notice answer, chunk
+// lists; the CDN configuration has a sink of its own that keeps the body in blocks). No Windows
+// header.
 #pragma once
 
 #include <cstdint>

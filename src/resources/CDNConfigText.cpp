@@ -5,19 +5,13 @@
 
 #include "app/TextConvert.h"
 #include "app/Utf8Check.h"
+#include "resources/CDNConfigReader.h"
 #include "resources/ConfigNameCollisions.h"
 #include "resources/ManifestName.h"
 #include "resources/ManifestText.h"
 #include "resources/SignedConfig.h"
 
 namespace {
-
-// Whether offset and length name bytes inside a package. A negative offset would ask for the
-// whole package (and take ranged neighbours into that request), a negative length would become a
-// range of some 4 GiB, and an end beyond the 64-bit range cannot be asked for at all.
-bool IsPackageRange(const ResoureConfigInfo& info) {
-    return info.offset >= 0 && info.length >= 0 && info.offset <= INT64_MAX - info.length;
-}
 
 // Whether the body (up to its first zero byte, *size) decodes line by line: ASCII, which every
 // ANSI code page reads as itself, or well-formed UTF-8. Such a body is parsed without a wide copy
@@ -39,6 +33,13 @@ bool DecodesByLine(const std::string& body, size_t* size) {
 }
 
 }  // namespace
+
+bool IsPackageRange(const ResoureConfigInfo& info) {
+    // A negative offset would ask for the whole package (and take ranged neighbours into that
+    // request), a negative length would become a range of some 4 GiB, and an end beyond the
+    // 64-bit range cannot be asked for at all.
+    return info.offset >= 0 && info.length >= 0 && info.offset <= INT64_MAX - info.length;
+}
 
 std::wstring DecodeCDNConfigText(const std::string& body) {
     // Both conversions stop at a zero byte, like any zero-terminated text.
@@ -77,37 +78,30 @@ CDNDownloadState ParseCDNConfigText(const std::string& body, ResoureConfigList* 
 
 CDNDownloadState ParseCDNConfig(const std::string& body, CDNConfigMaps* maps,
                                 bool* allCarrySha256) {
-    if (maps == nullptr) return CDNDownloadParseFailed;
-    maps->resources.clear();
-    maps->launcherFiles.clear();
-    bool refused = false;
-    bool signedRanges = true;
-    size_t records[2] = {0, 0};  // accepted for the resources, for the launcher
-    const AcceptRecord accept = [&](const ResoureConfigInfo& info) {
-        if (refused || !IsSafeManifestName(info.name) || !IsPackageRange(info)) {
-            refused = true;  // the rest of the body is not kept either
-            return false;
-        }
-        if (allCarrySha256 != nullptr)
-            signedRanges = signedRanges && IsSha256DigestText(info.sha256);
-        ++records[IsLauncherCategory(info.category) ? 1 : 0];
-        return true;
-    };
-    CDNConfigMaps parsed;
     size_t size = 0;
-    if (DecodesByLine(body, &size)) {
-        ParseManifestUtf8(body.data(), size, &parsed.resources, &parsed.launcherFiles, accept);
-    } else {
-        ParseManifestText(DecodeCDNConfigText(body), &parsed.resources, &parsed.launcherFiles,
-                          accept);
+    const bool byLine = DecodesByLine(body, &size);
+    size_t lines = 1;
+    for (const char* p = body.data();
+         (p = static_cast<const char*>(std::memchr(p, '\n', body.data() + size - p))); ++p) {
+        ++lines;
     }
-    // A name given twice for one target is left once in its map: the list named one file twice.
-    if (refused || records[0] + records[1] == 0 || parsed.resources.size() != records[0] ||
-        parsed.launcherFiles.size() != records[1] ||
-        HasCollidingNames(parsed.resources, parsed.launcherFiles)) {
-        return CDNDownloadParseFailed;
+    CDNConfigReader reader(byLine, size < body.size() ? size : std::string::npos, lines,
+                           allCarrySha256 != nullptr);
+    reader.Add(body.data(), body.size());
+    return reader.Finish(maps, allCarrySha256, nullptr);
+}
+
+CDNDownloadState ParseCDNConfig(ConfigBody* body, CDNConfigMaps* maps, bool* allCarrySha256,
+                                ConfigTail* tail,
+                                const std::function<void(const char*, size_t)>& onLeadingBytes) {
+    CDNConfigReader reader(body->DecodesByLine(), body->ZeroAt(), body->Lines(),
+                           allCarrySha256 != nullptr);
+    reader.onLeadingBytes = onLeadingBytes;
+    for (size_t i = 0; i < body->BlockCount(); ++i) {
+        const std::string_view block = body->Block(i);
+        reader.Add(block.data(), block.size());
+        body->Release(i);  // its records are in the maps, its other bytes in the tail or hashed
     }
-    if (allCarrySha256 != nullptr) *allCarrySha256 = signedRanges;
-    *maps = std::move(parsed);
-    return CDNDownloadSuccess;
+    body->Clear();
+    return reader.Finish(maps, allCarrySha256, tail);
 }

@@ -1,15 +1,23 @@
 // Decoding and checking of the CDN configuration body.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "resources/CDNDownloadState.h"
+#include "resources/ConfigBody.h"
 #include "resources/ResoureConfigInfo.h"
 #include "resources/ResoureConfigMap.h"
+#include "resources/SignedConfig.h"
 
 // The body (already without a UTF-8 byte-order mark) as wide text: UTF-8 when it is
 // well-formed UTF-8 with at least one byte of 0x80 or above, else the ANSI code page.
 std::wstring DecodeCDNConfigText(const std::string& body);
+
+// Whether a record's offset and length name bytes inside a package: neither negative, their sum
+// within the 64-bit range.
+bool IsPackageRange(const ResoureConfigInfo& info);
 
 // Decodes and parses body into list. CDNDownloadParseFailed when the text holds no record at all
 // (an empty or foreign answer would otherwise remove every installed file), when a record's
@@ -30,3 +38,9 @@ struct CDNConfigMaps {
 // record carries its SHA-256 (IsSha256DigestText).
 CDNDownloadState ParseCDNConfig(const std::string& body, CDNConfigMaps* maps,
                                 bool* allCarrySha256 = nullptr);
+// The same over a body in blocks, each released as soon as it was read (body is left empty):
+// the text is never held whole. tail receives the body from its blank line on, and
+// onLeadingBytes (optional) every byte before that, in order.
+CDNDownloadState ParseCDNConfig(ConfigBody* body, CDNConfigMaps* maps, bool* allCarrySha256,
+                                ConfigTail* tail,
+                                const std::function<void(const char*, size_t)>& onLeadingBytes);

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cwchar>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
 #include "app/FileServices.h"
 #include "app/Log.h"
+#include "app/Sha256.h"
 #include "app/TextConvert.h"
 #include "resources/CDNConfigText.h"
 #include "resources/CDNResourceConfigDataProcessor.h"
@@ -284,18 +283,14 @@ void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& re
     CDNDownloadState state = CDNDownloadFailed;
     CDNConfigMaps maps;
     if (result.statusCode == 200) {
-        // The body is taken over from the sink rather than copied: it may be tens of
-        // megabytes. Without its byte-order mark, as GetContent would hand it out.
-        std::string body;
-        body.swap(static_cast<CDNResourceConfigDataProcessor*>(sink)->text);
-        if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
+        // The body is taken over from the sink in its blocks, without its byte-order mark; each
+        // block goes as soon as its records are in the maps.
+        ConfigBody body = static_cast<CDNResourceConfigDataProcessor*>(sink)->TakeBody();
         LARGE_INTEGER start;
         LARGE_INTEGER end;
         LARGE_INTEGER frequency;
         ::QueryPerformanceCounter(&start);
-        state = CheckAndParseConfig(body, &maps);
-        std::string().swap(
-            body);  // the records are in the maps: the text goes before they are used
+        state = CheckAndParseConfig(&body, &maps);
         ::QueryPerformanceCounter(&end);
         ::QueryPerformanceFrequency(&frequency);
         lastConfigMicros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
@@ -308,34 +303,31 @@ void CCDNResourceDownloader::HandleConfigResult(const DownloadTaskResultInfo& re
     if (onConfigResult) onConfigResult(state, maps);
 }
 
-CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(const std::string& body,
+CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(ConfigBody* body,
                                                              CDNConfigMaps* maps) {
     lastConfigCheck = ConfigAccepted;
     acceptedPart = SignedPart();
     chunkedUpdate.SetReferences(ChunkReferences());
-    if (publisherKey.empty()) {
-        const CDNDownloadState state = ParseCDNConfig(body, maps);
-        if (state == CDNDownloadSuccess) chunkedUpdate.SetReferences(ParseChunkReferences(body));
-        return state;
-    }
-    // Refused like a text that does not parse: nothing of it is acted upon or recorded. The
-    // signature is checked on a second thread while this one parses the records.
-    SignedPart part;
-    ConfigCheckResult check = ConfigUnsigned;
-    const auto checkSignature = [&] {
-        check = CheckConfigSignature(body, publisherKey, acceptedSerialPath, &part);
-    };
-    std::thread checker;
-    try {
-        checker = std::thread(checkSignature);
-    } catch (const std::system_error&) {
-        checkSignature();  // no thread to be had: one after the other
-    }
+    const bool checked = !publisherKey.empty();
+    // The signature covers every byte before its line: those before the tail are hashed as the
+    // parse passes them, block by block, the rest from the tail.
+    Sha256Hasher digest;
+    std::function<void(const char*, size_t)> leading;
+    if (checked) leading = [&digest](const char* data, size_t size) { digest.Update(data, size); };
     CDNConfigMaps parsed;
     bool allCarrySha256 = false;
-    const CDNDownloadState state = ParseCDNConfig(body, &parsed, &allCarrySha256);
-    if (checker.joinable()) checker.join();
-    lastConfigCheck = check;
+    ConfigTail tail;
+    const CDNDownloadState state =
+        ParseCDNConfig(body, &parsed, checked ? &allCarrySha256 : nullptr, &tail, leading);
+    if (!checked) {
+        if (state != CDNDownloadSuccess) return state;
+        chunkedUpdate.SetReferences(ParseChunkReferences(tail.text));
+        *maps = std::move(parsed);
+        return CDNDownloadSuccess;
+    }
+    // Refused like a text that does not parse: nothing of it is acted upon or recorded.
+    SignedPart part;
+    lastConfigCheck = CheckConfigSignature(tail, &digest, publisherKey, acceptedSerialPath, &part);
     if (lastConfigCheck != ConfigAccepted) return CDNDownloadParseFailed;
     if (state != CDNDownloadSuccess) return state;
     if (!allCarrySha256) {
@@ -346,7 +338,7 @@ CDNDownloadState CCDNResourceDownloader::CheckAndParseConfig(const std::string& 
     acceptedPart = part;
     // Read from the signed bytes only: the signature covers every list through its digest.
     chunkedUpdate.SetReferences(
-        ParseChunkReferences(std::string_view(body.data(), part.signedLength)));
+        ParseChunkReferences(std::string_view(tail.text.data(), part.signedLength - tail.offset)));
     *maps = std::move(parsed);
     return CDNDownloadSuccess;
 }

@@ -121,8 +121,9 @@ class CCDNResourceDownloader : public DownloaderTaskProcessor {
     void StartChunkedPart(const ResourceUpdateList& items);
     void HandleConfigResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
     void HandleFileResult(const DownloadTaskResultInfo& result, DownloadDataProcessor* sink);
-    // Checks the body against publisherKey (when set) and parses it into maps.
-    CDNDownloadState CheckAndParseConfig(const std::string& body, CDNConfigMaps* maps);
+    // Parses the body into maps, releasing its blocks as it goes, and checks it against
+    // publisherKey (when set).
+    CDNDownloadState CheckAndParseConfig(ConfigBody* body, CDNConfigMaps* maps);
 
     std::mutex idleLock_;
     std::condition_variable idleSignal_;

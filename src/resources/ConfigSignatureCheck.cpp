@@ -20,13 +20,15 @@ bool ReadPublisherKeyFile(const std::wstring& path, std::string* key) {
     return FileExists(path) && ReadFileBytes(path, &text) && ParseHexBytes(text, 64, key);
 }
 
-ConfigCheckResult CheckConfigSignature(const std::string& body, const std::string& publicKey,
-                                       const std::wstring& storePath, SignedPart* part) {
+ConfigCheckResult CheckConfigSignature(const ConfigTail& tail, Sha256Hasher* leadingDigest,
+                                       const std::string& publicKey, const std::wstring& storePath,
+                                       SignedPart* part) {
     const AcceptedRelease stored = ReadAcceptedSerial(storePath);
     return CheckSignedPart(
-        body, stored.serial, UtcNowSeconds(),
-        [&publicKey](const char* data, size_t size, const std::string& signature) {
-            return VerifyP256(publicKey, Sha256Digest(data, size), signature);
+        tail, stored.serial, UtcNowSeconds(),
+        [&publicKey, leadingDigest](std::string_view signedTail, const std::string& signature) {
+            leadingDigest->Update(signedTail.data(), signedTail.size());
+            return VerifyP256(publicKey, leadingDigest->Finish(), signature);
         },
         part);
 }

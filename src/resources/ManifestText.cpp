@@ -181,16 +181,18 @@ bool IsLineBreak(wchar_t c) {
     return c == L'\r' || c == L'\n';
 }
 
-void ParseTextLines(const std::wstring& text, LineReader::Add add) {
+// The offset of the blank line that ended the records; npos when the text ran out first.
+size_t ParseTextLines(std::wstring_view text, LineReader::Add add) {
     LineReader reader(std::move(add));
     std::wstring line;
     for (size_t pos = 0, end = 0; pos < text.size(); pos = end) {
         while (pos < text.size() && IsLineBreak(text[pos])) ++pos;
         if (pos == text.size()) break;
         for (end = pos; end < text.size() && !IsLineBreak(text[end]);) ++end;
-        line.assign(text, pos, end - pos);
-        if (!reader.AddLine(line)) break;
+        line.assign(text.data() + pos, end - pos);
+        if (!reader.AddLine(line)) return pos;
     }
+    return std::wstring_view::npos;
 }
 
 }  // namespace
@@ -215,7 +217,8 @@ size_t CountLines(const char* bytes, size_t* size) {
     return lines;
 }
 
-void ParseLines(const char* bytes, size_t size, LineReader::Add add) {
+// The offset of the blank line that ended the records; npos when the bytes ran out first.
+size_t ParseLines(const char* bytes, size_t size, LineReader::Add add) {
     LineReader reader(std::move(add));
     std::string encoded;
     std::wstring line;
@@ -228,13 +231,14 @@ void ParseLines(const char* bytes, size_t size, LineReader::Add add) {
         // CR and LF are never part of a longer UTF-8 sequence, so a line decodes alone as it
         // would within the whole text; ASCII decodes to itself.
         if (ascii) {
-            if (!reader.AddAsciiLine(bytes + pos, bytes + end)) break;
+            if (!reader.AddAsciiLine(bytes + pos, bytes + end)) return pos;
             continue;
         }
         encoded.assign(bytes + pos, end - pos);
         Utf8ToText(encoded.c_str(), &line);
-        if (!reader.AddLine(line)) break;
+        if (!reader.AddLine(line)) return pos;
     }
+    return std::string::npos;
 }
 
 }  // namespace
@@ -291,7 +295,7 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* resourc
     if (bytes != nullptr) {
         // Launcher files are few: the room goes to the resources.
         resources->Reserve(resources->size() + CountLines(bytes, &size));
-        ParseLines(bytes, size, AddByCategory(resources, launcherFiles, accept));
+        AppendManifestUtf8(bytes, size, resources, launcherFiles, accept);
     }
     resources->Sort();
     launcherFiles->Sort();
@@ -301,10 +305,24 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* resourc
 bool ParseManifestText(const std::wstring& text, ResoureConfigMap* resources,
                        ResoureConfigMap* launcherFiles, const AcceptRecord& accept) {
     if (resources == nullptr || launcherFiles == nullptr) return false;
-    ParseTextLines(text, AddByCategory(resources, launcherFiles, accept));
+    AppendManifestText(text, resources, launcherFiles, accept);
     resources->Sort();
     launcherFiles->Sort();
     return true;
+}
+
+size_t AppendManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* resources,
+                          ResoureConfigMap* launcherFiles, const AcceptRecord& accept) {
+    if (bytes == nullptr || resources == nullptr || launcherFiles == nullptr) {
+        return std::string::npos;
+    }
+    return ParseLines(bytes, size, AddByCategory(resources, launcherFiles, accept));
+}
+
+size_t AppendManifestText(std::wstring_view text, ResoureConfigMap* resources,
+                          ResoureConfigMap* launcherFiles, const AcceptRecord& accept) {
+    if (resources == nullptr || launcherFiles == nullptr) return std::string::npos;
+    return ParseTextLines(text, AddByCategory(resources, launcherFiles, accept));
 }
 
 namespace {

@@ -33,6 +33,14 @@ bool ParseManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* resourc
                        ResoureConfigMap* launcherFiles, const AcceptRecord& accept);
 bool ParseManifestText(const std::wstring& text, ResoureConfigMap* resources,
                        ResoureConfigMap* launcherFiles, const AcceptRecord& accept);
+// The same a piece of the text at a time, the maps left unsorted (Sort both after the last
+// piece): each piece is whole lines, or the rest of the text, and the bytes hold no zero (the
+// caller ends them at the first). The offset in the piece of the blank line that ends the
+// records, npos when the piece has none.
+size_t AppendManifestUtf8(const char* bytes, size_t size, ResoureConfigMap* resources,
+                          ResoureConfigMap* launcherFiles, const AcceptRecord& accept);
+size_t AppendManifestText(std::wstring_view text, ResoureConfigMap* resources,
+                          ResoureConfigMap* launcherFiles, const AcceptRecord& accept);
 
 // Appends "name=md5\r\n" for every record, in list order. False (text untouched) for an empty
 // list or no text.

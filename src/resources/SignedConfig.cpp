@@ -1,6 +1,7 @@
 #include "resources/SignedConfig.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "resources/LineEnd.h"
 
@@ -78,22 +79,25 @@ size_t FindSignedPartStart(std::string_view body) {
     return std::string::npos;
 }
 
-bool ParseSignedPart(const std::string& body, SignedPart* part) {
-    if (body.find('\0') != std::string::npos) return false;
-    size_t pos = FindSignedPartStart(body);
-    if (pos == std::string::npos) return false;
-    while (pos < body.size() && !IsLineEnd(body[pos])) ++pos;  // the blank line
+namespace {
+
+// The signed part of a body whose bytes from offset on are text (which starts at the blank
+// line); zeroBefore: a zero byte lies before it.
+bool ParseSignedTail(std::string_view text, size_t offset, bool zeroBefore, SignedPart* part) {
+    if (zeroBefore || text.find('\0') != std::string_view::npos) return false;
+    size_t pos = 0;
+    while (pos < text.size() && !IsLineEnd(text[pos])) ++pos;  // the blank line
     SignedPart read;
     bool haveRelease = false;
     bool haveSerial = false;
     bool haveSigned = false;
     bool haveExpires = false;
     for (;;) {
-        while (pos < body.size() && IsLineEnd(body[pos])) ++pos;
-        if (pos == body.size()) return false;  // no signature line
+        while (pos < text.size() && IsLineEnd(text[pos])) ++pos;
+        if (pos == text.size()) return false;  // no signature line
         size_t end = pos;
-        while (end < body.size() && !IsLineEnd(body[end])) ++end;
-        const std::string line = body.substr(pos, end - pos);
+        while (end < text.size() && !IsLineEnd(text[end])) ++end;
+        const std::string line(text.substr(pos, end - pos));
         const size_t eq = line.find('=');
         if (eq == std::string::npos || !IsFieldName(line.substr(0, eq))) return false;
         const std::string key = line.substr(0, eq);
@@ -102,11 +106,11 @@ bool ParseSignedPart(const std::string& body, SignedPart* part) {
             if (!ParseHexBytes(value, kSignatureSize, &read.signature) || value.size() != 128) {
                 return false;
             }
-            for (size_t rest = end; rest < body.size(); ++rest) {
-                if (!IsLineEnd(body[rest])) return false;
+            for (size_t rest = end; rest < text.size(); ++rest) {
+                if (!IsLineEnd(text[rest])) return false;
             }
             if (!haveRelease || !haveSerial || !haveSigned) return false;
-            read.signedLength = pos;
+            read.signedLength = offset + pos;
             *part = read;
             return true;
         }
@@ -138,6 +142,20 @@ bool ParseSignedPart(const std::string& body, SignedPart* part) {
         }
         pos = end;
     }
+}
+
+}  // namespace
+
+bool ParseSignedPart(const std::string& body, SignedPart* part) {
+    const size_t start = FindSignedPartStart(body);
+    if (start == std::string::npos) return false;
+    return ParseSignedTail(std::string_view(body).substr(start), start,
+                           std::memchr(body.data(), '\0', start) != nullptr, part);
+}
+
+bool ParseSignedPart(const ConfigTail& tail, SignedPart* part) {
+    if (tail.offset == std::string::npos) return false;
+    return ParseSignedTail(tail.text, tail.offset, tail.zeroBefore, part);
 }
 
 std::string FormatSignedFields(const SignedPart& part) {
@@ -259,14 +277,13 @@ const char* ConfigCheckText(ConfigCheckResult result) {
 }
 
 ConfigCheckResult CheckSignedPart(
-    const std::string& body, uint64_t acceptedSerial, int64_t now,
-    const std::function<bool(const char* data, size_t size, const std::string& signature)>& verify,
+    const ConfigTail& tail, uint64_t acceptedSerial, int64_t now,
+    const std::function<bool(std::string_view signedTail, const std::string& signature)>& verify,
     SignedPart* part) {
     SignedPart read;
-    if (!ParseSignedPart(body, &read)) return ConfigUnsigned;
-    if (!verify || !verify(body.data(), read.signedLength, read.signature)) {
-        return ConfigBadSignature;
-    }
+    if (!ParseSignedPart(tail, &read)) return ConfigUnsigned;
+    const std::string_view signedTail(tail.text.data(), read.signedLength - tail.offset);
+    if (!verify || !verify(signedTail, read.signature)) return ConfigBadSignature;
     if (read.serial < acceptedSerial) return ConfigRolledBack;
     if (read.expiresAt > 0 && now >= read.expiresAt) return ConfigExpired;
     if (part) *part = read;

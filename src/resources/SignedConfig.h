@@ -30,9 +30,20 @@ struct SignedPart {
 // Where the signed part starts (the blank line after the records); npos when there is none.
 size_t FindSignedPartStart(std::string_view body);
 
+// The part of a body from the blank line after its records on (a few lines, and the chunk
+// references of large files), kept apart while the records are read block by block, and what
+// the signed part's check needs to know of the bytes before it.
+struct ConfigTail {
+    std::string text;                   // the body from FindSignedPartStart on
+    size_t offset = std::string::npos;  // where text starts in the body; npos: no blank line
+    bool zeroBefore = false;            // a zero byte lies before it
+};
+
 // Reads the signed part of body. False when there is none, or it is not exactly of the form
 // above (a field repeated or out of range, bytes after the signature, a zero byte anywhere).
 bool ParseSignedPart(const std::string& body, SignedPart* part);
+// The same from a body's tail; signedLength still counts from the body's start.
+bool ParseSignedPart(const ConfigTail& tail, SignedPart* part);
 
 // The signed part up to its signature line: the blank line and the fields, each ending "\r\n".
 std::string FormatSignedFields(const SignedPart& part);
@@ -63,9 +74,11 @@ enum ConfigCheckResult : int32_t {
 
 const char* ConfigCheckText(ConfigCheckResult result);
 
-// verify(data, size, signature): the signature check with the built-in key over the signed bytes.
-// acceptedSerial: the highest serial this installation accepted (0: none); now: UTC seconds.
+// Checks a body's signed part from its tail. verify(signedTail, signature): the signature check
+// with the built-in key over the signed bytes, of which the caller has seen those before the
+// tail (hashed as they passed) and signedTail are the rest. acceptedSerial: the highest serial
+// this installation accepted (0: none); now: UTC seconds.
 ConfigCheckResult CheckSignedPart(
-    const std::string& body, uint64_t acceptedSerial, int64_t now,
-    const std::function<bool(const char* data, size_t size, const std::string& signature)>& verify,
+    const ConfigTail& tail, uint64_t acceptedSerial, int64_t now,
+    const std::function<bool(std::string_view signedTail, const std::string& signature)>& verify,
     SignedPart* part);

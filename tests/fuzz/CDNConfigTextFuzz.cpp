@@ -3,11 +3,14 @@
 // the records of its whole decoded text. The parse into the two maps of the targets gives the
 // same state, and on success the list's records split by category (first of a name kept). A signed
 // part that reads ends with its signature line, and every record read from the body lies in the
-// bytes the signature covers.
+// bytes the signature covers. The same bytes through the configuration's sink, in blocks and
+// pieces of sizes the input picks, give the same results; the tail is the body from its blank
+// line on and the bytes passed before it the rest.
 #include <cstdlib>
 #include <map>
 
 #include "resources/CDNConfigText.h"
+#include "resources/CDNResourceConfigDataProcessor.h"
 #include "resources/ManifestName.h"
 #include "resources/ManifestText.h"
 #include "resources/SignedConfig.h"
@@ -46,10 +49,65 @@ bool SameEntries(const ResoureConfigList& list, bool launcher, const ResoureConf
     return true;
 }
 
+bool SameMap(const ResoureConfigMap& a, const ResoureConfigMap& b) {
+    if (a.size() != b.size()) return false;
+    for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {
+        if (x->name != y->name || x->md5.Text() != y->md5.Text() ||
+            x->sha256.Text() != y->sha256.Text() || x->offset != y->offset ||
+            x->length != y->length || a.Folder(*x) != b.Folder(*y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CheckBlocks(const std::string& body, CDNDownloadState state, const CDNConfigMaps& whole,
+                 bool signedRanges) {
+    size_t seed = body.size();
+    for (char c : body) seed = seed * 31 + static_cast<unsigned char>(c);
+    const size_t piece = 1 + seed % 23;
+    // A byte-order mark before the body is left out (one the body starts with would be too).
+    const std::string sent =
+        (seed & 64) != 0 || body.compare(0, 3, "\xEF\xBB\xBF") == 0 ? "\xEF\xBB\xBF" + body : body;
+    CDNResourceConfigDataProcessor sink(DownloadTaskInfo(), 1 + (seed >> 8) % 13);
+    if (!sink.OnBegin(0)) std::abort();
+    for (size_t i = 0; i < sent.size(); i += piece) {
+        const std::string part = sent.substr(i, piece);
+        if (!sink.OnData(part.data(), static_cast<uint32_t>(part.size()))) std::abort();
+    }
+    if (!sink.OnFinish()) std::abort();
+    ConfigBody blocks = sink.TakeBody();
+    std::string leading;
+    ConfigTail tail;
+    CDNConfigMaps maps;
+    bool blockRanges = !signedRanges;
+    const auto lead = [&leading](const char* data, size_t size) { leading.append(data, size); };
+    if (ParseCDNConfig(&blocks, &maps, &blockRanges, &tail, lead) != state ||
+        !SameMap(whole.resources, maps.resources) ||
+        !SameMap(whole.launcherFiles, maps.launcherFiles) ||
+        (state == CDNDownloadSuccess && blockRanges != signedRanges)) {
+        std::abort();
+    }
+    const size_t start = FindSignedPartStart(body);
+    if (tail.offset != start || leading != body.substr(0, start) ||
+        tail.text != (start == std::string::npos ? std::string() : body.substr(start))) {
+        std::abort();
+    }
+    SignedPart a;
+    SignedPart b;
+    const bool read = ParseSignedPart(body, &a);
+    if (read != ParseSignedPart(tail, &b)) std::abort();
+    if (read && (a.signedLength != b.signedLength || a.serial != b.serial ||
+                 a.signature != b.signature || a.release != b.release)) {
+        std::abort();
+    }
+}
+
 void CheckMaps(const std::string& body, CDNDownloadState listState, const ResoureConfigList& list) {
     CDNConfigMaps maps;
     bool signedRanges = false;
     if (ParseCDNConfig(body, &maps, &signedRanges) != listState) std::abort();
+    CheckBlocks(body, listState, maps, signedRanges);
     if (listState != CDNDownloadSuccess) {
         if (!maps.resources.empty() || !maps.launcherFiles.empty()) std::abort();
         return;

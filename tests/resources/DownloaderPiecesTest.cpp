@@ -14,6 +14,8 @@
 #include "app/TextConvert.h"
 #include "app/TextFormat.h"
 #include "resources/CDNConfigText.h"
+#include "resources/CDNResourceConfigDataProcessor.h"
+#include "resources/ChunkList.h"
 #include "resources/CDNResourceDataProcessor.h"
 #include "resources/CDNResourceDownloader.h"
 #include "resources/ConfigNameCollisions.h"
@@ -22,6 +24,7 @@
 #include "resources/ManifestText.h"
 #include "resources/RangeUnpacker.h"
 #include "resources/ResourceManager.h"
+#include "resources/SignedConfig.h"
 #include "framework/CriticalSection.h"
 
 using testing_tree::Gzip;
@@ -36,6 +39,74 @@ std::wstring NamesOf(const ResoureConfigMap& map) {
     std::wstring names;
     for (const ResoureConfigEntry& entry : map) names += std::wstring(map.Name(entry)) + L" ";
     return names;
+}
+
+// Every field of every entry of the maps, in order.
+std::wstring EntriesOf(const CDNConfigMaps& maps) {
+    std::wstring text;
+    for (const ResoureConfigMap* map : {&maps.resources, &maps.launcherFiles}) {
+        for (const ResoureConfigEntry& entry : *map) {
+            text += std::wstring(map->Name(entry)) + L"=" + entry.md5.Text() + L"=" + map->Folder(entry) +
+                    L"=" + std::to_wstring(entry.offset) + L"=" + std::to_wstring(entry.length) +
+                    L"=" + entry.sha256.Text() + L"\n";
+        }
+        text += L"|";
+    }
+    return text;
+}
+
+// The body through the configuration's sink in blocks of blockSize bytes, arriving in pieces of
+// 5, a byte-order mark before it, parsed block by block: the same state, records and SHA-256
+// answer as the whole body; the tail is the body from its blank line on, the bytes passed before
+// it are the rest, and the signed part checked from them covers exactly the body's signed bytes.
+void ExpectSameInBlocks(const std::string& body) {
+    CDNConfigMaps whole;
+    bool wholeSha = false;
+    const CDNDownloadState state = ParseCDNConfig(body, &whole, &wholeSha);
+    SignedPart part;
+    const bool signedPart = ParseSignedPart(body, &part);
+    const size_t start = FindSignedPartStart(body);
+    for (size_t blockSize : {1, 2, 3, 7, 64}) {
+        SCOPED_TRACE(testing::Message() << "blocks of " << blockSize << ": " << body);
+        CDNResourceConfigDataProcessor sink(DownloadTaskInfo(), blockSize);
+        ASSERT_TRUE(sink.OnBegin(0));
+        const std::string sent = "\xEF\xBB\xBF" + body;
+        for (size_t i = 0; i < sent.size(); i += 5) {
+            const std::string piece = sent.substr(i, 5);
+            ASSERT_TRUE(sink.OnData(piece.data(), static_cast<uint32_t>(piece.size())));
+        }
+        ASSERT_TRUE(sink.OnFinish());
+        ConfigBody blocks = sink.TakeBody();
+        std::string leading;
+        ConfigTail tail;
+        CDNConfigMaps maps;
+        bool sha = !wholeSha;
+        EXPECT_EQ(state, ParseCDNConfig(&blocks, &maps, &sha, &tail,
+                                        [&leading](const char* data, size_t size) {
+                                            leading.append(data, size);
+                                        }));
+        EXPECT_EQ(EntriesOf(whole), EntriesOf(maps));
+        if (state == CDNDownloadSuccess) {
+            EXPECT_EQ(wholeSha, sha);
+        }
+        EXPECT_EQ(0u, blocks.size());
+        EXPECT_EQ(start, tail.offset);
+        EXPECT_EQ(body.substr(0, start), leading);
+        EXPECT_EQ(start == std::string::npos ? "" : body.substr(start), tail.text);
+        std::string covered;
+        const ConfigCheckResult check = CheckSignedPart(
+            tail, 0, 0,
+            [&](std::string_view signedTail, const std::string& signature) {
+                covered = leading + std::string(signedTail);
+                return signature == part.signature;
+            },
+            nullptr);
+        EXPECT_EQ(signedPart ? ConfigAccepted : ConfigUnsigned, check);
+        if (signedPart) {
+            EXPECT_EQ(body.substr(0, part.signedLength), covered);
+        }
+        EXPECT_EQ(ParseChunkReferences(body).size(), ParseChunkReferences(tail.text).size());
+    }
 }
 
 }  // namespace
@@ -54,6 +125,7 @@ TEST(CDNConfigText, DecodesUtf8AndAnsiAndRefusesUnsafeOrEmptyLists) {
         ASSERT_EQ(CDNDownloadSuccess, ParseCDNConfig(body, &maps));
         EXPECT_EQ(name + L" ", NamesOf(maps.resources));
         EXPECT_EQ(10, maps.resources.begin()->length);
+        ExpectSameInBlocks(body);
     }
     const struct {
         std::string body;
@@ -88,6 +160,7 @@ TEST(CDNConfigText, DecodesUtf8AndAnsiAndRefusesUnsafeOrEmptyLists) {
         EXPECT_EQ(expected, ParseCDNConfigText(c.body, &list)) << c.body;
         EXPECT_EQ(c.accepted, !list.empty()) << c.body;
         EXPECT_EQ(expected, ParseCDNConfig(c.body, &maps, &allCarrySha256)) << c.body;
+        ExpectSameInBlocks(c.body);
         if (!c.accepted) continue;
         EXPECT_EQ(c.resources, NamesOf(maps.resources)) << c.body;
         EXPECT_EQ(c.launcherFiles, NamesOf(maps.launcherFiles)) << c.body;
@@ -159,6 +232,7 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         EXPECT_EQ(expected, ParseCDNConfigText(c.body, &list)) << c.body;
         CDNConfigMaps maps;  // found through the hashes of the keys
         EXPECT_EQ(expected, ParseCDNConfig(c.body, &maps)) << c.body;
+        ExpectSameInBlocks(c.body);
     }
     // Letters the file system folds and a Western code page keeps beyond Latin-1 (S, OE, Z with
     // caron or ligature, Y with diaeresis), checked on wide names whatever the code page.
@@ -170,6 +244,45 @@ TEST(CDNConfigText, RefusesNamesThatMeetOnOneFile) {
         list[0].name = std::wstring(L"D\\") + pair.first;
         list[1].name = std::wstring(L"d\\") + pair.second;
         EXPECT_TRUE(HasCollidingNames(list)) << static_cast<int>(pair.second[0]);
+    }
+}
+
+// What blocks can cut: a multi-byte character, a CR LF pair, the blank line, the signed part and
+// its signature line, a zero byte late in the body, a double-byte character of the ANSI code
+// page whose trail byte is a line end.
+TEST(CDNConfigText, ReadsABodyCutIntoBlocksAsTheWhole) {
+    using namespace std::string_literals;
+    SignedPart part;
+    part.release = "r1";
+    part.serial = 7;
+    part.signedAt = 1700000000;
+    const std::string records =
+        "\xe6\x95\xb0\xe6\x8d\xae\\a.dat=1=p=0=1=game=" + std::string(64, 'a') +
+        "\r\nL.exe=2=p=1=1=launcher=" + std::string(64, 'b') + "\r\n";
+    ChunkReference reference;
+    reference.listPath = "chunks/a.list";
+    reference.listSha256 = std::string(32, 'c');
+    reference.fileSize = 9;
+    const std::string fields = FormatSignedFields(part) +
+                               FormatChunkReference("\xe6\x95\xb0\xe6\x8d\xae\\a.dat", reference);
+    const std::string signature = FormatSignatureLine(std::string(64, 's'));
+    const std::string ansi = TextToNarrow(L"\u6570\u636E=1=p=0=1\r\n");
+    for (const std::string& body : {
+             records,
+             "a=1=p=0=1\r\n\r\nb=2=p=1=1\n\rc=3=p=2=1"s,
+             "a=1=p=0=1\r\n \t\r\nb=2=p=1=1\r\n"s,
+             "a=1=p=0=1\r\n\xe2\x80\x82\r\nb=2=p=1=1\r\n \r\nc=3=p=2=1\r\n"s,
+             records + fields + signature,
+             records + fields + signature + "\r\n\r\n",
+             records + fields + signature + "x",
+             records + fields + "expires=2000-01-01T00:00:00Z\r\n" + signature,
+             records + fields,
+             records + "c=3=p=\0=2=1\r\nd=4=p=3=1\r\n"s + fields + signature,
+             records + fields + "x=\0\r\n"s + signature,
+             ansi + "b\x81\nc=2=p=1=1\r\nd\x81\r\ne=3=p=2=1\r\n \r\n" + ansi,
+             "a=1=p=0=1\r\n\0 \r\n"s + fields + signature,
+         }) {
+        ExpectSameInBlocks(body);
     }
 }
 
