@@ -23,7 +23,7 @@ void Utf8Scan::Add(const unsigned char* bytes, size_t size) {
             continue;
         }
         if (b < 0x80) continue;
-        // The lengths IsUtf8Text accepts, overlong and five- or six-byte forms included.
+        // Lenient: overlong and five- or six-byte forms are accepted, as the manifests always were.
         if (b >= 0xFC && b <= 0xFD) {
             pending_ = 5;
         } else if (b >= 0xF8) {

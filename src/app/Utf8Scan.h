@@ -1,4 +1,5 @@
-// The UTF-8 test of IsUtf8Text over bytes that arrive in pieces, with the ASCII case told apart.
+// The UTF-8 test of IsUtf8Text (which runs it over one piece), for bytes that arrive in pieces,
+// with the ASCII case told apart.
 // No Windows header.
 #pragma once
 
