@@ -5,6 +5,7 @@
 
 #include "app/TextConvert.h"
 #include "app/Utf8Check.h"
+#include "app/Utf8Scan.h"
 #include "resources/CDNConfigReader.h"
 #include "resources/ConfigNameCollisions.h"
 #include "resources/ManifestName.h"
@@ -18,18 +19,9 @@ namespace {
 // of the whole text.
 bool DecodesByLine(const std::string& body, size_t* size) {
     *size = std::strlen(body.c_str());
-    // Eight bytes at a time: a body of many megabytes is looked at before it is parsed.
-    uint64_t high = 0;
-    size_t i = 0;
-    for (; i + 8 <= *size; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, body.data() + i, 8);
-        high |= word;
-    }
-    for (; i < *size; ++i) high |= static_cast<unsigned char>(body[i]);
-    const bool ascii = (high & 0x8080808080808080ull) == 0;
-    return ascii || IsUtf8Text(reinterpret_cast<const unsigned char*>(body.data()),
-                               static_cast<int32_t>(*size)) == 1;
+    Utf8Scan scan;  // runs of ASCII eight bytes at a time: a body of many megabytes passes here
+    scan.Add(reinterpret_cast<const unsigned char*>(body.data()), *size);
+    return scan.Ascii() || scan.WellFormedUtf8();
 }
 
 }  // namespace
